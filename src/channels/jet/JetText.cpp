@@ -1,0 +1,90 @@
+#include "channels/jet/JetText.h"
+
+#include <algorithm>
+#include <cstddef>
+
+namespace zorvast::channels::jet {
+
+namespace {
+
+unsigned char fold(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return (u >= 'A' && u <= 'Z') ? static_cast<unsigned char>(u + ('a' - 'A')) : u;
+}
+
+bool isWildcard(char c) {
+    return c == '*' || c == '%';
+}
+
+bool sameFolded(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (fold(a[i]) != fold(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool containsFolded(std::string_view text, std::string_view part) {
+    if (part.empty()) {
+        return true;
+    }
+    if (part.size() > text.size()) {
+        return false;
+    }
+    const auto it = std::search(text.begin(), text.end(), part.begin(), part.end(),
+                                [](char x, char y) { return fold(x) == fold(y); });
+    return it != text.end();
+}
+
+} // namespace
+
+int compareTextFolded(std::string_view a, std::string_view b) {
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const unsigned char x = fold(a[i]);
+        const unsigned char y = fold(b[i]);
+        if (x != y) {
+            return x < y ? -1 : 1;
+        }
+    }
+    if (a.size() == b.size()) {
+        return 0;
+    }
+    return a.size() < b.size() ? -1 : 1;
+}
+
+bool equalsTextFolded(std::string_view a, std::string_view b) {
+    return sameFolded(a, b);
+}
+
+bool likeMatches(std::string_view text, std::string_view pattern) {
+    bool leading = false;
+    bool trailing = false;
+    if (!pattern.empty() && isWildcard(pattern.front())) {
+        leading = true;
+        pattern.remove_prefix(1);
+    }
+    if (!pattern.empty() && isWildcard(pattern.back())) {
+        trailing = true;
+        pattern.remove_suffix(1);
+    }
+    if (leading && trailing) {
+        return containsFolded(text, pattern);
+    }
+    if (pattern.size() > text.size()) {
+        return false;
+    }
+    if (leading) {
+        return sameFolded(text.substr(text.size() - pattern.size()), pattern);
+    }
+    if (trailing) {
+        return sameFolded(text.substr(0, pattern.size()), pattern);
+    }
+    return sameFolded(text, pattern);
+}
+
+} // namespace zorvast::channels::jet
