@@ -1,22 +1,34 @@
 #include "common/Clock.h"
 
-#include <numeric>
 #include <thread>
 
 namespace zorvast::common {
 
+Clock::~Clock() = default;
+
 void SystemClock::sleepFor(std::chrono::milliseconds duration) {
-    std::this_thread::sleep_for(duration);
+    if (duration.count() > 0) {
+        std::this_thread::sleep_for(duration);
+    }
 }
 
 std::chrono::steady_clock::time_point SystemClock::now() const {
     return std::chrono::steady_clock::now();
 }
 
+Clock& systemClock() {
+    static SystemClock clock;
+    return clock;
+}
+
+ManualClock::ManualClock(std::chrono::steady_clock::time_point start) : now_(start) {}
+
 void ManualClock::sleepFor(std::chrono::milliseconds duration) {
     std::lock_guard lock(mutex_);
     sleeps_.push_back(duration);
-    now_ += duration;
+    if (duration.count() > 0) {
+        now_ += duration;
+    }
 }
 
 std::chrono::steady_clock::time_point ManualClock::now() const {
@@ -34,14 +46,23 @@ std::vector<std::chrono::milliseconds> ManualClock::sleeps() const {
     return sleeps_;
 }
 
-std::chrono::milliseconds ManualClock::totalSlept() const {
+std::size_t ManualClock::sleepCount() const {
     std::lock_guard lock(mutex_);
-    return std::accumulate(sleeps_.begin(), sleeps_.end(), std::chrono::milliseconds{0});
+    return sleeps_.size();
 }
 
-Clock& systemClock() {
-    static SystemClock clock;
-    return clock;
+std::chrono::milliseconds ManualClock::totalSlept() const {
+    std::lock_guard lock(mutex_);
+    std::chrono::milliseconds total{0};
+    for (const auto& sleep : sleeps_) {
+        total += sleep;
+    }
+    return total;
+}
+
+void ManualClock::clearSleeps() {
+    std::lock_guard lock(mutex_);
+    sleeps_.clear();
 }
 
 } // namespace zorvast::common

@@ -1,96 +1,138 @@
 #include "common/Files.h"
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
-#include <filesystem>
+#include <system_error>
+
+#if defined(__unix__) || defined(__APPLE__)
 #include <unistd.h>
+#endif
 
 namespace zorvast::common {
+namespace {
 
 namespace fs = std::filesystem;
 
-std::optional<std::string> readFileBytes(const std::string& path) {
+// Writes and closes `file`; true only when every byte reached the file.
+bool writeAndClose(std::FILE* file, std::string_view bytes, bool flushToDisk) {
+    bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    ok = std::fflush(file) == 0 && ok;
+#if defined(__unix__) || defined(__APPLE__)
+    if (ok && flushToDisk) {
+        ok = ::fsync(::fileno(file)) == 0;
+    }
+#endif
+    ok = std::fclose(file) == 0 && ok;
+    return ok;
+}
+
+// A name beside `path` that no other writer in this or another process picks at the same time.
+fs::path temporarySibling(const fs::path& path) {
+    static std::atomic<unsigned> counter{0};
+    const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
+#if defined(__unix__) || defined(__APPLE__)
+    const long long pid = ::getpid();
+#else
+    const long long pid = 0;
+#endif
+    fs::path sibling = path;
+    sibling += ".tmp-" + std::to_string(pid) + "-" + std::to_string(ticks) + "-" +
+               std::to_string(counter.fetch_add(1));
+    return sibling;
+}
+
+} // namespace
+
+std::optional<std::string> readFileBytes(const fs::path& path) {
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec)) {
+        return std::nullopt;
+    }
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) {
         return std::nullopt;
     }
-    std::string bytes;
-    char buffer[1 << 16];
-    std::size_t got;
+    // Read to the end rather than trusting the size: the file may change while we read.
+    std::string content;
+    char buffer[65536];
+    std::size_t got = 0;
     while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-        bytes.append(buffer, got);
+        content.append(buffer, got);
     }
     const bool failed = std::ferror(file) != 0;
     std::fclose(file);
     if (failed) {
         return std::nullopt;
     }
-    return bytes;
+    return content;
 }
 
-bool writeFileBytes(const std::string& path, std::string_view bytes) {
+bool writeFileBytes(const fs::path& path, std::string_view bytes) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) {
         return false;
     }
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    const bool closed = std::fclose(file) == 0;
-    return written && closed;
+    return writeAndClose(file, bytes, false);
 }
 
-bool writeFileAtomically(const std::string& path, std::string_view bytes) {
-    const std::string temporary = path + ".part" + std::to_string(::getpid());
-    std::FILE* file = std::fopen(temporary.c_str(), "wb");
+bool writeFileAtomically(const fs::path& path, std::string_view bytes) {
+    const fs::path temporary = temporarySibling(path);
+    // "x": fail rather than reuse a file somebody else created under that name.
+    std::FILE* file = std::fopen(temporary.c_str(), "wbx");
     if (!file) {
         return false;
     }
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    ok = std::fflush(file) == 0 && ok;
-    ok = ::fsync(fileno(file)) == 0 && ok;
-    ok = std::fclose(file) == 0 && ok;
-    std::error_code error;
-    if (ok) {
-        fs::rename(temporary, path, error);
-        ok = !error;
+    std::error_code ec;
+    if (!writeAndClose(file, bytes, true)) {
+        fs::remove(temporary, ec);
+        return false;
     }
-    if (!ok) {
-        fs::remove(temporary, error);
+    fs::rename(temporary, path, ec);
+    if (ec) {
+        fs::remove(temporary, ec);
+        return false;
     }
-    return ok;
+    return true;
 }
 
-std::optional<std::uint64_t> fileSize(const std::string& path) {
-    std::error_code error;
-    if (!fs::is_regular_file(path, error)) {
+std::optional<std::uint64_t> fileSize(const fs::path& path) {
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec)) {
         return std::nullopt;
     }
-    const auto size = fs::file_size(path, error);
-    if (error) {
+    const std::uintmax_t size = fs::file_size(path, ec);
+    if (ec) {
         return std::nullopt;
     }
-    return size;
+    return static_cast<std::uint64_t>(size);
 }
 
-bool fileExists(const std::string& path) {
-    std::error_code error;
-    return fs::exists(fs::symlink_status(path, error));
+bool fileExists(const fs::path& path) {
+    std::error_code ec;
+    return fs::is_regular_file(path, ec);
 }
 
-bool removeFile(const std::string& path) {
-    std::error_code error;
-    fs::remove(path, error);
-    return !error && !fileExists(path);
+bool folderExists(const fs::path& path) {
+    std::error_code ec;
+    return fs::is_directory(path, ec);
 }
 
-bool removeTree(const std::string& path) {
-    std::error_code error;
-    fs::remove_all(path, error);
-    return !fileExists(path);
+bool createFolders(const fs::path& path) {
+    std::error_code ec;
+    fs::create_directories(path, ec);
+    return fs::is_directory(path, ec);
 }
 
-bool makeFolders(const std::string& path) {
-    std::error_code error;
-    fs::create_directories(path, error);
-    return fs::is_directory(path, error);
+bool removeTree(const fs::path& path) {
+    std::error_code ec;
+    fs::remove_all(path, ec);
+    if (ec) {
+        return false;
+    }
+    // symlink_status: a dangling link left behind still counts as something left.
+    const fs::file_status status = fs::symlink_status(path, ec);
+    return !fs::exists(status);
 }
 
 } // namespace zorvast::common

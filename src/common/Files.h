@@ -1,24 +1,38 @@
-// File helpers that report failure instead of throwing: every caller has its own message
-// for a file that cannot be read or written.
+// Small file helpers. None of them throws; failures come back as false or an empty optional.
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace zorvast::common {
 
-std::optional<std::string> readFileBytes(const std::string& path);
-// Creates or truncates the file and writes all bytes; false on any failure.
-bool writeFileBytes(const std::string& path, std::string_view bytes);
-// Writes beside the target and renames over it, so readers never see half a file.
-bool writeFileAtomically(const std::string& path, std::string_view bytes);
-std::optional<std::uint64_t> fileSize(const std::string& path);
-bool fileExists(const std::string& path);
-bool removeFile(const std::string& path);
-// Removes a file or a folder with everything in it; true when nothing is left.
-bool removeTree(const std::string& path);
-bool makeFolders(const std::string& path);
+// The whole content of a regular file.
+std::optional<std::string> readFileBytes(const std::filesystem::path& path);
+
+// Creates or truncates `path` and writes all of `bytes`; false on any write or close error.
+bool writeFileBytes(const std::filesystem::path& path, std::string_view bytes);
+
+// Writes a temporary file beside `path` and renames it over `path`, so readers see either
+// the old content or the new, never a part. The temporary file is removed on failure.
+bool writeFileAtomically(const std::filesystem::path& path, std::string_view bytes);
+
+// Size of a regular file.
+std::optional<std::uint64_t> fileSize(const std::filesystem::path& path);
+
+// True when `path` names an existing regular file (symbolic links followed).
+bool fileExists(const std::filesystem::path& path);
+
+// True when `path` names an existing folder.
+bool folderExists(const std::filesystem::path& path);
+
+// Creates the folder and its missing parents; true when the folder exists afterwards.
+bool createFolders(const std::filesystem::path& path);
+
+// Removes a file or a folder with everything in it; true when nothing is left at `path`
+// (a path that did not exist counts as removed).
+bool removeTree(const std::filesystem::path& path);
 
 } // namespace zorvast::common

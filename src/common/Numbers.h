@@ -1,5 +1,5 @@
-// Rounding, tolerant comparison and number <-> text conversion, the same everywhere in
-// the program so that every screen and export agrees on a value.
+// Rounding, tolerant comparisons and number <-> text conversions shared by every subsystem.
+// All conversions ignore the C locale: a decimal point is always '.'.
 #pragma once
 
 #include <string>
@@ -7,27 +7,32 @@
 
 namespace zorvast::common {
 
-// Half away from zero, with a 1e-12 nudge so that values stored just below a half
-// (2.45 is 2.4500000000000002 or 2.4499999999999997) still round up.
+// Rounds half away from zero to `decimals` places (negative places round to tens, hundreds...).
+// 1e-12 is added to the scaled magnitude so that values stored just below a half (0.285 is
+// 0.28499999999999998) still round up. A zero result is always +0.0.
 double decimalRound(double value, int decimals);
 
-// Comparisons that ignore differences below 1e-7.
-inline constexpr double kComparisonTolerance = 1e-7;
-bool greaterThan(double a, double b);    // a - b > 1e-7
+// Comparisons that treat differences within 1e-7 as equal.
+inline constexpr double comparisonTolerance = 1e-7;
+bool greaterThan(double a, double b);    // a - b >  1e-7
 bool greaterOrEqual(double a, double b); // a - b >= -1e-7
-bool lessThan(double a, double b);       // a - b < -1e-7
+bool lessThan(double a, double b);       // a - b <  -1e-7
 bool lessOrEqual(double a, double b);    // a - b <= 1e-7
 
-// "%.13g", "%.6g" and "%d"; zero is always "0", never "-0".
+// printf-like texts ("%.13g", "%.6g", "%d"); zero, negative zero included, is "0".
 std::string formatDouble(double value);
 std::string formatSingle(float value);
 std::string formatInteger(long long value);
 
-// The leading numeric part of a text (blanks, sign, digits, point, exponent); 0 when there
-// is none. Independent of the C locale.
+// The value of the leading numeric part of `text`: blanks (spaces, tabs), a sign, digits with an
+// optional decimal point, and an exponent only when digits follow the 'e'/'E'. 0 when the text
+// does not start with a number. Magnitudes beyond double give +-infinity, tiny ones 0.
 double parseLeadingNumber(std::string_view text);
-// Toward zero, saturating at the range of long long; NaN gives 0.
+
+// Truncation toward zero, saturating at the long long range; NaN gives 0.
 long long truncateToInteger(double value);
+
+// truncateToInteger(parseLeadingNumber(text)).
 long long parseLeadingInteger(std::string_view text);
 
 } // namespace zorvast::common

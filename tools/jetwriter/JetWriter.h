@@ -24,6 +24,8 @@ struct Column {
 };
 
 // A cell: empty optional = NULL; string = text (UTF-8); int64 = Integer/Long; bool = Yes/No.
+// Jet has no NULL Yes/No: a NULL there is stored, and read back, as false. Text must be valid
+// UTF-8 within the Basic Multilingual Plane, without U+0000 and not starting with U+FEFF.
 using Value = std::optional<std::variant<std::string, std::int64_t, bool>>;
 using Row = std::vector<Value>;
 
@@ -39,14 +41,19 @@ extern const unsigned char kJetHeaderPrefix[66];
 // Returns the file's bytes. Throws std::invalid_argument when a table, column or value
 // does not fit the format (unknown type, text too long, number out of range, row too big,
 // a row with the wrong number of cells, duplicate names).
+// Names: 1..64 characters, no control characters; table and column names are unique
+// ignoring ASCII case (mdbtools looks them up that way); "MSysObjects" is taken.
+// Rows keep their order; the same input always gives the same bytes.
 std::string writeDatabase(const std::vector<Table>& tables);
 
 // Writes the bytes to `path`; throws std::runtime_error when the file cannot be written.
+// Goes through a temp file beside `path` and a rename, so `path` is never half written.
 void writeDatabaseFile(const std::string& path, const std::vector<Table>& tables);
 
 // Typed TSV (header "name:Text(20)\tcount:Long\tflag:YesNo\tn:Integer"; cells with the
 // escapes \t \n \r \\ and \N for NULL; Yes/No cells 1/0/true/false). Throws
-// std::invalid_argument with the line number on bad input.
+// std::invalid_argument with the line number on bad input ("line 3: ..."). "name:Text" alone
+// means Text(255); a trailing newline and CR LF line ends are fine.
 Table readTypedTsv(const std::string& tableName, const std::string& tsvText);
 
 } // namespace jetwriter

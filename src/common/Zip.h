@@ -1,0 +1,64 @@
+// ZIP archives: whole-archive extraction into a folder, and creation for tools and tests.
+// Archives come from the internet and from installers' USB sticks, so extraction checks every
+// name before writing and counts the bytes it inflates.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zorvast::common {
+
+// Bounds that stop a hostile archive (a ZIP bomb) before it fills the disk. The bytes actually
+// inflated are counted, not only the sizes the archive declares.
+struct ExtractLimits {
+    std::uint64_t maxTotalBytes = 256ull * 1024 * 1024;
+    std::uint64_t maxEntryBytes = 128ull * 1024 * 1024;
+    std::uint64_t maxEntries = 10000;
+};
+
+struct ExtractResult {
+    bool ok = false;
+    std::string error; // empty when ok
+    // Paths written, relative to the folder, UTF-8, in archive order; folders end in '/'.
+    std::vector<std::string> entries;
+};
+
+// Unpacks every entry into `targetFolder` (created when missing) under its stored name. Names
+// are UTF-8 when the entry's UTF-8 flag is set and GBK otherwise. All names and declared sizes
+// are checked before anything is written: a name that is absolute or climbs out of the folder
+// fails the whole extraction with nothing written. A later failure (bad CRC, truncated data, a
+// limit) removes the entry being written and leaves earlier ones inside the folder; callers
+// wipe it.
+ExtractResult extractArchive(const std::string& archivePath, const std::string& targetFolder,
+                             const ExtractLimits& limits = {});
+
+// The same for an archive held in memory (the embedded city archive, a downloaded body).
+// A span rather than a string so that a path can never be taken for archive bytes.
+ExtractResult extractArchive(std::span<const unsigned char> archiveBytes,
+                             const std::string& targetFolder, const ExtractLimits& limits = {});
+
+inline std::span<const unsigned char> asBytes(std::string_view bytes) {
+    return {reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()};
+}
+
+// The path an entry name stands for inside the target folder: '\' read as '/', "." and empty
+// components dropped, ".." resolved. nullopt when the name is absolute (also "C:..."), climbs
+// above the folder, or is empty after resolving. A trailing '/' (a folder entry) is kept.
+std::optional<std::string> entryTargetPath(std::string_view utf8Name);
+
+struct ArchiveEntry {
+    std::string name; // stored exactly as given; a name ending in '/' with no data is a folder
+    std::string data;
+    bool utf8Name = true; // sets the UTF-8 flag for non-ASCII names; false stores them unflagged
+};
+
+// Writes a deflated archive (replacing `path`). False with a reason in `error` on failure.
+// Names must be unique; with utf8Name they must be valid UTF-8.
+bool createArchive(const std::string& path, const std::vector<ArchiveEntry>& entries,
+                   std::string* error = nullptr);
+
+} // namespace zorvast::common
