@@ -202,10 +202,7 @@ std::optional<TableData> JetConnection::loadTable(const std::string& name) {
         data.fields.push_back({column->name, kinds[c]});
         mdb_bind_column(table, static_cast<int>(c + 1), buffers.data() + c * bindSize, &lengths[c]);
     }
-    if (!mdb_rewind_table(table)) {
-        lastError_ = "cannot read the rows of '" + name + "'";
-        return std::nullopt;
-    }
+    mdb_rewind_table(table); // returns 0 whatever happens
     data.rows.reserve(table->num_rows);
     while (mdb_fetch_row(table)) {
         std::vector<FieldValue>& row = data.rows.emplace_back(columnCount);
