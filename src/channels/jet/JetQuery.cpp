@@ -156,11 +156,34 @@ bool orderRows(const TableData& table, const std::vector<OrderKey>& order,
     if (keys.empty()) {
         return true;
     }
+    // Fold text keys once, so the sort compares plain bytes.
+    std::vector<std::vector<std::string>> folded(keys.size());
+    for (std::size_t k = 0; k < keys.size(); ++k) {
+        if (keys[k].kind != FieldKind::Text && keys[k].kind != FieldKind::Other) {
+            continue;
+        }
+        folded[k].reserve(table.rows.size());
+        for (const auto& row : table.rows) {
+            std::string text = row[keys[k].field].text;
+            for (char& c : text) {
+                if (c >= 'A' && c <= 'Z') {
+                    c = static_cast<char>(c + ('a' - 'A'));
+                }
+            }
+            folded[k].push_back(std::move(text));
+        }
+    }
     std::stable_sort(rowsOut.begin(), rowsOut.end(), [&](std::size_t x, std::size_t y) {
-        const auto& a = table.rows[x];
-        const auto& b = table.rows[y];
-        for (const BoundKey& key : keys) {
-            const int c = compareValues(key.kind, a[key.field], b[key.field]);
+        for (std::size_t k = 0; k < keys.size(); ++k) {
+            const BoundKey& key = keys[k];
+            const FieldValue& a = table.rows[x][key.field];
+            const FieldValue& b = table.rows[y][key.field];
+            int c;
+            if (!folded[k].empty() && !a.isNull && !b.isNull) {
+                c = folded[k][x].compare(folded[k][y]);
+            } else {
+                c = compareValues(key.kind, a, b);
+            }
             if (c != 0) {
                 return key.descending ? c > 0 : c < 0;
             }
