@@ -394,6 +394,12 @@ bool createArchive(const std::string& path, const std::vector<ArchiveEntry>& ent
                                      ZIP_CM_DEFLATE, 0) != 0) {
             return fail("cannot deflate " + entry.name + ": " + zip_strerror(archive.get()));
         }
+        // A fixed date (2024-01-01 00:00) keeps generated packages byte for byte the same.
+        constexpr zip_uint16_t kFixedDosDate = ((2024 - 1980) << 9) | (1 << 5) | 1;
+        if (zip_file_set_dostime(archive.get(), static_cast<zip_uint64_t>(index), 0, kFixedDosDate,
+                                 0) != 0) {
+            return fail("cannot date " + entry.name + ": " + zip_strerror(archive.get()));
+        }
     }
     if (zip_close(archive.get()) != 0) {
         const std::string text = zip_strerror(archive.get());

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -413,3 +416,16 @@ TEST(CreateArchive, ReportsFailures) {
 
 } // namespace
 } // namespace zorvast::common
+
+namespace {
+TEST(CreateArchiveReproducible, TwoRunsGiveTheSameBytes) {
+    zorvast::testing::TempFolder temp;
+    const std::vector<zorvast::common::ArchiveEntry> entries = {
+        {"satdata.str", std::string(5000, 'x')}, {"页面/home.htm", "<html></html>"}};
+    ASSERT_TRUE(zorvast::common::createArchive(temp.file("a.zip"), entries));
+    std::this_thread::sleep_for(std::chrono::milliseconds(2100)); // past the DOS 2 s step
+    ASSERT_TRUE(zorvast::common::createArchive(temp.file("b.zip"), entries));
+    EXPECT_EQ(zorvast::testing::readAll(temp.file("a.zip")),
+              zorvast::testing::readAll(temp.file("b.zip")));
+}
+} // namespace
