@@ -16,8 +16,8 @@
 
 namespace zorvast::channels::jet {
 
-// The query text the program opens its channel rows with, and that ordering.
-inline constexpr const char* kOrderedQueryFormat = "select * from %s order by %s";
+// The ordering the program reads channel rows in; orderedQueryText gives
+// "select * from TABLE order by ORDERING".
 inline constexpr const char* kChannelOrdering = "s_loca asc,s_freq asc,s_ch";
 
 std::string orderedQueryText(std::string_view table, std::string_view ordering);
