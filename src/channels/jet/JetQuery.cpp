@@ -4,7 +4,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
+#include <limits>
 #include <numeric>
+#include <string_view>
+#include <unordered_map>
 
 namespace zorvast::channels::jet {
 
@@ -56,23 +60,6 @@ private:
 
 bool isWord(const std::string& token) {
     return !token.empty() && token != "," && token != "*" && token != ";" && token != "[";
-}
-
-int compareValues(FieldKind kind, const FieldValue& a, const FieldValue& b) {
-    if (a.isNull || b.isNull) {
-        return a.isNull == b.isNull ? 0 : (a.isNull ? -1 : 1);
-    }
-    switch (kind) {
-    case FieldKind::Integer:
-    case FieldKind::Boolean:
-        return a.integer < b.integer ? -1 : (a.integer > b.integer ? 1 : 0);
-    case FieldKind::Real:
-        return a.real < b.real ? -1 : (a.real > b.real ? 1 : 0);
-    case FieldKind::Text:
-    case FieldKind::Other:
-        break;
-    }
-    return compareTextFolded(a.text, b.text);
 }
 
 } // namespace
@@ -134,6 +121,123 @@ SelectQuery parseSelectQuery(std::string_view sql) {
     return query;
 }
 
+namespace {
+
+std::string foldedText(const std::string& text) {
+    std::string folded = text;
+    for (char& c : folded) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c + ('a' - 'A'));
+        }
+    }
+    return folded;
+}
+
+// Ranks of `values` in ascending order, 1 for the smallest; equal values share a rank.
+template <typename T>
+std::uint32_t rankDistinct(const std::vector<T>& values, const std::vector<bool>& isNull,
+                           std::vector<std::uint32_t>& ranks) {
+    std::vector<T> distinct;
+    distinct.reserve(values.size());
+    for (std::size_t row = 0; row < values.size(); ++row) {
+        if (!isNull[row]) {
+            distinct.push_back(values[row]);
+        }
+    }
+    std::sort(distinct.begin(), distinct.end());
+    distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+    for (std::size_t row = 0; row < values.size(); ++row) {
+        ranks[row] = isNull[row] ? 0
+                                 : static_cast<std::uint32_t>(
+                                       std::lower_bound(distinct.begin(), distinct.end(),
+                                                        values[row]) -
+                                       distinct.begin() + 1);
+    }
+    return static_cast<std::uint32_t>(distinct.size());
+}
+
+// Turns one ordering key into a rank per row (NULL first, text folded), so that the
+// sort itself only compares integers.
+std::uint32_t rankKey(const TableData& table, std::size_t field, FieldKind kind,
+                      std::vector<std::uint32_t>& ranks) {
+    const std::size_t count = table.rows.size();
+    ranks.assign(count, 0);
+    std::vector<bool> isNull(count);
+    for (std::size_t row = 0; row < count; ++row) {
+        isNull[row] = table.rows[row][field].isNull;
+    }
+    switch (kind) {
+    case FieldKind::Integer:
+    case FieldKind::Boolean: {
+        std::vector<std::int64_t> values(count);
+        for (std::size_t row = 0; row < count; ++row) {
+            values[row] = table.rows[row][field].integer;
+        }
+        return rankDistinct(values, isNull, ranks);
+    }
+    case FieldKind::Real: {
+        // NaN has no place in an order; putting it below every number keeps the sort total.
+        std::vector<double> values(count);
+        for (std::size_t row = 0; row < count; ++row) {
+            const double v = table.rows[row][field].real;
+            values[row] = v != v ? -std::numeric_limits<double>::infinity() : v;
+        }
+        return rankDistinct(values, isNull, ranks);
+    }
+    case FieldKind::Text:
+    case FieldKind::Other:
+        break;
+    }
+    // Most text keys repeat a few values many times: fold and sort the distinct ones only.
+    std::unordered_map<std::string_view, std::uint32_t> slotOf;
+    std::vector<std::string> distinct;
+    std::vector<std::uint32_t> slots(count, 0);
+    for (std::size_t row = 0; row < count; ++row) {
+        if (isNull[row]) {
+            continue;
+        }
+        const std::string& text = table.rows[row][field].text;
+        auto found = slotOf.find(text);
+        if (found == slotOf.end()) {
+            distinct.push_back(text);
+            found = slotOf.emplace(table.rows[row][field].text,
+                                   static_cast<std::uint32_t>(distinct.size() - 1))
+                        .first;
+        }
+        slots[row] = found->second;
+    }
+    std::vector<std::string> foldedDistinct;
+    foldedDistinct.reserve(distinct.size());
+    for (const std::string& text : distinct) {
+        foldedDistinct.push_back(foldedText(text));
+    }
+    std::vector<std::string> sortedFolded = foldedDistinct;
+    std::sort(sortedFolded.begin(), sortedFolded.end());
+    sortedFolded.erase(std::unique(sortedFolded.begin(), sortedFolded.end()), sortedFolded.end());
+    std::vector<std::uint32_t> rankOfSlot(distinct.size());
+    for (std::size_t slot = 0; slot < distinct.size(); ++slot) {
+        rankOfSlot[slot] = static_cast<std::uint32_t>(
+            std::lower_bound(sortedFolded.begin(), sortedFolded.end(), foldedDistinct[slot]) -
+            sortedFolded.begin() + 1);
+    }
+    for (std::size_t row = 0; row < count; ++row) {
+        if (!isNull[row]) {
+            ranks[row] = rankOfSlot[slots[row]];
+        }
+    }
+    return static_cast<std::uint32_t>(sortedFolded.size());
+}
+
+unsigned bitsFor(std::uint32_t maxValue) {
+    unsigned bits = 1;
+    while (bits < 32 && (std::uint64_t{1} << bits) <= maxValue) {
+        ++bits;
+    }
+    return bits;
+}
+
+} // namespace
+
 bool orderRows(const TableData& table, const std::vector<OrderKey>& order,
                std::vector<std::size_t>& rowsOut, std::string& error) {
     struct BoundKey {
@@ -151,41 +255,45 @@ bool orderRows(const TableData& table, const std::vector<OrderKey>& order,
         const auto field = static_cast<std::size_t>(index);
         keys.push_back({field, table.fields[field].kind, key.descending});
     }
-    rowsOut.resize(table.rows.size());
+    const std::size_t count = table.rows.size();
+    rowsOut.resize(count);
     std::iota(rowsOut.begin(), rowsOut.end(), std::size_t{0});
     if (keys.empty()) {
         return true;
     }
-    // Fold text keys once, so the sort compares plain bytes.
-    std::vector<std::vector<std::string>> folded(keys.size());
+    std::vector<std::vector<std::uint32_t>> ranks(keys.size());
+    std::vector<unsigned> bits(keys.size());
+    unsigned totalBits = 0;
     for (std::size_t k = 0; k < keys.size(); ++k) {
-        if (keys[k].kind != FieldKind::Text && keys[k].kind != FieldKind::Other) {
-            continue;
-        }
-        folded[k].reserve(table.rows.size());
-        for (const auto& row : table.rows) {
-            std::string text = row[keys[k].field].text;
-            for (char& c : text) {
-                if (c >= 'A' && c <= 'Z') {
-                    c = static_cast<char>(c + ('a' - 'A'));
-                }
+        const std::uint32_t top = rankKey(table, keys[k].field, keys[k].kind, ranks[k]);
+        if (keys[k].descending) {
+            for (std::uint32_t& rank : ranks[k]) {
+                rank = top - rank + 1; // NULL (0) becomes the largest, as the reverse order wants
             }
-            folded[k].push_back(std::move(text));
         }
+        bits[k] = bitsFor(top + 1);
+        totalBits += bits[k];
+    }
+    if (totalBits <= 64) {
+        // Every key packs into one number; the row index breaks ties, so the order is stable.
+        std::vector<std::pair<std::uint64_t, std::size_t>> packed(count);
+        for (std::size_t row = 0; row < count; ++row) {
+            std::uint64_t value = 0;
+            for (std::size_t k = 0; k < keys.size(); ++k) {
+                value = (value << bits[k]) | ranks[k][row];
+            }
+            packed[row] = {value, row};
+        }
+        std::sort(packed.begin(), packed.end());
+        for (std::size_t i = 0; i < count; ++i) {
+            rowsOut[i] = packed[i].second;
+        }
+        return true;
     }
     std::stable_sort(rowsOut.begin(), rowsOut.end(), [&](std::size_t x, std::size_t y) {
-        for (std::size_t k = 0; k < keys.size(); ++k) {
-            const BoundKey& key = keys[k];
-            const FieldValue& a = table.rows[x][key.field];
-            const FieldValue& b = table.rows[y][key.field];
-            int c;
-            if (!folded[k].empty() && !a.isNull && !b.isNull) {
-                c = folded[k][x].compare(folded[k][y]);
-            } else {
-                c = compareValues(key.kind, a, b);
-            }
-            if (c != 0) {
-                return key.descending ? c > 0 : c < 0;
+        for (const auto& rank : ranks) {
+            if (rank[x] != rank[y]) {
+                return rank[x] < rank[y];
             }
         }
         return false;
