@@ -147,11 +147,11 @@ std::uint32_t rankDistinct(const std::vector<T>& values, const std::vector<bool>
     std::sort(distinct.begin(), distinct.end());
     distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
     for (std::size_t row = 0; row < values.size(); ++row) {
-        ranks[row] = isNull[row] ? 0
-                                 : static_cast<std::uint32_t>(
-                                       std::lower_bound(distinct.begin(), distinct.end(),
-                                                        values[row]) -
-                                       distinct.begin() + 1);
+        ranks[row] = isNull[row]
+                         ? 0
+                         : static_cast<std::uint32_t>(
+                               std::lower_bound(distinct.begin(), distinct.end(), values[row]) -
+                               distinct.begin() + 1);
     }
     return static_cast<std::uint32_t>(distinct.size());
 }
@@ -200,8 +200,9 @@ std::uint32_t rankKey(const TableData& table, std::size_t field, FieldKind kind,
         auto found = slotOf.find(text);
         if (found == slotOf.end()) {
             distinct.push_back(text);
-            found = slotOf.emplace(table.rows[row][field].text,
-                                   static_cast<std::uint32_t>(distinct.size() - 1))
+            found = slotOf
+                        .emplace(table.rows[row][field].text,
+                                 static_cast<std::uint32_t>(distinct.size() - 1))
                         .first;
         }
         slots[row] = found->second;
