@@ -12,6 +12,9 @@
 
 #include <zip.h>
 
+#include <ctime>
+#include <utime.h>
+
 namespace zorvast::common {
 namespace {
 
@@ -71,6 +74,7 @@ struct PlannedEntry {
     std::string relative; // from entryTargetPath
     bool folder = false;
     std::uint64_t declaredSize = 0;
+    std::optional<std::time_t> modified;
 };
 
 // True when no existing component between `base` and `base / relative` is a symbolic link,
@@ -138,6 +142,11 @@ std::string writeEntry(zip_t* archive, const PlannedEntry& entry, const fs::path
     if (std::fclose(out.release()) != 0) {
         return "cannot write " + target.string();
     }
+    // Keep the entry's date: the program shows the data date from the unpacked file.
+    if (entry.modified) {
+        const struct utimbuf times { *entry.modified, *entry.modified };
+        ::utime(target.c_str(), &times);
+    }
     return {};
 }
 
@@ -179,7 +188,11 @@ ExtractResult extractOpened(zip_t* archive, const std::string& targetFolder,
         if (stat.size > limits.maxEntryBytes || declaredTotal > limits.maxTotalBytes) {
             return failure("entry " + *name + " exceeds the size limit");
         }
-        plan.push_back({i, *relative, folder, stat.size});
+        std::optional<std::time_t> modified;
+        if (stat.valid & ZIP_STAT_MTIME) {
+            modified = stat.mtime;
+        }
+        plan.push_back({i, *relative, folder, stat.size, modified});
     }
 
     const fs::path base(targetFolder);
@@ -394,10 +407,11 @@ bool createArchive(const std::string& path, const std::vector<ArchiveEntry>& ent
                                      ZIP_CM_DEFLATE, 0) != 0) {
             return fail("cannot deflate " + entry.name + ": " + zip_strerror(archive.get()));
         }
-        // A fixed date (2024-01-01 00:00) keeps generated packages byte for byte the same.
-        constexpr zip_uint16_t kFixedDosDate = ((2024 - 1980) << 9) | (1 << 5) | 1;
-        if (zip_file_set_dostime(archive.get(), static_cast<zip_uint64_t>(index), 0, kFixedDosDate,
-                                 0) != 0) {
+        // A date rather than the clock keeps generated packages byte for byte the same.
+        const auto dosDate = static_cast<zip_uint16_t>(((entry.date.year - 1980) << 9) |
+                                                       (entry.date.month << 5) | entry.date.day);
+        if (zip_file_set_dostime(archive.get(), static_cast<zip_uint64_t>(index), 0, dosDate, 0) !=
+            0) {
             return fail("cannot date " + entry.name + ": " + zip_strerror(archive.get()));
         }
     }

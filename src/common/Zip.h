@@ -32,7 +32,7 @@ struct ExtractResult {
 // are checked before anything is written: a name that is absolute or climbs out of the folder
 // fails the whole extraction with nothing written. A later failure (bad CRC, truncated data, a
 // limit) removes the entry being written and leaves earlier ones inside the folder; callers
-// wipe it.
+// wipe it. Files get their entry's modification time.
 ExtractResult extractArchive(const std::string& archivePath, const std::string& targetFolder,
                              const ExtractLimits& limits = {});
 
@@ -50,10 +50,18 @@ inline std::span<const unsigned char> asBytes(std::string_view bytes) {
 // above the folder, or is empty after resolving. A trailing '/' (a folder entry) is kept.
 std::optional<std::string> entryTargetPath(std::string_view utf8Name);
 
+// Midnight of a day (1980..2107), the entry's recorded modification time.
+struct EntryDate {
+    int year = 2024;
+    int month = 1;
+    int day = 1;
+};
+
 struct ArchiveEntry {
     std::string name; // stored exactly as given; a name ending in '/' with no data is a folder
     std::string data;
     bool utf8Name = true; // sets the UTF-8 flag for non-ASCII names; false stores them unflagged
+    EntryDate date;
 };
 
 // Writes a deflated archive (replacing `path`). False with a reason in `error` on failure.

@@ -2,6 +2,8 @@
 // mdbtools and mdb-reader both read, enough for the program's own data and test fixtures.
 #pragma once
 
+#include "channels/store/StoredFile.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -35,8 +37,9 @@ struct Table {
     std::vector<Row> rows;
 };
 
-// The 66 header bytes every file starts with (page 0, before the password area).
-extern const unsigned char kJetHeaderPrefix[66];
+// The 66 header bytes every file starts with (page 0, before the password area): the ones the
+// program puts back in front of a stored database.
+using zorvast::channels::store::kJetHeaderPrefix;
 
 // Returns the file's bytes. Throws std::invalid_argument when a table, column or value
 // does not fit the format (unknown type, text too long, number out of range, row too big,

@@ -15,7 +15,10 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <ctime>
 
 namespace zorvast::common {
 namespace {
@@ -132,6 +135,25 @@ TEST(ExtractArchive, ReplacesExistingFiles) {
     const std::string archive = makeArchive(temp, "a.zip", {{"a.txt", "new"}});
     ASSERT_TRUE(extractArchive(archive, out).ok);
     EXPECT_EQ(readAll(out + "/a.txt"), "new");
+}
+
+TEST(ExtractArchive, FilesKeepTheirEntryDate) {
+    TempFolder temp;
+    const std::string archive = temp.file("d.zip");
+    ArchiveEntry entry{"satdata.str", "data"};
+    entry.date = {2026, 12, 9};
+    ASSERT_TRUE(createArchive(archive, {entry, {"other.txt", "x"}}));
+    const std::string out = temp.file("out");
+    ASSERT_TRUE(extractArchive(archive, out).ok);
+    auto localDate = [](const std::string& path) {
+        struct stat info {};
+        EXPECT_EQ(::stat(path.c_str(), &info), 0);
+        std::tm parts{};
+        localtime_r(&info.st_mtime, &parts);
+        return std::vector<int>{parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday};
+    };
+    EXPECT_EQ(localDate(out + "/satdata.str"), (std::vector<int>{2026, 12, 9}));
+    EXPECT_EQ(localDate(out + "/other.txt"), (std::vector<int>{2024, 1, 1}));
 }
 
 TEST(ExtractArchive, FromMemory) {

@@ -1,0 +1,45 @@
+#include "channels/store/StoredFile.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace zorvast::channels::store {
+
+namespace {
+
+bool startsWithMarker(std::span<const std::uint8_t> bytes) {
+    return bytes.size() >= kStoredMarker.size() &&
+           std::memcmp(bytes.data(), kStoredMarker.data(), kStoredMarker.size()) == 0;
+}
+
+} // namespace
+
+StoredKind classifyStoredBytes(std::span<const std::uint8_t> bytes) {
+    if (bytes.size() < kMinimumStoredSize) {
+        return StoredKind::TooShort;
+    }
+    if (std::memcmp(bytes.data(), kJetHeaderPrefix, kJetHeaderLength) == 0) {
+        return StoredKind::PlainDatabase;
+    }
+    return startsWithMarker(bytes) ? StoredKind::Stored : StoredKind::Unknown;
+}
+
+Bytes storedFromDatabase(std::span<const std::uint8_t> database) {
+    if (database.size() < kJetHeaderLength) {
+        return {};
+    }
+    Bytes stored(kStoredMarker.begin(), kStoredMarker.end());
+    stored.insert(stored.end(), database.begin() + kJetHeaderLength, database.end());
+    return stored;
+}
+
+Bytes workingCopyFromStored(std::span<const std::uint8_t> stored) {
+    if (!startsWithMarker(stored)) {
+        return {};
+    }
+    Bytes copy(std::begin(kJetHeaderPrefix), std::end(kJetHeaderPrefix));
+    copy.insert(copy.end(), stored.begin() + kStoredMarker.size(), stored.end());
+    return copy;
+}
+
+} // namespace zorvast::channels::store
