@@ -4,7 +4,7 @@ DIST_DIR  ?= dist
 JOBS      ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: run test dist build deps bench configure clean
+.PHONY: run test dist build deps bench configure clean data
 
 run: dist
 	@scripts/run-dist.sh "$(DIST_DIR)"
@@ -24,6 +24,16 @@ build: deps configure
 
 configure:
 	@test -f $(BUILD_DIR)/build.ninja || cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
+
+# Regenerates the committed data from its public sources (about 100 MB of packages).
+SOURCES_DIR ?= $(BUILD_DIR)/sources
+PYTHON ?= /usr/bin/python3
+data: deps
+	ZORVAST_SOURCES=$(abspath $(SOURCES_DIR)) tools/fetch-sources.sh all
+	$(PYTHON) tools/cities/make_cities.py $(SOURCES_DIR)
+	$(PYTHON) tools/channels/make_channels.py $(SOURCES_DIR)
+	$(PYTHON) tools/declination/make_declination.py $(SOURCES_DIR)
+	$(MAKE) build
 
 deps:
 	@scripts/install-deps.sh

@@ -15,13 +15,18 @@ bool startsWithMarker(std::span<const std::uint8_t> bytes) {
 } // namespace
 
 StoredKind classifyStoredBytes(std::span<const std::uint8_t> bytes) {
-    if (bytes.size() < kMinimumStoredSize) {
+    return classifyStoredHead(bytes, bytes.size());
+}
+
+StoredKind classifyStoredHead(std::span<const std::uint8_t> head, std::uint64_t totalSize) {
+    if (totalSize < kMinimumStoredSize) {
         return StoredKind::TooShort;
     }
-    if (std::memcmp(bytes.data(), kJetHeaderPrefix, kJetHeaderLength) == 0) {
+    if (head.size() >= kJetHeaderLength &&
+        std::memcmp(head.data(), kJetHeaderPrefix, kJetHeaderLength) == 0) {
         return StoredKind::PlainDatabase;
     }
-    return startsWithMarker(bytes) ? StoredKind::Stored : StoredKind::Unknown;
+    return startsWithMarker(head) ? StoredKind::Stored : StoredKind::Unknown;
 }
 
 Bytes storedFromDatabase(std::span<const std::uint8_t> database) {

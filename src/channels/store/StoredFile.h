@@ -36,6 +36,9 @@ enum class StoredKind {
 
 StoredKind classifyStoredBytes(std::span<const std::uint8_t> bytes);
 
+// The same from a file's first bytes (at least 66 when the file has them) and its size.
+StoredKind classifyStoredHead(std::span<const std::uint8_t> head, std::uint64_t totalSize);
+
 // marker + database[66...]; empty when the database is shorter than its header.
 Bytes storedFromDatabase(std::span<const std::uint8_t> database);
 

@@ -1,0 +1,134 @@
+#!/usr/bin/python3
+"""Writes the tree a data server serves, for any static HTTP or FTP server.
+
+Usage:
+  publish.py --data-package satdata.sta --program zorvast --mirror URL [--mirror URL ...]
+             --out FOLDER [--program-version 1.02] [--trade-page trade.htm]
+
+From a data package (satdata.sta) and a program build it writes into FOLDER:
+  dv.htm        the data version of the package (table sys, field s_ver)
+  du.htm        the data package mirrors, joined by the full-width comma, GBK
+  sv.htm        the program version
+  su.htm        the program package mirrors, the same way
+  nch.htm       the package's latest-channel list with the end mark "￣"
+  sng.htm       the package's SNG list with the end mark
+  news.htm      the package's news banner
+  trade.htm     the online trade board (its title marks it as the online page)
+  satdata.sta   the data package
+  zorvast.zip   the program package: the program file as "plumo.exe"
+Each mirror is a base URL; the packages are expected at MIRROR/satdata.sta and
+MIRROR/zorvast.zip, so the output folder itself can be one of the mirrors.
+"""
+import argparse
+import pathlib
+import shutil
+import subprocess
+import sys
+import tempfile
+import zipfile
+
+REPO = pathlib.Path(__file__).resolve().parents[2]
+END_MARK = "￣".encode("gbk")
+COMMA = "，"
+DATA_PACKAGE = "satdata.sta"
+PROGRAM_PACKAGE = "zorvast.zip"
+FIXED_DATE = (2024, 1, 1, 0, 0, 0)
+
+
+def fail(message):
+    print(f"publish: {message}", file=sys.stderr)
+    sys.exit(1)
+
+
+def data_version(package, build):
+    """s_ver of table sys, read from the package's stored database."""
+    with tempfile.TemporaryDirectory() as work:
+        work = pathlib.Path(work)
+        with zipfile.ZipFile(package) as archive:
+            (work / "satdata.str").write_bytes(archive.read("satdata.str"))
+        subprocess.run([str(build / "tools/pack/zorvast-pack"), "working-copy",
+                        str(work / "satdata.str"), str(work / "satdata.mdb")], check=True)
+        rows = subprocess.run([str(build / "src/app/zorvast-cli"), "rows",
+                               str(work / "satdata.mdb"), "sys"], check=True,
+                              capture_output=True, text=True).stdout.splitlines()
+    # zorvast-cli prints a header line, then one tab-separated line per row.
+    names = rows[0].split("\t") if rows else []
+    if len(rows) < 2 or "s_ver" not in names:
+        fail("table sys has no s_ver")
+    version = rows[1].split("\t")[names.index("s_ver")].strip()
+    if not version or len(version.encode("gbk")) > 7:
+        fail(f"data version {version!r} does not fit a version answer (1 to 7 bytes)")
+    return version
+
+
+def mirror_list(mirrors, name):
+    return COMMA.join(m.rstrip("/") + "/" + name for m in mirrors).encode("gbk")
+
+
+def write_zip(path, entries):
+    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as archive:
+        for name, data in entries:
+            info = zipfile.ZipInfo(name, FIXED_DATE)
+            info.compress_type = zipfile.ZIP_DEFLATED
+            info.external_attr = 0o755 << 16
+            archive.writestr(info, data)
+
+
+def with_end_mark(text):
+    if not text.endswith(b"\r\n") and text:
+        text += b"\r\n"
+    return text + END_MARK
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--data-package", required=True, type=pathlib.Path)
+    parser.add_argument("--program", required=True, type=pathlib.Path)
+    parser.add_argument("--mirror", action="append", required=True)
+    parser.add_argument("--out", required=True, type=pathlib.Path)
+    parser.add_argument("--program-version", default="1.02")
+    parser.add_argument("--trade-page", type=pathlib.Path,
+                        default=REPO / "data/server/trade.htm")
+    parser.add_argument("--build", type=pathlib.Path, default=REPO / "build",
+                        help="build folder holding zorvast-pack and zorvast-cli")
+    args = parser.parse_args()
+
+    if not 1 <= len(args.program_version.encode()) <= 5:
+        fail("the program version must be 1 to 5 bytes")
+    for mirror in args.mirror:
+        if not mirror.startswith(("http://", "https://", "ftp://")):
+            fail(f"a mirror must be an HTTP or FTP URL: {mirror}")
+        if COMMA in mirror or mirror != mirror.strip(" 　"):
+            fail(f"a mirror cannot hold the separator or edge spaces: {mirror!r}")
+
+    version = data_version(args.data_package, args.build)
+    with zipfile.ZipFile(args.data_package) as archive:
+        lists = {name: archive.read(name) for name in ("nch.str", "sng.str", "news.htm")}
+    program = args.program.read_bytes()
+    if len(program) <= 400000:
+        fail("the program file must be larger than 400,000 bytes")
+    trade = args.trade_page.read_text(encoding="utf-8")
+    if "<title>Zorvast-交易</title>" not in trade:
+        fail("the online trade page must carry the title Zorvast-交易")
+
+    out = args.out
+    out.mkdir(parents=True, exist_ok=True)
+    files = {
+        "dv.htm": version.encode("gbk"),
+        "du.htm": mirror_list(args.mirror, DATA_PACKAGE),
+        "sv.htm": args.program_version.encode("gbk"),
+        "su.htm": mirror_list(args.mirror, PROGRAM_PACKAGE),
+        "nch.htm": with_end_mark(lists["nch.str"]),
+        "sng.htm": with_end_mark(lists["sng.str"]),
+        "news.htm": lists["news.htm"],
+        "trade.htm": trade.replace("\r\n", "\n").replace("\n", "\r\n").encode("gbk"),
+    }
+    for name, data in files.items():
+        (out / name).write_bytes(data)
+    shutil.copyfile(args.data_package, out / DATA_PACKAGE)
+    write_zip(out / PROGRAM_PACKAGE, [("plumo.exe", program)])
+    print(f"published data {version}, program {args.program_version} to {out}")
+
+
+if __name__ == "__main__":
+    main()
