@@ -1,6 +1,7 @@
 // Build steps that turn the committed data into what the program ships:
 //   zorvast-pack gbk-text IN OUT [TOKEN=VALUE...]   UTF-8 text -> GBK with CR LF, tokens replaced
 //   zorvast-pack stored-database IN.mdb OUT.str MIN  the stored form, padded to more than MIN bytes
+//   zorvast-pack working-copy IN.str OUT.mdb          the plain database back from a stored one
 //   zorvast-pack archive OUT.zip YYYYMMDD FILE...    a ZIP of the files (by their base names)
 //   zorvast-pack embed IN OUT.cpp NAMESPACE FUNCTION a source file returning IN's bytes
 #include "channels/store/StoredFile.h"
@@ -89,6 +90,20 @@ int storedDatabase(int argc, char** argv) {
     return 0;
 }
 
+int workingCopy(int argc, char** argv) {
+    if (argc != 4) {
+        fail("usage: working-copy IN.str OUT.mdb");
+    }
+    const std::string stored = readOrFail(argv[2]);
+    const channels::store::Bytes copy = channels::store::workingCopyFromStored(
+        {reinterpret_cast<const std::uint8_t*>(stored.data()), stored.size()});
+    if (copy.empty()) {
+        fail(std::string(argv[2]) + " is not a stored database");
+    }
+    writeOrFail(argv[3], {reinterpret_cast<const char*>(copy.data()), copy.size()});
+    return 0;
+}
+
 int archive(int argc, char** argv) {
     if (argc < 5) {
         fail("usage: archive OUT.zip YYYYMMDD FILE...");
@@ -146,11 +161,14 @@ int main(int argc, char** argv) {
     if (command == "stored-database") {
         return storedDatabase(argc, argv);
     }
+    if (command == "working-copy") {
+        return workingCopy(argc, argv);
+    }
     if (command == "archive") {
         return archive(argc, argv);
     }
     if (command == "embed") {
         return embed(argc, argv);
     }
-    fail("usage: zorvast-pack gbk-text|stored-database|archive|embed ...");
+    fail("usage: zorvast-pack gbk-text|stored-database|working-copy|archive|embed ...");
 }
