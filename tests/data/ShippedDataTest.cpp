@@ -257,7 +257,7 @@ TEST_F(ChannelDatabase, ChannelRowsAreWellFormed) {
         EXPECT_TRUE((freq >= 2500 && freq < 10000) || (freq > 10000 && freq <= 13000)) << where;
         EXPECT_TRUE(polarisations.count(row.text.at("s_pola"))) << where;
         EXPECT_GE(row.number.at("s_sr"), 100) << where;
-        EXPECT_LE(row.number.at("s_sr"), 50000) << where;
+        EXPECT_LE(row.number.at("s_sr"), 72000) << where;
         EXPECT_FALSE(row.text.at("s_ch").empty()) << where; // no filler rows
         EXPECT_TRUE(kinds.count(row.text.at("s_sys"))) << where;
         EXPECT_FALSE(row.text.at("s_upda").empty()) << where;

