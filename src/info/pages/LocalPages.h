@@ -1,0 +1,45 @@
+// The local pages the data package brings into the working folder, and what stands in for
+// one that is missing, so that a view never stays blank.
+#pragma once
+
+#include <array>
+#include <filesystem>
+#include <string_view>
+
+namespace zorvast::info {
+
+enum class PageView { Home, NewsBanner, Tyro, Datum, Trade, Community };
+
+struct LocalPage {
+    PageView view;
+    std::string_view fileName;
+    std::string_view fallback; // UTF-8; written as GBK, no line break at the end
+};
+
+inline constexpr std::string_view kHomeFallback =
+    "<br><br>\r\n<p align=\"center\">读取错误无法显示。</p>";
+inline constexpr std::string_view kBannerFallback =
+    "<p align=\"center\">读取资讯错误，此功能无法正常显示。</p>";
+inline constexpr std::string_view kInfoFallback =
+    "<br><br>\r\n<p align=\"center\">读取信息错误，此功能无法正常显示。</p>";
+inline constexpr std::string_view kTradeFallback =
+    "<br><br>\r\n<p align=\"center\">读取资讯错误，此功能无法正常显示。</p>";
+inline constexpr std::string_view kCommunityFallback =
+    "<br><br>\r\n<p align=\"center\">读取页面错误，此功能无法正常显示。</p>";
+
+// In the order the page step shows them (the community page is loaded by its own tab).
+inline constexpr std::array<LocalPage, 5> kStartUpPages = {{
+    {PageView::Home, "home.htm", kHomeFallback},
+    {PageView::NewsBanner, "news.htm", kBannerFallback},
+    {PageView::Tyro, "tyro.htm", kInfoFallback},
+    {PageView::Datum, "datum.htm", kInfoFallback},
+    {PageView::Trade, "trade.htm", kTradeFallback},
+}};
+
+inline constexpr LocalPage kCommunityPage = {PageView::Community, "bbs.htm", kCommunityFallback};
+
+// The file a view shows: the page itself when it exists and is not empty; otherwise the
+// fallback is written in its place (creating the working folder if needed) and shown.
+std::filesystem::path pageToShow(const std::filesystem::path& workFolder, const LocalPage& page);
+
+} // namespace zorvast::info

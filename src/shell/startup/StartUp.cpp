@@ -1,0 +1,144 @@
+#include "shell/startup/StartUp.h"
+
+#include "channels/jet/JetConnection.h"
+#include "channels/jet/JetCursor.h"
+#include "common/Files.h"
+#include "common/Zip.h"
+
+namespace zorvast::shell {
+
+namespace {
+
+constexpr const char* kFolderError =
+    "存取临时目录错误。点击[重试]重新尝试读取，点击[取消]则结束本软件运行。";
+constexpr const char* kFolderMissingError =
+    "存取临时目录错误。点击[重试]重新尝试，点击[取消]则结束本软件运行。";
+constexpr const char* kBusyText = "上一次数据访问未完成，稍候请再重试。";
+
+void call(const std::function<void()>& hook) {
+    if (hook) {
+        hook();
+    }
+}
+
+void startWorker(StartUpContext& c, const char* name, const std::function<void()>& job) {
+    if (job) {
+        c.workers.start(name, job);
+    }
+}
+
+StartUpResult folderFailure(StartUpContext& c, const char* caption, const char* text) {
+    if (c.view.askRetryCancel(caption, text) == Answer::Retry) {
+        call(c.hooks.handOverToRestartHelper);
+    }
+    c.store.cleanupWorkFiles();
+    return StartUpResult::Quit;
+}
+
+} // namespace
+
+std::optional<std::string> readDataVersion(const std::filesystem::path& path) {
+    channels::jet::JetConnection connection;
+    if (!connection.open(path.string())) {
+        return std::nullopt;
+    }
+    channels::jet::JetCursor cursor;
+    cursor.attach(connection);
+    if (!cursor.openTable("sys")) {
+        return std::nullopt;
+    }
+    cursor.moveFirst();
+    if (cursor.atEnd()) {
+        return std::nullopt;
+    }
+    return cursor.readText("s_ver");
+}
+
+StartUpResult startUp(StartUpContext& c) {
+    const auto& paths = c.state.paths;
+
+    // Update roles: the same program file, started under a helper's name.
+    if (c.executableName == kReplaceHelperName) {
+        call(c.hooks.runReplaceHelper);
+        return StartUpResult::Quit;
+    }
+    if (c.executableName == kRestartHelperName) {
+        call(c.hooks.runRestartHelper);
+        return StartUpResult::Quit;
+    }
+
+    // A marker someone still holds means another copy runs; one nobody holds is a leftover.
+    if (common::folderExists(paths.workFolder)) {
+        if (!update::removeStaleMarker(paths.instanceMarker)) {
+            return StartUpResult::QuitSilently;
+        }
+        c.store.cleanupWorkFiles();
+    }
+
+    if (!common::createFolders(paths.workFolder)) {
+        return folderFailure(c, "错误101", kFolderError);
+    }
+    c.marker.hold(paths.instanceMarker);
+
+    c.view.showSplash();
+    c.view.prepareMainWindow();
+    c.state.downloadMode = false;
+    c.store.databaseBusy() = false;
+    call(c.hooks.resetUpdateState);
+
+    if (common::fileExists(paths.dataPackage)) {
+        if (common::folderExists(paths.workFolder)) {
+            const common::ExtractResult unpacked =
+                common::extractArchive(paths.dataPackage.string(), paths.workFolder.string());
+            if (!unpacked.ok) {
+                c.state.downloadMode = true;
+                c.view.processEvents();
+            }
+        }
+        if (!common::folderExists(paths.workFolder)) {
+            return folderFailure(c, "错误101a", kFolderMissingError);
+        }
+    } else {
+        c.state.downloadMode = true;
+    }
+
+    if (!c.store.prepareWorkingCopy()) {
+        c.state.downloadMode = true;
+    } else {
+        c.view.processEvents();
+        startWorker(c, "latest channels", c.hooks.loadLatestChannelList);
+        startWorker(c, "sng list", c.hooks.loadSngList);
+        startWorker(c, "local pages", c.hooks.checkLocalPages);
+        if (c.store.waitForDatabase()) {
+            c.view.showMessage("错误118", kBusyText);
+            return StartUpResult::Running;
+        }
+        c.store.databaseBusy() = true;
+        const std::optional<std::string> version = readDataVersion(paths.workDatabasePath);
+        if (version) {
+            c.state.setDataVersion(*version);
+        } else {
+            c.state.downloadMode = true;
+        }
+        c.store.removeWorkingCopy();
+        c.view.processEvents();
+        c.store.databaseBusy() = false;
+    }
+
+    if (c.state.downloadMode) {
+        if (c.view.runDownloadWindow()) {
+            c.store.cleanupWorkFiles();
+            return StartUpResult::Quit;
+        }
+    } else {
+        startWorker(c, "data check", c.hooks.runDataCheck);
+    }
+
+    c.view.setMainWindowEnabled(false);
+    startWorker(c, "initialisation", c.hooks.initialiseMainWindow);
+    startWorker(c, "splash", c.hooks.splashWorker);
+    c.view.processEvents();
+    return StartUpResult::Running;
+}
+
+} // namespace zorvast::shell

@@ -1,0 +1,79 @@
+// The start-up sequence, from the executable's name to the running main window. The window
+// side and the other parts of the program come in through StartUpView and StartUpHooks, so
+// the whole order of steps runs in tests without a window.
+#pragma once
+
+#include "channels/store/DatabaseStore.h"
+#include "shell/startup/AppState.h"
+#include "update/roles/InstanceMarker.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace zorvast::shell {
+
+inline constexpr const char* kReplaceHelperName = "plumo_updata_89858656.exe";
+inline constexpr const char* kRestartHelperName = "plumo_updata_69656858.exe";
+
+enum class Answer { Ok, Retry, Cancel };
+
+class StartUpView {
+public:
+    virtual ~StartUpView() = default;
+    virtual void showSplash() = 0;
+    // Window preparation before the data: lists made non-editable, the news grid laid out
+    // and cleared, the logo button's pictures, the deferred timer stopped.
+    virtual void prepareMainWindow() = 0;
+    virtual Answer askRetryCancel(const std::string& caption, const std::string& text) = 0;
+    virtual void showMessage(const std::string& caption, const std::string& text) = 0;
+    // Shows the download window modally; true when the user chose to quit from it.
+    virtual bool runDownloadWindow() = 0;
+    virtual void setMainWindowEnabled(bool enabled) = 0;
+    virtual void processEvents() = 0;
+};
+
+// How workers are started; tests may run them at once on the calling thread.
+class WorkerStarter {
+public:
+    virtual ~WorkerStarter() = default;
+    virtual void start(const std::string& name, std::function<void()> job) = 0;
+};
+
+// The parts of the program start-up calls into. An empty member does nothing.
+struct StartUpHooks {
+    std::function<void()> runReplaceHelper;
+    std::function<void()> runRestartHelper;
+    std::function<void()> handOverToRestartHelper;
+    std::function<void()> resetUpdateState; // serverReached cleared, server list loaded
+    std::function<void()> loadLatestChannelList;
+    std::function<void()> loadSngList;
+    std::function<void()> checkLocalPages;
+    std::function<void()> runDataCheck;
+    std::function<void()> initialiseMainWindow;
+    std::function<void()> splashWorker;
+};
+
+enum class StartUpResult {
+    Running,     // the window goes on
+    Quit,        // clean-up done where the sequence asks for it; end the process
+    QuitSilently // another copy runs: end at once
+};
+
+struct StartUpContext {
+    AppState& state;
+    channels::store::DatabaseStore& store;
+    update::InstanceMarker& marker;
+    StartUpView& view;
+    WorkerStarter& workers;
+    StartUpHooks hooks;
+    std::string executableName; // the file name without its folder
+};
+
+StartUpResult startUp(StartUpContext& context);
+
+// The data version from table sys of the working copy at `path`; nullopt when the file,
+// the table or the field cannot be read.
+std::optional<std::string> readDataVersion(const std::filesystem::path& path);
+
+} // namespace zorvast::shell

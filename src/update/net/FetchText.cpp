@@ -1,0 +1,190 @@
+#include "update/net/FetchText.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <cctype>
+#include <memory>
+#include <string_view>
+
+namespace zorvast::update {
+namespace {
+
+// Status line and headers of every response of one call, redirects included. Real servers
+// send well under 2 KiB; the cap only stops a server that sends headers without end.
+constexpr std::size_t kMaxHeaderBytes = 256u * 1024u;
+
+struct EasyDeleter {
+    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+};
+struct ListDeleter {
+    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+
+struct Transfer {
+    std::string body;
+    std::size_t maxBodyBytes = 0;
+    std::size_t headerBytes = 0;
+    bool tooLarge = false;
+};
+
+std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) {
+    auto* transfer = static_cast<Transfer*>(user);
+    const std::size_t bytes = size * count;
+    if (bytes > transfer->maxBodyBytes - transfer->body.size()) {
+        transfer->tooLarge = true;
+        return 0; // makes libcurl abort with CURLE_WRITE_ERROR
+    }
+    transfer->body.append(data, bytes);
+    return bytes;
+}
+
+std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* user) {
+    auto* transfer = static_cast<Transfer*>(user);
+    const std::size_t bytes = size * count;
+    transfer->headerBytes += bytes;
+    if (transfer->headerBytes > kMaxHeaderBytes) {
+        transfer->tooLarge = true;
+        return 0;
+    }
+    return bytes;
+}
+
+bool startsWithNoCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() &&
+           std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
+               return std::tolower(static_cast<unsigned char>(a)) ==
+                      std::tolower(static_cast<unsigned char>(b));
+           });
+}
+
+// libcurl would also read file:// and fetch ftp://; the callers only ever want web pages.
+bool isWebUrl(std::string_view url) {
+    return startsWithNoCase(url, "http://") || startsWithNoCase(url, "https://");
+}
+
+long clampedMilliseconds(std::chrono::milliseconds value) {
+    // 0 means "no time-out" to libcurl; never let a zero or negative option mean that.
+    return static_cast<long>(std::max<std::chrono::milliseconds::rep>(value.count(), 1));
+}
+
+FetchFailure failureOf(CURLcode code, long lastStatus) {
+    switch (code) {
+    case CURLE_URL_MALFORMAT:
+        return FetchFailure::BadUrl;
+    case CURLE_UNSUPPORTED_PROTOCOL:
+        // After a 3xx: the Location had a scheme we refuse. Otherwise a reply without a status
+        // line (HTTP/0.9 is not accepted).
+        return lastStatus >= 300 && lastStatus <= 399 ? FetchFailure::Refused
+                                                      : FetchFailure::Transfer;
+    case CURLE_COULDNT_RESOLVE_PROXY:
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_CONNECT:
+        return FetchFailure::Connect;
+    case CURLE_OPERATION_TIMEDOUT:
+        return FetchFailure::Timeout;
+    case CURLE_TOO_MANY_REDIRECTS:
+        return FetchFailure::TooManyRedirects;
+    case CURLE_FILESIZE_EXCEEDED:
+        return FetchFailure::TooLarge;
+    default:
+        return FetchFailure::Transfer;
+    }
+}
+
+} // namespace
+
+bool ensureCurlGlobalInit() {
+    // A function-local static is initialised exactly once even when threads race here.
+    static const bool ready = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+    return ready;
+}
+
+FetchOutcome fetchTextOutcome(const std::string& url, const FetchOptions& options) {
+    FetchOutcome outcome;
+    if (!isWebUrl(url) || url.find('\0') != std::string::npos) {
+        outcome.failure = FetchFailure::BadUrl;
+        return outcome;
+    }
+    if (!ensureCurlGlobalInit()) {
+        outcome.failure = FetchFailure::Transfer;
+        return outcome;
+    }
+    // Appending to a non-empty list returns its unchanged head, or null leaving it intact.
+    std::unique_ptr<curl_slist, ListDeleter> headers(
+        curl_slist_append(nullptr, "Cache-Control: no-cache"));
+    if (headers && !curl_slist_append(headers.get(), "Pragma: no-cache")) {
+        headers.reset();
+    }
+    Transfer transfer;
+    transfer.maxBodyBytes = options.maxBodyBytes;
+    // Declared after the list and the transfer record it points to, so it is cleaned up first.
+    std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
+    if (!easy || !headers) {
+        outcome.failure = FetchFailure::Transfer;
+        return outcome;
+    }
+
+    CURL* handle = easy.get();
+    curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
+    // Sent as typed: no removal of "/../" or "/./" from the path.
+    curl_easy_setopt(handle, CURLOPT_PATH_AS_IS, 1L);
+#if LIBCURL_VERSION_NUM >= 0x075500
+    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+#else
+    curl_easy_setopt(handle, CURLOPT_PROTOCOLS, long{CURLPROTO_HTTP | CURLPROTO_HTTPS});
+    curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS, long{CURLPROTO_HTTP | CURLPROTO_HTTPS});
+#endif
+    curl_easy_setopt(handle, CURLOPT_HTTPGET, 1L);
+    curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get());
+    curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(handle, CURLOPT_MAXREDIRS, std::max(options.maxRedirects, 0L));
+    // Time-outs must not use SIGALRM: other threads of the program are running.
+    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS,
+                     clampedMilliseconds(options.connectTimeout));
+    curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, clampedMilliseconds(options.totalTimeout));
+    if (options.maxBodyBytes > 0) {
+        // Refuses an announced Content-Length beyond the cap before any body byte is read;
+        // onBody catches bodies without one.
+        curl_easy_setopt(handle, CURLOPT_MAXFILESIZE_LARGE,
+                         static_cast<curl_off_t>(options.maxBodyBytes));
+    }
+    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &onBody);
+    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &transfer);
+    curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, &onHeader);
+    curl_easy_setopt(handle, CURLOPT_HEADERDATA, &transfer);
+
+    const CURLcode code = curl_easy_perform(handle);
+    curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &outcome.httpStatus);
+    if (transfer.tooLarge) {
+        outcome.failure = FetchFailure::TooLarge;
+        return outcome;
+    }
+    if (code != CURLE_OK) {
+        outcome.failure = failureOf(code, outcome.httpStatus);
+        return outcome;
+    }
+    // A 3xx that could not be followed (no Location) is no more the resource than a 404.
+    if (outcome.httpStatus < 200 || outcome.httpStatus > 299) {
+        outcome.failure = FetchFailure::HttpStatus;
+        return outcome;
+    }
+    const std::size_t zero = transfer.body.find('\0');
+    if (zero != std::string::npos) {
+        transfer.body.resize(zero);
+    }
+    outcome.text = std::move(transfer.body);
+    return outcome;
+}
+
+std::string fetchText(const std::string& url, const FetchOptions& options) {
+    return fetchTextOutcome(url, options).text;
+}
+
+std::string fetchText(const std::string& url) {
+    return fetchText(url, FetchOptions{});
+}
+
+} // namespace zorvast::update

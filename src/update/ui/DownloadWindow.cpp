@@ -1,0 +1,45 @@
+#include "update/ui/DownloadWindow.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace zorvast::update::ui {
+
+DownloadWindow::DownloadWindow(QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QString());
+    setFixedSize(280, 75);
+    QFont font(QStringLiteral("WenQuanYi Micro Hei"));
+    font.setPointSize(9);
+    setFont(font);
+
+    label_ = new QLabel(QStringLiteral("正在下载数据，请稍等..."), this);
+    label_->setTextFormat(Qt::PlainText);
+    progressBar_ = new QProgressBar(this);
+    progressBar_->setRange(0, 100);
+    progressBar_->setValue(0);
+    progressBar_->setTextVisible(false);
+    progressBar_->setFixedHeight(14);
+    cancelButton_ = new QPushButton(QStringLiteral("取消并退出"), this);
+    cancelButton_->setAutoDefault(false);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(10, 8, 10, 8);
+    layout->setSpacing(6);
+    layout->addWidget(label_);
+    auto* row = new QHBoxLayout;
+    row->setSpacing(8);
+    row->addWidget(progressBar_, 1);
+    row->addWidget(cancelButton_);
+    layout->addLayout(row);
+
+    connect(cancelButton_, &QPushButton::clicked, this, &DownloadWindow::cancelRequested);
+}
+
+// Escape and the window's close box mean the same as the button; the owner decides when
+// the window goes away.
+void DownloadWindow::reject() { emit cancelRequested(); }
+
+} // namespace zorvast::update::ui
