@@ -1,0 +1,46 @@
+#include "shell/startup/LocalPagesStep.h"
+
+#include "info/forum/ForumSections.h"
+
+#include <sys/stat.h>
+
+#include <ctime>
+
+namespace zorvast::shell {
+
+std::optional<std::string> fileDateText(const std::filesystem::path& file) {
+    struct stat info {};
+    if (::stat(file.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return std::nullopt;
+    }
+    std::tm parts{};
+    localtime_r(&info.st_mtime, &parts);
+    return std::to_string(parts.tm_year + 1900) + "年" + std::to_string(parts.tm_mon + 1) + "月" +
+           std::to_string(parts.tm_mday) + "日";
+}
+
+void checkLocalPages(AppState& state, LocalPagesView& view, const LauncherSetup& launcher,
+                     common::Clock& clock) {
+    for (const info::LocalPage& page : info::kStartUpPages) {
+        view.showPage(page.view, info::pageToShow(state.paths.workFolder, page));
+    }
+
+    if (const auto date = fileDateText(state.paths.storedFile)) {
+        state.setDataDate(*date);
+        view.setStatusText(" ◎ 现有数据日期：" + *date + "。");
+    } else {
+        state.setDataDate(kNoDataDate);
+    }
+
+    renewShortcuts(launcher.places, launcher.target, launcher.currentFolder, launcher.icon, clock,
+                   [&] { view.processEvents(); });
+
+    std::vector<std::string> names;
+    for (const info::ForumSection& section : info::kForumSections) {
+        names.emplace_back(section.name);
+    }
+    view.setForumSections(names);
+    view.processEvents();
+}
+
+} // namespace zorvast::shell

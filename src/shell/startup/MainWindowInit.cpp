@@ -1,0 +1,211 @@
+#include "shell/startup/MainWindowInit.h"
+
+#include "channels/jet/JetConnection.h"
+#include "channels/jet/JetCursor.h"
+#include "common/Files.h"
+
+namespace zorvast::shell {
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr const char* kReadError = "读数据发生错误，软件将退出！请重新下载后再重试。";
+constexpr const char* kBusyText = "上一次数据访问未完成，稍候请再重试。";
+constexpr const char* kGridHint = "提示：选卫星后点击[显示结果](也可在右边下拉表选)  →";
+constexpr const char* kOverviewIndent = "　　　　☆ "; // four ideographic spaces, a star, a space
+constexpr Rgb kHintColour{255, 255, 150};
+constexpr Rgb kShadeColour{240, 240, 255};
+constexpr int kPointingSearchStart = 26; // the pointing list still holds its placeholder
+constexpr int kOffsetSearchStart = 31;
+
+const InitControl kDataControls[] = {
+    InitControl::ShowResults,     InitControl::ProviderShowResults, InitControl::ChannelSearch,
+    InitControl::Calculate,       InitControl::ProvinceList,        InitControl::CityList,
+    InitControl::TransponderGrid,
+};
+
+void call(const std::function<void()>& hook) {
+    if (hook) {
+        hook();
+    }
+}
+
+void fillList(MainWindowInitView& view, InitList list, std::initializer_list<const char*> items,
+              int selected) {
+    view.clearList(list);
+    for (const char* item : items) {
+        view.addListItem(list, item);
+    }
+    view.selectListItem(list, selected);
+}
+
+} // namespace
+
+DefaultSelections defaultSelectionsFor(const std::vector<std::string>& codes) {
+    DefaultSelections result;
+    // The pointing list: the placeholder, then one item per satellite, each starting with
+    // its position code.
+    const int pointingCount = static_cast<int>(codes.size()) + 1;
+    int i = kPointingSearchStart;
+    while (i < pointingCount && codes[static_cast<std::size_t>(i - 1)].rfind("E115.5", 0) != 0) {
+        ++i;
+    }
+    result.parameterIndex = i - 1;
+    // The offset list, placeholder removed: the codes alone.
+    int j = kOffsetSearchStart;
+    while (j < static_cast<int>(codes.size()) && codes[static_cast<std::size_t>(j)] != "E125") {
+        ++j;
+    }
+    result.offsetIndex = j;
+    return result;
+}
+
+InitOutcome initialiseMainWindow(AppState& state, channels::store::DatabaseStore& store,
+                                 MainWindowInitView& view, const InitHooks& hooks,
+                                 common::Clock& clock, const std::atomic<bool>& stop) {
+    for (InitControl control : kDataControls) {
+        view.setEnabled(control, false);
+    }
+    if (!common::fileExists(state.paths.storedFile)) {
+        clock.sleepFor(6000ms); // a data update may be replacing it
+    }
+    if (stop) {
+        return InitOutcome::Stopped;
+    }
+    if (!store.prepareWorkingCopy()) {
+        view.showMessage("错误105", kReadError);
+        return InitOutcome::Fatal;
+    }
+    if (store.waitForDatabase()) {
+        view.showMessage("错误106", kBusyText);
+        return InitOutcome::Busy;
+    }
+
+    store.databaseBusy() = true;
+    std::vector<SatelliteEntry> satellites;
+    std::vector<std::string> providers;
+    bool readOk = false;
+    {
+        channels::jet::JetConnection connection;
+        channels::jet::JetCursor cursor;
+        cursor.attach(connection);
+        if (connection.open(state.paths.workDatabasePath.string()) && cursor.openTable("satlist")) {
+            readOk = true;
+            const int rows = cursor.recordCount();
+            view.setGridShape(rows + 2, 5);
+            view.setGridColumnWidths({120, 140, 130, 420, 100});
+            const char* titles[] = {"频率", "极化", "符号率", "频 道 名", "权限"};
+            for (int c = 0; c < 5; ++c) {
+                view.setGridText(1, c + 1, titles[c]);
+            }
+            view.mergeGridRow(2);
+            view.setGridText(2, 1, kGridHint);
+            view.setGridRowBackground(2, kHintColour);
+
+            for (InitList list : {InitList::ParameterSatellites, InitList::PointingSatellites,
+                                  InitList::OffsetSatellites}) {
+                view.clearList(list);
+                view.addListItem(list, kPlaceholderItem);
+            }
+            int j = 3;
+            for (cursor.moveFirst(); !cursor.atEnd() && !stop; cursor.moveNext()) {
+                SatelliteEntry e;
+                e.s_loca = cursor.readText("s_loca").value_or("");
+                if (e.s_loca.empty()) {
+                    continue;
+                }
+                if (satellites.size() == kSatelliteCapacity) {
+                    break; // the satellite lists hold 70
+                }
+                e.s_name = cursor.readText("s_name").value_or("");
+                e.s_c = cursor.readText("s_c").value_or("");
+                e.s_ku = cursor.readText("s_ku").value_or("");
+                e.s_min = cursor.readText("s_min").value_or("");
+                e.s_max = cursor.readText("s_max").value_or("");
+                e.s_rema = cursor.readText("s_rema").value_or("");
+                view.addListItem(InitList::ParameterSatellites, e.s_loca + "（" + e.s_name + "）");
+                view.addListItem(InitList::PointingSatellites, e.s_loca + "(" + e.s_name + ")");
+                view.addListItem(InitList::OffsetSatellites, e.s_loca);
+                view.setGridText(rows + 5 - j, 1,
+                                 kOverviewIndent + e.s_loca + "【" + e.s_name + "】");
+                view.mergeGridRow(j);
+                if (j % 2 == 0) {
+                    view.setGridRowBackground(j, kShadeColour);
+                }
+                ++j;
+                satellites.push_back(std::move(e));
+            }
+            cursor.close();
+            if (cursor.openTable("sup")) {
+                for (cursor.moveFirst(); !cursor.atEnd(); cursor.moveNext()) {
+                    std::string name = cursor.readText("s_upda").value_or("");
+                    if (!name.empty()) {
+                        providers.push_back(std::move(name));
+                    }
+                }
+            }
+        }
+    }
+    store.removeWorkingCopy();
+    store.databaseBusy() = false;
+    if (stop) {
+        return InitOutcome::Stopped;
+    }
+    if (!readOk) {
+        // A copy that cannot be read is as bad as none.
+        view.showMessage("错误105", kReadError);
+        return InitOutcome::Fatal;
+    }
+    state.setSatellites(satellites);
+
+    fillList(view, InitList::BandFilter, {"全部", "Ku", "C"}, 0);
+    fillList(view, InitList::PolarisationFilter, {"全部", "水平(H)", "垂直(V)"}, 0);
+    fillList(view, InitList::AccessFilter, {"全部", "免费", "加密"}, 0);
+    fillList(view, InitList::FormatFilter,
+             {"全部显示", "所有电视", "标清电视", "高清电视", "测试或临传", "广播", "数据"}, 1);
+    view.clearList(InitList::Providers);
+    for (const std::string& name : providers) {
+        view.addListItem(InitList::Providers, name);
+    }
+    view.selectListItem(InitList::Providers, static_cast<int>(providers.size()) - 3);
+    view.setDetailText(kDefaultDetailText);
+
+    if (hooks.extractCityDatabase && !hooks.extractCityDatabase()) {
+        view.showMessage("错误106", "失败，写临时数据发生错误，软件将被迫退出。");
+        return InitOutcome::Fatal;
+    }
+    call(hooks.fillLocationLists);
+    call(hooks.lookupCityCoordinates);
+
+    std::vector<std::string> codes;
+    for (const SatelliteEntry& e : satellites) {
+        codes.push_back(e.s_loca);
+    }
+    const DefaultSelections selections = defaultSelectionsFor(codes);
+    view.removeListItem(InitList::ParameterSatellites, 0);
+    view.selectListItem(InitList::ParameterSatellites, selections.parameterIndex);
+    view.removeListItem(InitList::PointingSatellites, 0);
+    view.selectListItem(InitList::PointingSatellites, selections.parameterIndex);
+    view.removeListItem(InitList::OffsetSatellites, 0);
+    view.selectListItem(InitList::OffsetSatellites, selections.offsetIndex);
+
+    view.checkFeedDefaults();
+    view.setEnabled(InitControl::UprightButton, false);
+    view.setEnabled(InitControl::InvertedButton, false);
+    call(hooks.fillAntennaList);
+    call(hooks.createDiagramSprites);
+    if (stop) {
+        return InitOutcome::Stopped;
+    }
+
+    view.processEvents();
+    view.setEnabled(InitControl::Calculate, true);
+    call(hooks.runPointingCalculation);
+    for (InitControl control : kDataControls) {
+        view.setEnabled(control, true);
+    }
+    return InitOutcome::Ready;
+}
+
+} // namespace zorvast::shell

@@ -1,0 +1,264 @@
+#include "shell/startup/StartUp.h"
+
+#include "support/ChannelFixture.h"
+#include "support/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace zorvast::shell {
+namespace {
+
+namespace fs = std::filesystem;
+using channels::store::DatabaseStore;
+using channels::store::storePathsFor;
+using common::ManualClock;
+using testing::TempFolder;
+
+struct FakeView final : StartUpView {
+    std::vector<std::string> events;
+    Answer answer = Answer::Cancel;
+    bool quitFromDownload = false;
+    void showSplash() override { events.push_back("splash"); }
+    void prepareMainWindow() override { events.push_back("prepare"); }
+    Answer askRetryCancel(const std::string& caption, const std::string& text) override {
+        events.push_back("ask " + caption + " " + text);
+        return answer;
+    }
+    void showMessage(const std::string& caption, const std::string& text) override {
+        events.push_back("message " + caption + " " + text);
+    }
+    bool runDownloadWindow() override {
+        events.push_back("download window");
+        return quitFromDownload;
+    }
+    void setMainWindowEnabled(bool enabled) override {
+        events.push_back(enabled ? "enable" : "disable");
+    }
+    void processEvents() override {}
+};
+
+struct RecordingWorkers final : WorkerStarter {
+    std::vector<std::string> started;
+    void start(const std::string& name, std::function<void()> job) override {
+        started.push_back(name);
+        job();
+    }
+};
+
+class StartUpTest : public ::testing::Test {
+public:
+    StartUpTest()
+        : paths(storePathsFor(temp.path() / "tmp", temp.path() / "program")), state(paths),
+          store(paths, clock) {
+        fs::create_directories(temp.path() / "tmp");
+        fs::create_directories(paths.programFolder);
+    }
+
+    StartUpResult run(const std::string& name = "zorvast") {
+        StartUpHooks hooks;
+        auto record = [this](const char* what) {
+            return [this, what] {
+                called.push_back(what);
+            };
+        };
+        hooks.runReplaceHelper = record("replace helper");
+        hooks.runRestartHelper = record("restart helper");
+        hooks.handOverToRestartHelper = record("hand over");
+        hooks.loadLatestChannelList = record("lists");
+        hooks.loadSngList = record("sng");
+        hooks.checkLocalPages = record("pages");
+        hooks.runDataCheck = record("data check");
+        hooks.initialiseMainWindow = record("init");
+        hooks.splashWorker = record("splash worker");
+        StartUpContext context{state, store, marker, view, workers, hooks, name};
+        return startUp(context);
+    }
+
+    void writeGoodPackage(const std::string& version = "261209") {
+        testing::writePackage(
+            paths.dataPackage.string(),
+            testing::storedDatabase({testing::satlistTable(testing::satellitesWith(3, 1, 2)),
+                                     testing::supTable({"a", "b", "c"}),
+                                     testing::sysTable(version)}));
+    }
+
+    TempFolder temp;
+    ManualClock clock;
+    channels::store::StorePaths paths;
+    AppState state;
+    DatabaseStore store;
+    update::InstanceMarker marker;
+    FakeView view;
+    RecordingWorkers workers;
+    std::vector<std::string> called;
+};
+
+TEST_F(StartUpTest, UpdateRolesRunInsteadOfTheProgram) {
+    EXPECT_EQ(run("plumo_updata_89858656.exe"), StartUpResult::Quit);
+    EXPECT_EQ(run("plumo_updata_69656858.exe"), StartUpResult::Quit);
+    EXPECT_EQ(called, (std::vector<std::string>{"replace helper", "restart helper"}));
+    EXPECT_FALSE(fs::exists(paths.workFolder));
+    // The names are compared exactly.
+    EXPECT_EQ(run("PLUMO_UPDATA_89858656.EXE"), StartUpResult::Running);
+}
+
+TEST_F(StartUpTest, WithDataTheWorkersStartInOrder) {
+    writeGoodPackage();
+    ASSERT_EQ(run(), StartUpResult::Running);
+    EXPECT_EQ(state.dataVersion(), "261209");
+    EXPECT_FALSE(state.downloadMode);
+    EXPECT_EQ(workers.started,
+              (std::vector<std::string>{"latest channels", "sng list", "local pages", "data check",
+                                        "initialisation", "splash"}));
+    EXPECT_EQ(view.events, (std::vector<std::string>{"splash", "prepare", "disable"}));
+    EXPECT_TRUE(fs::exists(paths.storedFile));
+    EXPECT_TRUE(fs::exists(paths.workFolder / "nch.str"));
+    EXPECT_FALSE(fs::exists(paths.workDatabasePath)); // removed after the read
+    EXPECT_TRUE(marker.held());
+    EXPECT_FALSE(store.databaseBusy());
+}
+
+TEST_F(StartUpTest, EveryDataFailureLeadsToTheDownloadWindow) {
+    const struct {
+        const char* what;
+        std::function<void(StartUpTest&)> arrange;
+    } cases[] = {
+        {"no package",
+         [](StartUpTest&) {
+         }},
+        {"package is no ZIP",
+         [](StartUpTest& t) {
+             t.temp.write("program/satdata.sta", std::string(2000, 'x'));
+         }},
+        {"stored file damaged",
+         [](StartUpTest& t) {
+             testing::writePackage(t.paths.dataPackage.string(), std::string(600000, 'x'));
+         }},
+        {"stored file too short",
+         [](StartUpTest& t) {
+             testing::writePackage(t.paths.dataPackage.string(), "plumo_str");
+         }},
+        {"no table sys",
+         [](StartUpTest& t) {
+             testing::writePackage(t.paths.dataPackage.string(),
+                                   testing::storedDatabase({testing::supTable({"a"})}));
+         }},
+        {"empty table sys",
+         [](StartUpTest& t) {
+             auto sys = testing::sysTable("1");
+             sys.rows.clear();
+             testing::writePackage(t.paths.dataPackage.string(), testing::storedDatabase({sys}));
+         }},
+        {"sys without s_ver",
+         [](StartUpTest& t) {
+             jetwriter::Table sys{"sys", {{"other", jetwriter::ColumnType::Text, 9}}, {{"1"}}};
+             testing::writePackage(t.paths.dataPackage.string(), testing::storedDatabase({sys}));
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(temp.path() / "tmp");
+        fs::remove_all(paths.programFolder);
+        fs::create_directories(temp.path() / "tmp");
+        fs::create_directories(paths.programFolder);
+        marker.release();
+        view.events.clear();
+        workers.started.clear();
+        state.downloadMode = false;
+        c.arrange(*this);
+        ASSERT_EQ(run(), StartUpResult::Running);
+        EXPECT_TRUE(state.downloadMode);
+        EXPECT_EQ(view.events,
+                  (std::vector<std::string>{"splash", "prepare", "download window", "disable"}));
+        const auto& w = workers.started;
+        EXPECT_EQ(std::count(w.begin(), w.end(), "data check"), 0);
+        EXPECT_EQ(w.back(), "splash");
+        EXPECT_FALSE(fs::exists(paths.workDatabasePath));
+    }
+}
+
+TEST_F(StartUpTest, NoPackageNeverOpensTheDatabase) {
+    ASSERT_EQ(run(), StartUpResult::Running);
+    EXPECT_EQ(workers.started, (std::vector<std::string>{"initialisation", "splash"}));
+    EXPECT_TRUE(state.dataVersion().empty());
+}
+
+TEST_F(StartUpTest, QuittingFromTheDownloadWindowCleansUp) {
+    view.quitFromDownload = true;
+    EXPECT_EQ(run(), StartUpResult::Quit);
+    EXPECT_FALSE(fs::exists(paths.workFolder));
+    EXPECT_TRUE(workers.started.empty());
+}
+
+TEST_F(StartUpTest, ASecondCopyEndsSilently) {
+    writeGoodPackage();
+    ASSERT_EQ(run(), StartUpResult::Running);
+    ASSERT_TRUE(marker.held());
+
+    // Another copy with its own state, the same folders.
+    AppState otherState(paths);
+    DatabaseStore otherStore(paths, clock);
+    update::InstanceMarker otherMarker;
+    FakeView otherView;
+    RecordingWorkers otherWorkers;
+    StartUpContext other{otherState,   otherStore, otherMarker, otherView,
+                         otherWorkers, {},         "zorvast"};
+    EXPECT_EQ(startUp(other), StartUpResult::QuitSilently);
+    EXPECT_TRUE(otherView.events.empty());
+    EXPECT_TRUE(otherWorkers.started.empty());
+    // The first copy keeps its folder and marker.
+    EXPECT_TRUE(fs::exists(paths.instanceMarker));
+    EXPECT_TRUE(fs::exists(paths.storedFile));
+}
+
+TEST_F(StartUpTest, AStaleMarkerAfterACrashIsCleanedAway) {
+    temp.write("tmp/satdata_temp/ready.tmp", "ready\r\n");
+    temp.write("tmp/satdata_temp/leftover.tmp", "old");
+    temp.write("tmp/satdata_temp1/staged", "old");
+    writeGoodPackage();
+    ASSERT_EQ(run(), StartUpResult::Running);
+    EXPECT_FALSE(fs::exists(paths.workFolder / "leftover.tmp"));
+    EXPECT_FALSE(fs::exists(paths.stagingFolder));
+    EXPECT_TRUE(marker.held());
+    EXPECT_EQ(state.dataVersion(), "261209");
+}
+
+TEST_F(StartUpTest, AWorkFolderThatCannotBeCreated) {
+    for (Answer answer : {Answer::Retry, Answer::Cancel}) {
+        SCOPED_TRACE(answer == Answer::Retry ? "retry" : "cancel");
+        called.clear();
+        view.events.clear();
+        view.answer = answer;
+        fs::remove_all(temp.path() / "tmp");
+        temp.write("tmp", "a file where the temporary folder should be");
+        EXPECT_EQ(run(), StartUpResult::Quit);
+        ASSERT_EQ(view.events.size(), 1u);
+        EXPECT_EQ(view.events[0], "ask 错误101 存取临时目录错误。点击[重试]重新尝试读取，"
+                                  "点击[取消]则结束本软件运行。");
+        EXPECT_EQ(called, answer == Answer::Retry ? std::vector<std::string>{"hand over"}
+                                                  : std::vector<std::string>{});
+        fs::remove(temp.path() / "tmp");
+    }
+}
+
+TEST_F(StartUpTest, ABusyDatabaseStopsBeforeTheInitialisation) {
+    writeGoodPackage();
+    store.databaseBusy() = true;
+    // The flag is cleared by the sequence itself at its window-preparation step; keep it
+    // set from a worker hook that runs after that step.
+    StartUpHooks hooks;
+    hooks.loadLatestChannelList = [this] {
+        store.databaseBusy() = true;
+    };
+    StartUpContext context{state, store, marker, view, workers, hooks, "zorvast"};
+    EXPECT_EQ(startUp(context), StartUpResult::Running);
+    EXPECT_EQ(view.events.back(), "message 错误118 上一次数据访问未完成，稍候请再重试。");
+    EXPECT_EQ(clock.sleepCount(), 61u);
+    EXPECT_EQ(workers.started, (std::vector<std::string>{"latest channels"}));
+    EXPECT_TRUE(state.dataVersion().empty());
+}
+
+} // namespace
+} // namespace zorvast::shell
