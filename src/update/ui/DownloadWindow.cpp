@@ -40,6 +40,8 @@ DownloadWindow::DownloadWindow(QWidget* parent) : QDialog(parent) {
 
 // Escape and the window's close box mean the same as the button; the owner decides when
 // the window goes away.
-void DownloadWindow::reject() { emit cancelRequested(); }
+void DownloadWindow::reject() {
+    emit cancelRequested();
+}
 
 } // namespace zorvast::update::ui

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+class QTableWidget;
+
+namespace zorvast::info::ui {
+
+class WebPageView;
+
+// The news tab: the latest-channel and SNG grid with its refresh link on the left, the
+// home page beside it.
+class NewsTab : public QWidget {
+    Q_OBJECT
+public:
+    explicit NewsTab(QWidget* parent = nullptr);
+
+    // 19 rows x 2 columns, no headers, no input; row heights and column widths keep the
+    // proportions of the grid's units.
+    QTableWidget* newsGrid() const { return newsGrid_; }
+    // Rich text with one link; linkActivated fires on a click.
+    QLabel* refreshLink() const { return refreshLink_; }
+    WebPageView* homeView() const { return homeView_; }
+
+    // Pixels per grid unit after the last fit.
+    double newsGridScale() const { return gridScale_; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void placeChildren();
+    void fitGrid();
+
+    QTableWidget* newsGrid_ = nullptr;
+    QLabel* refreshLink_ = nullptr;
+    WebPageView* homeView_ = nullptr;
+    double gridScale_ = 1.0;
+};
+
+} // namespace zorvast::info::ui

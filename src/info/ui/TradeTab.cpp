@@ -1,0 +1,34 @@
+#include "info/ui/TradeTab.h"
+
+#include "info/ui/LinkText.h"
+#include "info/ui/WebPageView.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace zorvast::info::ui {
+
+TradeTab::TradeTab(QWidget* parent) : QWidget(parent) {
+    refreshLink_ = makeLinkLabel(QStringLiteral("刷新"), this);
+    postLink_ = makeLinkLabel(QStringLiteral("免费发布"), this);
+    // The countdown caption is wider than "刷新"; keep the row from shifting.
+    refreshLink_->setMinimumWidth(52);
+    refreshLink_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    view_ = new WebPageView(this);
+
+    auto* links = new QHBoxLayout;
+    links->setContentsMargins(0, 0, 4, 0);
+    links->setSpacing(14);
+    links->addStretch(1);
+    links->addWidget(refreshLink_);
+    links->addWidget(postLink_);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 3, 4, 4);
+    layout->setSpacing(3);
+    layout->addLayout(links);
+    layout->addWidget(view_, 1);
+}
+
+} // namespace zorvast::info::ui

@@ -1,0 +1,20 @@
+#include "info/ui/WebPageView.h"
+
+#include <QUrl>
+#include <QWebEngineSettings>
+
+namespace zorvast::info::ui {
+
+WebPageView::WebPageView(QWidget* parent) : QWebEngineView(parent) {
+    settings()->setDefaultTextEncoding(QStringLiteral("GBK"));
+}
+
+void WebPageView::showFile(const QString& path) {
+    setUrl(QUrl::fromLocalFile(path));
+}
+
+void WebPageView::showUrl(const QString& address) {
+    setUrl(QUrl::fromUserInput(address));
+}
+
+} // namespace zorvast::info::ui
