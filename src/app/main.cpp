@@ -1,8 +1,40 @@
+#include "shell/ui/AppController.h"
 #include "shell/ui/MainWindow.h"
 
 #include <QApplication>
 #include <QByteArray>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <cstdio>
 #include <unistd.h>
+
+namespace {
+
+int quitPipe[2] = {-1, -1};
+
+// A terminal's Ctrl+C or a session's SIGTERM ends the program the way closing it does, so the
+// working folder goes too.
+void requestQuit(int) {
+    const char byte = 1;
+    (void)!write(quitPipe[1], &byte, 1);
+}
+
+void quitOnSignals(QApplication& app) {
+    if (pipe(quitPipe) != 0) {
+        return;
+    }
+    auto* notifier = new QSocketNotifier(quitPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, &QApplication::quit);
+    struct sigaction action {};
+    action.sa_handler = requestQuit;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
     // WebEngine refuses to start as root unless its sandbox is off.
@@ -11,7 +43,19 @@ int main(int argc, char* argv[]) {
     }
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
-    zorvast::shell::ui::MainWindow window;
-    window.show();
-    return app.exec();
+    app.setQuitOnLastWindowClosed(true);
+    quitOnSignals(app);
+
+    zorvast::shell::ui::AppController controller(zorvast::shell::ui::systemEnvironment());
+    QObject::connect(&controller, &zorvast::shell::ui::AppController::quitRequested, &app,
+                     &QApplication::quit);
+    const auto result = controller.startUp();
+    int code = 0;
+    if (result == zorvast::shell::StartUpResult::Running) {
+        code = app.exec();
+        controller.shutDown();
+    }
+    // Workers may still be running; the process ends here without waiting for them.
+    std::fflush(nullptr);
+    _exit(code);
 }

@@ -1,0 +1,494 @@
+#include "shell/ui/AppController.h"
+
+#include "channels/store/CityArchive.h"
+#include "channels/ui/ParameterTab.h"
+#include "common/Files.h"
+#include "info/ui/CommunityTab.h"
+#include "info/ui/NewsTab.h"
+#include "info/ui/PageTab.h"
+#include "info/ui/TradeTab.h"
+#include "info/ui/WebPageView.h"
+#include "pointing/places/CityLookup.h"
+#include "pointing/places/ProvinceCodes.h"
+#include "pointing/ui/PointingTab.h"
+#include "shell/ui/MainWindow.h"
+#include "shell/ui/SplashWindow.h"
+#include "shell/ui/UiThread.h"
+#include "update/ui/DownloadWindow.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QTableWidget>
+#include <QToolButton>
+
+#include <thread>
+
+namespace zorvast::shell::ui {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+QString q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+} // namespace
+
+AppEnvironment systemEnvironment() {
+    AppEnvironment env;
+    env.temporaryFolder = (QDir::tempPath() + "/").toStdString();
+    env.programFolder = QDir::currentPath().toStdString();
+    env.executableName =
+        QFileInfo(QCoreApplication::applicationFilePath()).fileName().toStdString();
+    const std::string menu =
+        QStandardPaths::writableLocation(QStandardPaths::ApplicationsLocation).toStdString();
+    env.shortcuts = {
+        menu, menu,
+        QStandardPaths::writableLocation(QStandardPaths::DesktopLocation).toStdString()};
+    return env;
+}
+
+AppController::AppController(AppEnvironment environment, QObject* parent)
+    : QObject(parent), env_(std::move(environment)),
+      clock_(env_.clock ? *env_.clock : common::systemClock()),
+      state_(channels::store::storePathsFor(env_.temporaryFolder, env_.programFolder)),
+      store_(state_.paths, clock_,
+             {{},
+              {},
+              {},
+              [this] {
+                  if (onUiThread()) {
+                      QCoreApplication::processEvents();
+                  }
+              }}),
+      window_(std::make_unique<MainWindow>()) {
+    connect(window_->pointingTab()->provinceList(), qOverload<int>(&QComboBox::activated), this,
+            [this](int) { refillCityList(); });
+    connect(window_->pointingTab()->cityList(), qOverload<int>(&QComboBox::activated), this,
+            [this](int) { lookupCityCoordinates(); });
+}
+
+AppController::~AppController() {
+    // Workers hold this object; the process ends before they would outlive it, but a test
+    // that destroys the controller waits for them.
+    stopInit_ = true;
+    for (int i = 0; i < 500 && workersRunning_ > 0; ++i) {
+        QCoreApplication::processEvents();
+        std::this_thread::sleep_for(10ms);
+    }
+}
+
+StartUpResult AppController::startUp() {
+    StartUpHooks hooks;
+    // The update roles, the server list, the news lists and the data check come with the
+    // update and information parts; until then their hooks do nothing.
+    hooks.checkLocalPages = [this] {
+        runLocalPages();
+    };
+    hooks.initialiseMainWindow = [this] {
+        runInitialisation();
+    };
+    hooks.splashWorker = [this] {
+        runSplash();
+    };
+    StartUpContext context{state_, store_, marker_, *this, *this, hooks, env_.executableName};
+    return shell::startUp(context);
+}
+
+void AppController::shutDown() {
+    if (!window_->parameterTab()->showResultsButton()->isEnabled() && initRunning_) {
+        stopInit_ = true;
+        // The worker looks at the flag between its steps; a database read is short.
+        for (int i = 0; i < 300 && initRunning_; ++i) {
+            QCoreApplication::processEvents();
+            std::this_thread::sleep_for(10ms);
+        }
+    }
+    clock_.sleepFor(200ms);
+    store_.cleanupWorkFiles();
+    marker_.release();
+}
+
+// --- StartUpView
+
+void AppController::showSplash() {
+    window_->show();
+    splash_ = new SplashWindow(window_.get());
+    const QRect frame = window_->geometry();
+    splash_->move(frame.center() - QPoint(splash_->width() / 2, splash_->height() / 2));
+    splash_->show();
+    QCoreApplication::processEvents();
+}
+
+void AppController::prepareMainWindow() {
+    auto* grid = window_->newsTab()->newsGrid();
+    grid->clearContents();
+    window_->logoButton()->setIcon({});
+}
+
+Answer AppController::askRetryCancel(const std::string& caption, const std::string& text) {
+    Answer answer = Answer::Cancel;
+    runOnUi(this, [&] {
+        QMessageBox box(QMessageBox::Warning, q(caption), q(text), QMessageBox::NoButton,
+                        window_.get());
+        box.addButton(QStringLiteral("重试"), QMessageBox::AcceptRole);
+        QPushButton* cancel = box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
+        box.exec();
+        answer = box.clickedButton() == cancel ? Answer::Cancel : Answer::Retry;
+    });
+    return answer;
+}
+
+void AppController::showMessage(const std::string& caption, const std::string& text) {
+    runOnUi(this, [&] {
+        QMessageBox box(QMessageBox::Information, q(caption), q(text), QMessageBox::NoButton,
+                        window_.get());
+        box.addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
+        box.exec();
+    });
+}
+
+bool AppController::runDownloadWindow() {
+    bool quit = false;
+    runOnUi(this, [&] {
+        update::ui::DownloadWindow dialog;
+        connect(&dialog, &update::ui::DownloadWindow::cancelRequested, &dialog, [&] {
+            quit = true;
+            dialog.done(0);
+        });
+        dialog.exec();
+    });
+    return quit;
+}
+
+void AppController::setMainWindowEnabled(bool enabled) {
+    postToUi(window_.get(), [w = window_.get(), enabled] { w->setEnabled(enabled); });
+}
+
+void AppController::processEvents() {
+    if (onUiThread()) {
+        QCoreApplication::processEvents();
+    }
+}
+
+// --- MainWindowInitView
+
+namespace {
+
+QComboBox* listFor(MainWindow* w, InitList list) {
+    auto* p = w->parameterTab();
+    switch (list) {
+    case InitList::ParameterSatellites:
+        return p->satelliteList();
+    case InitList::PointingSatellites:
+        return w->pointingTab()->satelliteList();
+    case InitList::OffsetSatellites:
+        return w->pointingTab()->offsetSatelliteList();
+    case InitList::BandFilter:
+        return p->bandFilter();
+    case InitList::PolarisationFilter:
+        return p->polarisationFilter();
+    case InitList::AccessFilter:
+        return p->accessFilter();
+    case InitList::FormatFilter:
+        return p->formatFilter();
+    case InitList::Providers:
+        return p->providerList();
+    }
+    return nullptr;
+}
+
+QWidget* controlFor(MainWindow* w, InitControl control) {
+    auto* p = w->parameterTab();
+    auto* t = w->pointingTab();
+    switch (control) {
+    case InitControl::ShowResults:
+        return p->showResultsButton();
+    case InitControl::ProviderShowResults:
+        return p->providerShowResultsButton();
+    case InitControl::ChannelSearch:
+        return p->channelSearchButton();
+    case InitControl::Calculate:
+        return t->calculateButton();
+    case InitControl::ProvinceList:
+        return t->provinceList();
+    case InitControl::CityList:
+        return t->cityList();
+    case InitControl::TransponderGrid:
+        return p->transponderGrid();
+    case InitControl::UprightButton:
+        return t->uprightButton();
+    case InitControl::InvertedButton:
+        return t->invertedButton();
+    }
+    return nullptr;
+}
+
+QTableWidgetItem* cell(QTableWidget* grid, int row, int column) {
+    QTableWidgetItem* item = grid->item(row - 1, column - 1);
+    if (!item) {
+        item = new QTableWidgetItem;
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+        grid->setItem(row - 1, column - 1, item);
+    }
+    return item;
+}
+
+} // namespace
+
+void AppController::setEnabled(InitControl control, bool enabled) {
+    postToUi(window_.get(), [w = window_.get(), control, enabled] {
+        controlFor(w, control)->setEnabled(enabled);
+    });
+}
+
+void AppController::clearList(InitList list) {
+    postToUi(window_.get(), [w = window_.get(), list] { listFor(w, list)->clear(); });
+}
+
+void AppController::addListItem(InitList list, const std::string& text) {
+    postToUi(window_.get(),
+             [w = window_.get(), list, t = q(text)] { listFor(w, list)->addItem(t); });
+}
+
+void AppController::removeListItem(InitList list, int index) {
+    postToUi(window_.get(),
+             [w = window_.get(), list, index] { listFor(w, list)->removeItem(index); });
+}
+
+void AppController::selectListItem(InitList list, int index) {
+    postToUi(window_.get(), [w = window_.get(), list, index] {
+        QComboBox* box = listFor(w, list);
+        const QSignalBlocker quiet(box); // selecting from code runs no handler
+        box->setCurrentIndex(index >= 0 && index < box->count() ? index : -1);
+    });
+}
+
+void AppController::setGridShape(int rows, int columns) {
+    postToUi(window_.get(), [w = window_.get(), rows, columns] {
+        QTableWidget* grid = w->parameterTab()->transponderGrid();
+        grid->clearSpans();
+        grid->clearContents();
+        grid->setColumnCount(columns);
+        grid->setRowCount(rows);
+    });
+}
+
+void AppController::setGridColumnWidths(const std::vector<int>& widths) {
+    postToUi(window_.get(), [w = window_.get(), widths] {
+        auto* tab = w->parameterTab();
+        for (std::size_t c = 0; c < widths.size(); ++c) {
+            tab->transponderGrid()->setColumnWidth(static_cast<int>(c),
+                                                   tab->gridUnitsToPixels(widths[c]));
+        }
+    });
+}
+
+void AppController::setGridText(int row, int column, const std::string& text) {
+    postToUi(window_.get(), [w = window_.get(), row, column, t = q(text)] {
+        cell(w->parameterTab()->transponderGrid(), row, column)->setText(t);
+    });
+}
+
+void AppController::mergeGridRow(int row) {
+    postToUi(window_.get(), [w = window_.get(), row] {
+        QTableWidget* grid = w->parameterTab()->transponderGrid();
+        grid->setSpan(row - 1, 0, 1, grid->columnCount());
+    });
+}
+
+void AppController::setGridRowBackground(int row, Rgb colour) {
+    postToUi(window_.get(), [w = window_.get(), row, colour] {
+        QTableWidget* grid = w->parameterTab()->transponderGrid();
+        for (int c = 1; c <= grid->columnCount(); ++c) {
+            cell(grid, row, c)->setBackground(QColor(colour.r, colour.g, colour.b));
+        }
+    });
+}
+
+void AppController::setDetailText(const std::string& text) {
+    postToUi(window_.get(),
+             [w = window_.get(), t = q(text)] { w->parameterTab()->detailText()->setText(t); });
+}
+
+void AppController::checkFeedDefaults() {
+    postToUi(window_.get(), [w = window_.get()] {
+        w->pointingTab()->primeFeedButton()->setChecked(true);
+        w->pointingTab()->uprightButton()->setChecked(true);
+    });
+}
+
+// --- LocalPagesView
+
+void AppController::showPage(info::PageView view, const fs::path& file) {
+    postToUi(window_.get(), [w = window_.get(), view, path = q(file.string())] {
+        info::ui::WebPageView* target = nullptr;
+        switch (view) {
+        case info::PageView::Home:
+            target = w->newsTab()->homeView();
+            break;
+        case info::PageView::NewsBanner:
+            target = w->newsBanner();
+            break;
+        case info::PageView::Tyro:
+            target = w->tyroTab()->view();
+            break;
+        case info::PageView::Datum:
+            target = w->datumTab()->view();
+            break;
+        case info::PageView::Trade:
+            target = w->tradeTab()->view();
+            break;
+        case info::PageView::Community:
+            target = w->communityTab()->view();
+            break;
+        }
+        target->showFile(path);
+    });
+}
+
+void AppController::setStatusText(const std::string& text) {
+    postToUi(window_.get(), [w = window_.get(), t = q(text)] { w->statusText()->setText(t); });
+}
+
+void AppController::setForumSections(const std::vector<std::string>& names) {
+    postToUi(window_.get(), [w = window_.get(), names] {
+        QComboBox* list = w->communityTab()->quickEntryList();
+        list->clear();
+        for (const std::string& name : names) {
+            list->addItem(q(name));
+        }
+    });
+}
+
+// --- WorkerStarter
+
+void AppController::start(const std::string& name, std::function<void()> job) {
+    ++workersRunning_;
+    std::thread([this, job = std::move(job)] {
+        job();
+        --workersRunning_;
+    }).detach();
+    (void)name;
+}
+
+// --- workers
+
+void AppController::runInitialisation() {
+    initRunning_ = true;
+    InitHooks hooks;
+    hooks.extractCityDatabase = [this] {
+        return store_.extractCityDatabase(channels::store::cityArchiveBytes());
+    };
+    hooks.fillLocationLists = [this] {
+        runOnUi(this, [this] { fillLocationLists(); });
+    };
+    hooks.lookupCityCoordinates = [this] {
+        runOnUi(this, [this] { lookupCityCoordinates(); });
+    };
+    // The antenna list, the diagram sprites and the calculation come with the pointing tab.
+    const InitOutcome outcome =
+        initialiseMainWindow(state_, store_, *this, hooks, clock_, stopInit_);
+    initOutcome_ = outcome;
+    initRunning_ = false;
+    initDone_ = true;
+    if (outcome == InitOutcome::Fatal) {
+        store_.cleanupWorkFiles();
+        postToUi(this, [this] { emit quitRequested(); });
+    }
+}
+
+void AppController::runLocalPages() {
+    LauncherSetup launcher;
+    launcher.places = env_.shortcuts;
+    launcher.currentFolder = env_.programFolder;
+    launcher.target = (env_.programFolder / env_.executableName).string();
+    launcher.icon = "zorvast";
+    checkLocalPages(state_, *this, launcher, clock_);
+}
+
+void AppController::runSplash() {
+    // The sliding splash comes with the secondary windows; this keeps its timing.
+    clock_.sleepFor(1000ms);
+    if (state_.downloadMode) {
+        clock_.sleepFor(4000ms);
+    }
+    postToUi(window_.get(), [this] {
+        window_->setEnabled(true);
+        if (splash_) {
+            splash_->close();
+            splash_->deleteLater();
+        }
+    });
+}
+
+void AppController::fillLocationLists() {
+    auto* tab = window_->pointingTab();
+    const QSignalBlocker quietProvinces(tab->provinceList());
+    const QSignalBlocker quietCities(tab->cityList());
+    tab->provinceList()->clear();
+    for (const auto& province : pointing::kProvinceCodes) {
+        tab->provinceList()->addItem(q(std::string(province.listText)));
+    }
+    tab->provinceList()->setCurrentIndex(pointing::kDefaultProvinceIndex);
+    tab->cityList()->clear();
+    for (std::string_view city : pointing::kInitialCities) {
+        tab->cityList()->addItem(q(std::string(city)));
+    }
+    tab->cityList()->setCurrentIndex(pointing::kDefaultCityIndex);
+}
+
+void AppController::refillCityList() {
+    auto* tab = window_->pointingTab();
+    const int index = tab->provinceList()->currentIndex();
+    if (index < 0 || index >= static_cast<int>(pointing::kProvinceCodes.size())) {
+        return;
+    }
+    tab->provinceList()->setEnabled(false);
+    tab->cityList()->setEnabled(false);
+    const auto names =
+        pointing::cityNames(state_.paths.cityDatabasePath, pointing::kProvinceCodes[index].sta);
+    {
+        const QSignalBlocker quiet(tab->cityList());
+        tab->cityList()->clear();
+        for (const std::string& name : names) {
+            tab->cityList()->addItem(q(name));
+        }
+        tab->cityList()->setCurrentIndex(names.empty() ? -1 : 0);
+    }
+    QCoreApplication::processEvents();
+    tab->provinceList()->setEnabled(true);
+    tab->cityList()->setEnabled(true);
+    lookupCityCoordinates();
+}
+
+void AppController::lookupCityCoordinates() {
+    auto* tab = window_->pointingTab();
+    const int index = tab->provinceList()->currentIndex();
+    if (index < 0 || index >= static_cast<int>(pointing::kProvinceCodes.size())) {
+        return;
+    }
+    const auto point = pointing::cityCoordinates(state_.paths.cityDatabasePath,
+                                                 pointing::kProvinceCodes[index].sta,
+                                                 tab->cityList()->currentText().toStdString());
+    // A place with no row keeps the boxes as they are.
+    if (point) {
+        tab->longitudeEdit()->setText(q(pointing::coordinateText(point->lo)));
+        tab->latitudeEdit()->setText(q(pointing::coordinateText(point->la)));
+    }
+}
+
+} // namespace zorvast::shell::ui

@@ -1,0 +1,110 @@
+// Runs the program's life: start-up, the main-window initialisation, the local pages and the
+// exit, with the core sequences driving the window through the views implemented here.
+#pragma once
+
+#include "channels/store/DatabaseStore.h"
+#include "shell/startup/AppState.h"
+#include "shell/startup/LocalPagesStep.h"
+#include "shell/startup/MainWindowInit.h"
+#include "shell/startup/StartUp.h"
+#include "update/roles/InstanceMarker.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <atomic>
+#include <memory>
+#include <string>
+
+namespace zorvast::shell::ui {
+
+class MainWindow;
+class SplashWindow;
+
+struct AppEnvironment {
+    std::filesystem::path temporaryFolder; // the platform's, honouring TMPDIR
+    std::filesystem::path programFolder;   // the current folder at launch
+    std::string executableName;
+    ShortcutPlaces shortcuts;
+    common::Clock* clock = nullptr; // the system clock when null
+};
+
+AppEnvironment systemEnvironment();
+
+class AppController : public QObject,
+                      private StartUpView,
+                      private MainWindowInitView,
+                      private LocalPagesView,
+                      private WorkerStarter {
+    Q_OBJECT
+public:
+    explicit AppController(AppEnvironment environment, QObject* parent = nullptr);
+    ~AppController() override;
+
+    // The start-up sequence; Running means the window goes on.
+    StartUpResult startUp();
+    // Stops a running initialisation and removes every working file.
+    void shutDown();
+
+    MainWindow* window() const { return window_.get(); }
+    AppState& state() { return state_; }
+    channels::store::DatabaseStore& store() { return store_; }
+    // Set once the initialisation worker has ended, whatever its outcome.
+    bool initialisationDone() const { return initDone_; }
+    InitOutcome initialisationOutcome() const { return initOutcome_; }
+
+signals:
+    // The program must end (a fatal error after its message).
+    void quitRequested();
+
+private:
+    // StartUpView
+    void showSplash() override;
+    void prepareMainWindow() override;
+    Answer askRetryCancel(const std::string& caption, const std::string& text) override;
+    void showMessage(const std::string& caption, const std::string& text) override;
+    bool runDownloadWindow() override;
+    void setMainWindowEnabled(bool enabled) override;
+    void processEvents() override;
+    // MainWindowInitView
+    void setEnabled(InitControl control, bool enabled) override;
+    void clearList(InitList list) override;
+    void addListItem(InitList list, const std::string& text) override;
+    void removeListItem(InitList list, int index) override;
+    void selectListItem(InitList list, int index) override;
+    void setGridShape(int rows, int columns) override;
+    void setGridColumnWidths(const std::vector<int>& widths) override;
+    void setGridText(int row, int column, const std::string& text) override;
+    void mergeGridRow(int row) override;
+    void setGridRowBackground(int row, Rgb colour) override;
+    void setDetailText(const std::string& text) override;
+    void checkFeedDefaults() override;
+    // LocalPagesView
+    void showPage(info::PageView view, const std::filesystem::path& file) override;
+    void setStatusText(const std::string& text) override;
+    void setForumSections(const std::vector<std::string>& names) override;
+    // WorkerStarter
+    void start(const std::string& name, std::function<void()> job) override;
+
+    void runInitialisation();
+    void runLocalPages();
+    void runSplash();
+    void fillLocationLists();
+    void lookupCityCoordinates();
+    void refillCityList();
+
+    AppEnvironment env_;
+    common::Clock& clock_;
+    AppState state_;
+    channels::store::DatabaseStore store_;
+    update::InstanceMarker marker_;
+    std::unique_ptr<MainWindow> window_;
+    QPointer<SplashWindow> splash_;
+    std::atomic<bool> stopInit_{false};
+    std::atomic<bool> initRunning_{false};
+    std::atomic<bool> initDone_{false};
+    std::atomic<InitOutcome> initOutcome_{InitOutcome::Stopped};
+    std::atomic<int> workersRunning_{0};
+};
+
+} // namespace zorvast::shell::ui
