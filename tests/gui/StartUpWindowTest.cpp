@@ -1,0 +1,176 @@
+// The program's start-up against fixture packages, with the real main window, offscreen.
+#include "channels/ui/ParameterTab.h"
+#include "common/Files.h"
+#include "info/ui/CommunityTab.h"
+#include "pointing/ui/PointingTab.h"
+#include "shell/ui/AppController.h"
+#include "shell/ui/MainWindow.h"
+#include "support/ChannelFixture.h"
+#include "support/TempFolder.h"
+#include "update/ui/DownloadWindow.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+
+namespace fs = std::filesystem;
+using namespace zorvast;
+using shell::StartUpResult;
+using shell::ui::AppController;
+
+namespace {
+
+struct Fixture {
+    testing::TempFolder temp;
+    common::ManualClock clock;
+
+    Fixture() {
+        fs::create_directories(temp.path() / "tmp");
+        fs::create_directories(temp.path() / "program");
+    }
+
+    shell::ui::AppEnvironment environment() {
+        shell::ui::AppEnvironment env;
+        env.temporaryFolder = temp.path() / "tmp";
+        env.programFolder = temp.path() / "program";
+        env.executableName = "zorvast";
+        env.shortcuts = {temp.path() / "apps", temp.path() / "apps", temp.path() / "Desktop"};
+        env.clock = &clock;
+        return env;
+    }
+
+    fs::path workFolder() const { return temp.path() / "tmp" / "satdata_temp"; }
+
+    void writePackage(int satellites, std::vector<std::string> providers) {
+        testing::writePackage(
+            (temp.path() / "program" / "satdata.sta").string(),
+            testing::storedDatabase(
+                {testing::satlistTable(testing::satellitesWith(satellites, 30, 35)),
+                 testing::supTable(providers), testing::sysTable("261209")}),
+            {{"home.htm", "<p>home</p>"}});
+    }
+};
+
+QColor background(QTableWidget* grid, int row) {
+    QTableWidgetItem* item = grid->item(row, 0);
+    return item ? item->background().color() : QColor();
+}
+
+} // namespace
+
+class StartUpWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void fillsTheWindowFromThePackage() {
+        Fixture f;
+        f.writePackage(40, {"p1", "p2", "p3", "p4"});
+        AppController controller(f.environment());
+        QCOMPARE(controller.startUp(), StartUpResult::Running);
+        QTRY_VERIFY_WITH_TIMEOUT(controller.initialisationDone(), 10000);
+        QCOMPARE(controller.initialisationOutcome(), shell::InitOutcome::Ready);
+        auto* window = controller.window();
+        QTRY_VERIFY_WITH_TIMEOUT(window->isEnabled(), 5000);
+
+        QTableWidget* grid = window->parameterTab()->transponderGrid();
+        QTRY_COMPARE(grid->rowCount(), 42);
+        QCOMPARE(grid->item(0, 3)->text(), QStringLiteral("频 道 名"));
+        QCOMPARE(grid->columnSpan(1, 0), 5);
+        QCOMPARE(background(grid, 1), QColor(255, 255, 150));
+        QCOMPARE(grid->item(41, 0)->text(), QStringLiteral("　　　　☆ E60【卫星0】"));
+        for (int row = 2; row < 42; ++row) {
+            QCOMPARE(grid->columnSpan(row, 0), 5);
+            // Grid rows 4, 6, 8 ... (counted from 1) are shaded.
+            const bool shaded = (row + 1) % 2 == 0;
+            QCOMPARE(background(grid, row) == QColor(240, 240, 255), shaded);
+        }
+
+        auto* parameters = window->parameterTab();
+        auto* pointing = window->pointingTab();
+        QCOMPARE(parameters->satelliteList()->count(), 40);
+        QCOMPARE(parameters->satelliteList()->currentText(), QStringLiteral("E115.5（卫星30）"));
+        QCOMPARE(pointing->satelliteList()->currentText(), QStringLiteral("E115.5(卫星30)"));
+        QCOMPARE(pointing->offsetSatelliteList()->currentText(), QStringLiteral("E125"));
+        QCOMPARE(parameters->formatFilter()->currentText(), QStringLiteral("所有电视"));
+        QCOMPARE(parameters->providerList()->currentText(), QStringLiteral("p2"));
+        QVERIFY(parameters->detailText()->text().contains(QStringLiteral("选择卫星后")));
+
+        // The shipped city database, through the archive compiled into the program.
+        QCOMPARE(pointing->provinceList()->currentText(), QStringLiteral("北京市"));
+        QCOMPARE(pointing->cityList()->currentText(), QStringLiteral("北京"));
+        QCOMPARE(pointing->longitudeEdit()->text(), QStringLiteral("116.46"));
+        QCOMPARE(pointing->latitudeEdit()->text(), QStringLiteral("39.92"));
+        QVERIFY(pointing->primeFeedButton()->isChecked());
+        QVERIFY(!pointing->uprightButton()->isEnabled());
+        QVERIFY(parameters->showResultsButton()->isEnabled());
+
+        QTRY_VERIFY(window->statusText()->text().startsWith(QStringLiteral(" ◎ 现有数据日期：")));
+        QTRY_COMPARE(window->communityTab()->quickEntryList()->count(), 5);
+        QVERIFY(fs::exists(f.workFolder() / "city.dat"));
+        QVERIFY(fs::exists(f.temp.path() / "apps" / "Zorvast.desktop"));
+
+        // Picking a province lists its places and looks up the first.
+        pointing->provinceList()->setCurrentIndex(26); // 天津市
+        emit pointing->provinceList()->activated(26);
+        QCOMPARE(pointing->cityList()->count(), 6);
+        QCOMPARE(pointing->cityList()->currentText(), QStringLiteral("天津"));
+        QCOMPARE(pointing->longitudeEdit()->text(), QStringLiteral("117.2"));
+
+        controller.shutDown();
+        QVERIFY(!fs::exists(f.workFolder()));
+    }
+
+    void withoutAPackageTheDownloadWindowComesFirst() {
+        Fixture f;
+        AppController controller(f.environment());
+        bool sawDownloadWindow = false;
+        QTimer::singleShot(200, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                if (auto* d = qobject_cast<update::ui::DownloadWindow*>(w); d && d->isVisible()) {
+                    sawDownloadWindow = true;
+                    QCOMPARE(d->label()->text(), QStringLiteral("正在下载数据，请稍等..."));
+                    d->cancelButton()->click();
+                }
+            }
+        });
+        QCOMPARE(controller.startUp(), StartUpResult::Quit);
+        QVERIFY(sawDownloadWindow);
+        QVERIFY(!fs::exists(f.workFolder()));
+    }
+
+    void aSecondCopyEndsSilently() {
+        Fixture f;
+        f.writePackage(5, {"a", "b", "c"});
+        AppController first(f.environment());
+        QCOMPARE(first.startUp(), StartUpResult::Running);
+        QTRY_VERIFY_WITH_TIMEOUT(first.initialisationDone(), 10000);
+
+        AppController second(f.environment());
+        QCOMPARE(second.startUp(), StartUpResult::QuitSilently);
+        QVERIFY(!second.window()->isVisible());
+        QVERIFY(fs::exists(f.workFolder() / "satdata.str"));
+        first.shutDown();
+        QVERIFY(!fs::exists(f.workFolder()));
+    }
+
+    void quittingAtOnceLeavesNoWorkingFiles() {
+        for (int round = 0; round < 3; ++round) {
+            Fixture f;
+            f.writePackage(40, {"a", "b", "c"});
+            {
+                AppController controller(f.environment());
+                QCOMPARE(controller.startUp(), StartUpResult::Running);
+                controller.shutDown(); // while the initialisation may still run
+            }                          // the controller waits for its workers here
+            QVERIFY2(!fs::exists(f.workFolder()), "the working folder came back");
+        }
+    }
+};
+
+QTEST_MAIN(StartUpWindowTest)
+#include "StartUpWindowTest.moc"
