@@ -18,6 +18,7 @@ dist: build
 bench: build
 	cmake --build $(BUILD_DIR) --target bench -j$(JOBS)
 	$(BUILD_DIR)/bench/bench_jet_engine
+	QT_QPA_PLATFORM=offscreen $(BUILD_DIR)/bench/bench_start_up
 
 build: deps configure
 	cmake --build $(BUILD_DIR) -j$(JOBS)
