@@ -1,5 +1,7 @@
 #include "channels/ui/ParameterTab.h"
 
+#include "common/ui/FormWidgets.h"
+
 #include <QComboBox>
 #include <QEvent>
 #include <QGridLayout>
@@ -23,21 +25,8 @@ constexpr int kTotalColumnUnits = 910;
 constexpr int kRowUnits = 50;
 constexpr int kSidePanelWidth = 262;
 
-QComboBox* makeList(QWidget* parent) {
-    auto* list = new QComboBox(parent);
-    list->setEditable(false);
-    // The lists are filled later; their width must not follow their items.
-    list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    list->setMinimumContentsLength(4);
-    list->setMaxVisibleItems(20);
-    return list;
-}
-
-QLabel* makeCaption(const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    return label;
-}
+using common::ui::makeCaption;
+using common::ui::makeList;
 
 QGroupBox* makeGroup(const QString& caption, QWidget* parent) {
     auto* group = new QGroupBox(caption, parent);

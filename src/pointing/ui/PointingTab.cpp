@@ -1,5 +1,7 @@
 #include "pointing/ui/PointingTab.h"
 
+#include "common/ui/FormWidgets.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
@@ -19,21 +21,8 @@ namespace zorvast::pointing::ui {
 
 namespace {
 
-QComboBox* makeList(QWidget* parent, int contentsLength) {
-    auto* list = new QComboBox(parent);
-    list->setEditable(false);
-    // Filled later: the width is the layout's, not the items'.
-    list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    list->setMinimumContentsLength(contentsLength);
-    list->setMaxVisibleItems(20);
-    return list;
-}
-
-QLabel* makeCaption(const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    return label;
-}
+using common::ui::makeCaption;
+using common::ui::makeList;
 
 QLineEdit* makeNumberEdit(QWidget* parent, int width, const QString& text = QString()) {
     auto* edit = new QLineEdit(text, parent);
