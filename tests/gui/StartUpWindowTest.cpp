@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
@@ -123,6 +124,40 @@ private slots:
 
         controller.shutDown();
         QVERIFY(!fs::exists(f.workFolder()));
+    }
+
+    void theFirstRunAndTheSatelliteDetails() {
+        Fixture f;
+        f.writePackage(40, {"p1", "p2", "p3", "p4"});
+        AppController controller(f.environment());
+        QCOMPARE(controller.startUp(), StartUpResult::Running);
+        QTRY_VERIFY_WITH_TIMEOUT(controller.initialisationDone(), 10000);
+        auto* window = controller.window();
+        auto* pointing = window->pointingTab();
+        auto* parameters = window->parameterTab();
+
+        // The run at the end of start-up: Beijing, E115.5, prime focus, 38 dBW in C band.
+        QCOMPARE(pointing->azimuthLabel()->text(), QStringLiteral("181.5"));
+        QCOMPARE(pointing->elevationLabel()->text(), QStringLiteral("43.8"));
+        QCOMPARE(pointing->polarisationLabel()->text(), QStringLiteral("-1.1"));
+        QCOMPARE(pointing->antennaModelList()->currentText(), QStringLiteral("中卫[150cm]"));
+        QCOMPARE(pointing->strengthEdit()->text(), QStringLiteral("38"));
+        QCOMPARE(pointing->thresholdSizeLabel()->text(), QStringLiteral("135"));
+        QCOMPARE(pointing->recommendedSizeLabel()->text(), QStringLiteral("150"));
+
+        // A satellite chosen on the parameter tab shows its remark and strengths only there.
+        parameters->satelliteList()->setCurrentIndex(5);
+        emit parameters->satelliteList()->activated(5);
+        QCOMPARE(parameters->detailText()->text(),
+                 QStringLiteral("E65（卫星5）卫星：备注 卫星5，C最强：40dB，C最弱：36dB"));
+        QCOMPARE(pointing->satelliteList()->currentIndex(), 30);
+
+        // "寻星" carries the choice over and computes.
+        parameters->findSatelliteButton()->click();
+        QCOMPARE(pointing->satelliteList()->currentIndex(), 5);
+        QCOMPARE(window->tabs()->currentIndex(), 2);
+        QVERIFY(pointing->azimuthLabel()->text() != QStringLiteral("181.5"));
+        controller.shutDown();
     }
 
     void withoutAPackageTheDownloadWindowComesFirst() {

@@ -32,4 +32,12 @@ std::vector<SatelliteEntry> AppState::satellites() const {
     return satellites_;
 }
 
+std::optional<SatelliteEntry> AppState::satelliteAt(int index) const {
+    const std::lock_guard lock(mutex_);
+    if (index < 0 || static_cast<std::size_t>(index) >= satellites_.size()) {
+        return std::nullopt;
+    }
+    return satellites_[static_cast<std::size_t>(index)];
+}
+
 } // namespace zorvast::shell

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,7 @@ struct AppState {
     std::string dataDate() const;
     void setSatellites(std::vector<SatelliteEntry> entries);
     std::vector<SatelliteEntry> satellites() const;
+    std::optional<SatelliteEntry> satelliteAt(int index) const;
 
 private:
     mutable std::mutex mutex_;

@@ -3,6 +3,7 @@
 #include "channels/jet/JetConnection.h"
 #include "channels/jet/JetCursor.h"
 #include "common/Files.h"
+#include "pointing/report/SatelliteInfo.h"
 
 namespace zorvast::shell {
 
@@ -169,7 +170,7 @@ InitOutcome initialiseMainWindow(AppState& state, channels::store::DatabaseStore
         view.addListItem(InitList::Providers, name);
     }
     view.selectListItem(InitList::Providers, static_cast<int>(providers.size()) - 3);
-    view.setDetailText(kDefaultDetailText);
+    view.setDetailText(std::string(pointing::kDefaultDetailText));
 
     if (hooks.extractCityDatabase && !hooks.extractCityDatabase()) {
         view.showMessage("错误106", "失败，写临时数据发生错误，软件将被迫退出。");

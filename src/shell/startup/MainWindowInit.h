@@ -81,8 +81,6 @@ enum class InitOutcome {
     Stopped, // the program is closing
 };
 
-inline constexpr const char* kDefaultDetailText =
-    "\r\n此位置，选择卫星后将显示卫星资料，选择频道后将显示频道资料。";
 inline constexpr const char* kPlaceholderItem = "- -";
 
 // Which items the start-up selects, from the position codes in table order.

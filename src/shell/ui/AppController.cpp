@@ -8,8 +8,8 @@
 #include "info/ui/PageTab.h"
 #include "info/ui/TradeTab.h"
 #include "info/ui/WebPageView.h"
-#include "pointing/places/CityLookup.h"
-#include "pointing/places/ProvinceCodes.h"
+#include "pointing/report/SatelliteInfo.h"
+#include "pointing/ui/PointingController.h"
 #include "pointing/ui/PointingTab.h"
 #include "shell/ui/MainWindow.h"
 #include "shell/ui/SplashWindow.h"
@@ -75,10 +75,20 @@ AppController::AppController(AppEnvironment environment, QObject* parent)
                   }
               }}),
       window_(std::make_unique<MainWindow>()) {
-    connect(window_->pointingTab()->provinceList(), qOverload<int>(&QComboBox::activated), this,
-            [this](int) { refillCityList(); });
-    connect(window_->pointingTab()->cityList(), qOverload<int>(&QComboBox::activated), this,
-            [this](int) { lookupCityCoordinates(); });
+    pointing::ui::PointingDependencies pointingDeps;
+    pointingDeps.cityDatabase = state_.paths.cityDatabasePath;
+    pointingDeps.coverageAt = [this](int index) {
+        const std::optional<SatelliteEntry> entry = state_.satelliteAt(index);
+        return entry ? pointing::ui::SatelliteCoverage{entry->s_c, entry->s_ku}
+                     : pointing::ui::SatelliteCoverage{};
+    };
+    pointing_ =
+        new pointing::ui::PointingController(window_->pointingTab(), std::move(pointingDeps), this);
+    auto* parameters = window_->parameterTab();
+    connect(parameters->satelliteList(), qOverload<int>(&QComboBox::activated), this,
+            [this](int) { showSatelliteInfo(); });
+    connect(parameters->findSatelliteButton(), &QPushButton::clicked, this,
+            [this] { findSatellite(); });
 }
 
 AppController::~AppController() {
@@ -394,12 +404,18 @@ void AppController::runInitialisation() {
         return store_.extractCityDatabase(channels::store::cityArchiveBytes());
     };
     hooks.fillLocationLists = [this] {
-        runOnUi(this, [this] { fillLocationLists(); });
+        runOnUi(this, [this] { pointing_->fillLocationLists(); });
     };
     hooks.lookupCityCoordinates = [this] {
-        runOnUi(this, [this] { lookupCityCoordinates(); });
+        runOnUi(this, [this] { pointing_->lookupCityCoordinates(); });
     };
-    // The antenna list, the diagram sprites and the calculation come with the pointing tab.
+    hooks.fillAntennaList = [this] {
+        runOnUi(this, [this] { pointing_->fillAntennaList(); });
+    };
+    hooks.runPointingCalculation = [this] {
+        runOnUi(this, [this] { pointing_->runPointingCalculation(); });
+    };
+    // The diagram sprites come with the diagram.
     const InitOutcome outcome =
         initialiseMainWindow(state_, store_, *this, hooks, clock_, stopInit_);
     initOutcome_ = outcome;
@@ -435,60 +451,27 @@ void AppController::runSplash() {
     });
 }
 
-void AppController::fillLocationLists() {
-    auto* tab = window_->pointingTab();
-    const QSignalBlocker quietProvinces(tab->provinceList());
-    const QSignalBlocker quietCities(tab->cityList());
-    tab->provinceList()->clear();
-    for (const auto& province : pointing::kProvinceCodes) {
-        tab->provinceList()->addItem(q(std::string(province.listText)));
-    }
-    tab->provinceList()->setCurrentIndex(pointing::kDefaultProvinceIndex);
-    tab->cityList()->clear();
-    for (std::string_view city : pointing::kInitialCities) {
-        tab->cityList()->addItem(q(std::string(city)));
-    }
-    tab->cityList()->setCurrentIndex(pointing::kDefaultCityIndex);
+void AppController::showSatelliteInfo() {
+    auto* parameters = window_->parameterTab();
+    const std::optional<SatelliteEntry> entry =
+        state_.satelliteAt(parameters->satelliteList()->currentIndex());
+    const std::string text =
+        entry
+            ? pointing::satelliteInfoText(parameters->satelliteList()->currentText().toStdString(),
+                                          entry->s_rema, entry->s_max, entry->s_min)
+            : std::string(pointing::kDefaultDetailText);
+    parameters->detailText()->setText(q(text));
 }
 
-void AppController::refillCityList() {
-    auto* tab = window_->pointingTab();
-    const int index = tab->provinceList()->currentIndex();
-    if (index < 0 || index >= static_cast<int>(pointing::kProvinceCodes.size())) {
-        return;
-    }
-    tab->provinceList()->setEnabled(false);
-    tab->cityList()->setEnabled(false);
-    const auto names =
-        pointing::cityNames(state_.paths.cityDatabasePath, pointing::kProvinceCodes[index].sta);
+void AppController::findSatellite() {
+    // Only the index is copied: the two lists hold the same satellites in the same order.
+    auto* pointingList = window_->pointingTab()->satelliteList();
     {
-        const QSignalBlocker quiet(tab->cityList());
-        tab->cityList()->clear();
-        for (const std::string& name : names) {
-            tab->cityList()->addItem(q(name));
-        }
-        tab->cityList()->setCurrentIndex(names.empty() ? -1 : 0);
+        const QSignalBlocker quiet(pointingList);
+        pointingList->setCurrentIndex(window_->parameterTab()->satelliteList()->currentIndex());
     }
-    QCoreApplication::processEvents();
-    tab->provinceList()->setEnabled(true);
-    tab->cityList()->setEnabled(true);
-    lookupCityCoordinates();
-}
-
-void AppController::lookupCityCoordinates() {
-    auto* tab = window_->pointingTab();
-    const int index = tab->provinceList()->currentIndex();
-    if (index < 0 || index >= static_cast<int>(pointing::kProvinceCodes.size())) {
-        return;
-    }
-    const auto point = pointing::cityCoordinates(state_.paths.cityDatabasePath,
-                                                 pointing::kProvinceCodes[index].sta,
-                                                 tab->cityList()->currentText().toStdString());
-    // A place with no row keeps the boxes as they are.
-    if (point) {
-        tab->longitudeEdit()->setText(q(pointing::coordinateText(point->lo)));
-        tab->latitudeEdit()->setText(q(pointing::coordinateText(point->la)));
-    }
+    window_->tabs()->setCurrentIndex(MainWindow::PointingTabIndex);
+    pointing_->runPointingCalculation();
 }
 
 } // namespace zorvast::shell::ui

@@ -16,6 +16,10 @@
 #include <memory>
 #include <string>
 
+namespace zorvast::pointing::ui {
+class PointingController;
+}
+
 namespace zorvast::shell::ui {
 
 class MainWindow;
@@ -47,6 +51,7 @@ public:
     void shutDown();
 
     MainWindow* window() const { return window_.get(); }
+    pointing::ui::PointingController* pointing() const { return pointing_; }
     AppState& state() { return state_; }
     channels::store::DatabaseStore& store() { return store_; }
     // Set once the initialisation worker has ended, whatever its outcome.
@@ -89,9 +94,8 @@ private:
     void runInitialisation();
     void runLocalPages();
     void runSplash();
-    void fillLocationLists();
-    void lookupCityCoordinates();
-    void refillCityList();
+    void showSatelliteInfo();
+    void findSatellite();
 
     AppEnvironment env_;
     common::Clock& clock_;
@@ -99,6 +103,7 @@ private:
     channels::store::DatabaseStore store_;
     update::InstanceMarker marker_;
     std::unique_ptr<MainWindow> window_;
+    pointing::ui::PointingController* pointing_ = nullptr;
     QPointer<SplashWindow> splash_;
     std::atomic<bool> stopInit_{false};
     std::atomic<bool> initRunning_{false};

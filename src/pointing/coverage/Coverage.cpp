@@ -1,0 +1,75 @@
+#include "pointing/coverage/Coverage.h"
+
+#include "common/Numbers.h"
+
+#include <array>
+
+namespace zorvast::pointing {
+
+namespace {
+
+struct CoverageBox {
+    double west, east, south, north; // exclusive bounds
+};
+
+constexpr std::array<CoverageBox, 6> kCoverageBoxes = {{
+    {110, 125, 18, 33},
+    {110, 125, 33, 42},
+    {105, 135, 42, 54},
+    {90, 110, 18, 33},
+    {90, 110, 33, 42},
+    {73, 90, 27, 50},
+}};
+
+bool strictlyInside(double value, double low, double high) {
+    return common::greaterThan(value, low) && common::lessThan(value, high);
+}
+
+} // namespace
+
+std::optional<int> coverageRegionOf(double siteLongitude, double siteLatitude) {
+    for (std::size_t i = 0; i < kCoverageBoxes.size(); ++i) {
+        const CoverageBox& box = kCoverageBoxes[i];
+        if (strictlyInside(siteLongitude, box.west, box.east) &&
+            strictlyInside(siteLatitude, box.south, box.north)) {
+            return static_cast<int>(i) + 1;
+        }
+    }
+    return std::nullopt;
+}
+
+int regionStrength(std::string_view strengths, int region) {
+    std::string_view field;
+    if (region == 6) {
+        field = strengths.size() > 2 ? strengths.substr(strengths.size() - 2) : strengths;
+    } else {
+        const std::size_t start = static_cast<std::size_t>(2 * (region - 1));
+        if (start < strengths.size()) {
+            field = strengths.substr(start, 2);
+        }
+    }
+    return static_cast<int>(common::parseLeadingInteger(field));
+}
+
+SignalReading readSignal(double siteLongitude, double siteLatitude, std::string_view sC,
+                         std::string_view sKu) {
+    const std::optional<int> region = coverageRegionOf(siteLongitude, siteLatitude);
+    if (!region) {
+        return {};
+    }
+    return {regionStrength(sC, *region), regionStrength(sKu, *region)};
+}
+
+StrengthClass strengthClass(Band band, int strength) {
+    const int strongAbove = band == Band::C ? 41 : 49;
+    const int mediumFrom = band == Band::C ? 38 : 46;
+    if (strength <= 0) {
+        return StrengthClass::None;
+    }
+    if (strength > strongAbove) {
+        return StrengthClass::Strong;
+    }
+    return strength >= mediumFrom ? StrengthClass::Medium : StrengthClass::Weak;
+}
+
+} // namespace zorvast::pointing

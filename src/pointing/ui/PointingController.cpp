@@ -1,0 +1,286 @@
+#include "pointing/ui/PointingController.h"
+
+#include "common/Files.h"
+#include "common/Text.h"
+#include "pointing/antennas/AntennaCatalogue.h"
+#include "pointing/coverage/DishSize.h"
+#include "pointing/places/CityLookup.h"
+#include "pointing/places/ProvinceCodes.h"
+#include "pointing/report/PointingReport.h"
+#include "pointing/ui/PointingTab.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include <cerrno>
+#include <cstring>
+
+namespace zorvast::pointing::ui {
+
+namespace {
+
+QString q(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string text(const QString& value) {
+    return value.toStdString();
+}
+
+} // namespace
+
+PointingController::PointingController(PointingTab* tab, PointingDependencies dependencies,
+                                       QObject* parent)
+    : QObject(parent), tab_(tab), deps_(std::move(dependencies)) {
+    connect(tab_->provinceList(), qOverload<int>(&QComboBox::activated), this,
+            [this](int) { refillCityList(); });
+    connect(tab_->cityList(), qOverload<int>(&QComboBox::activated), this,
+            [this](int) { lookupCityCoordinates(); });
+    connect(tab_->satelliteList(), qOverload<int>(&QComboBox::activated), this,
+            [this](int) { runPointingCalculation(); });
+    connect(tab_->antennaModelList(), qOverload<int>(&QComboBox::activated), this,
+            [this](int) { runPointingCalculation(); });
+    connect(tab_->primeFeedButton(), &QRadioButton::clicked, this, [this] { fillAntennaList(); });
+    connect(tab_->offsetFeedButton(), &QRadioButton::clicked, this,
+            [this] { onOffsetFeedClicked(); });
+    connect(tab_->uprightButton(), &QRadioButton::clicked, this,
+            [this] { runPointingCalculation(); });
+    connect(tab_->invertedButton(), &QRadioButton::clicked, this,
+            [this] { runPointingCalculation(); });
+    connect(tab_->declinationCheck(), &QCheckBox::clicked, this,
+            [this] { runPointingCalculation(); });
+    connect(tab_->calculateButton(), &QPushButton::clicked, this,
+            [this] { runPointingCalculation(); });
+    connect(tab_->dishSizeButton(), &QPushButton::clicked, this, [this] { suggestDishSize(); });
+    connect(tab_->saveReportButton(), &QPushButton::clicked, this,
+            [this] { exportPointingReport(ExportMode::Save); });
+    connect(tab_->copyReportButton(), &QPushButton::clicked, this,
+            [this] { exportPointingReport(ExportMode::Copy); });
+}
+
+// --- places
+
+void PointingController::fillLocationLists() {
+    const QSignalBlocker quietProvinces(tab_->provinceList());
+    const QSignalBlocker quietCities(tab_->cityList());
+    tab_->provinceList()->clear();
+    for (const auto& province : kProvinceCodes) {
+        tab_->provinceList()->addItem(q(province.listText));
+    }
+    tab_->provinceList()->setCurrentIndex(kDefaultProvinceIndex);
+    tab_->cityList()->clear();
+    for (std::string_view city : kInitialCities) {
+        tab_->cityList()->addItem(q(city));
+    }
+    tab_->cityList()->setCurrentIndex(kDefaultCityIndex);
+}
+
+void PointingController::refillCityList() {
+    const int index = tab_->provinceList()->currentIndex();
+    if (index < 0 || index >= static_cast<int>(kProvinceCodes.size())) {
+        return;
+    }
+    tab_->provinceList()->setEnabled(false);
+    tab_->cityList()->setEnabled(false);
+    const auto names = cityNames(deps_.cityDatabase, kProvinceCodes[index].sta);
+    {
+        const QSignalBlocker quiet(tab_->cityList());
+        tab_->cityList()->clear();
+        for (const std::string& name : names) {
+            tab_->cityList()->addItem(q(name));
+        }
+        tab_->cityList()->setCurrentIndex(names.empty() ? -1 : 0);
+    }
+    QCoreApplication::processEvents();
+    tab_->provinceList()->setEnabled(true);
+    tab_->cityList()->setEnabled(true);
+    lookupCityCoordinates();
+}
+
+void PointingController::lookupCityCoordinates() {
+    const int index = tab_->provinceList()->currentIndex();
+    if (index < 0 || index >= static_cast<int>(kProvinceCodes.size())) {
+        return;
+    }
+    tab_->provinceList()->setEnabled(false);
+    tab_->cityList()->setEnabled(false);
+    const auto point = cityCoordinates(deps_.cityDatabase, kProvinceCodes[index].sta,
+                                       text(tab_->cityList()->currentText()));
+    if (point) {
+        tab_->longitudeEdit()->setText(q(coordinateText(point->lo)));
+        tab_->latitudeEdit()->setText(q(coordinateText(point->la)));
+    }
+    QCoreApplication::processEvents();
+    tab_->provinceList()->setEnabled(true);
+    tab_->cityList()->setEnabled(true);
+    // A place without a row (an unreadable database) leaves the boxes alone; recomputing on
+    // them could bring back the same input message again and again.
+    if (point) {
+        runPointingCalculation();
+    }
+}
+
+// --- antennas
+
+FeedType PointingController::feedType() const {
+    return tab_->primeFeedButton()->isChecked() ? FeedType::PrimeFocus : FeedType::Offset;
+}
+
+Mounting PointingController::mounting() const {
+    return tab_->invertedButton()->isChecked() ? Mounting::Inverted : Mounting::Upright;
+}
+
+void PointingController::fillAntennaList() {
+    const FeedType feed = feedType();
+    if (feed == FeedType::PrimeFocus) {
+        // Both keep their on/off state for the next offset dish.
+        tab_->uprightButton()->setEnabled(false);
+        tab_->invertedButton()->setEnabled(false);
+    }
+    {
+        const QSignalBlocker quiet(tab_->antennaModelList());
+        tab_->antennaModelList()->clear();
+        for (const AntennaModel& model : antennaCatalogueFor(feed)) {
+            tab_->antennaModelList()->addItem(q(model.modelText), model.offsetAngle);
+        }
+        tab_->antennaModelList()->setCurrentIndex(defaultAntennaIndex(feed));
+    }
+    QCoreApplication::processEvents();
+    runPointingCalculation();
+}
+
+void PointingController::onOffsetFeedClicked() {
+    if (tab_->offsetFeedButton()->isChecked()) {
+        tab_->uprightButton()->setEnabled(true);
+        tab_->invertedButton()->setEnabled(true);
+    }
+    fillAntennaList();
+    QCoreApplication::processEvents();
+    runPointingCalculation();
+}
+
+// --- the run
+
+void PointingController::runPointingCalculation() {
+    ++runCount_;
+    PointingInputs inputs;
+    inputs.longitudeText = text(tab_->longitudeEdit()->text());
+    inputs.latitudeText = text(tab_->latitudeEdit()->text());
+    inputs.satelliteText = text(tab_->satelliteList()->currentText());
+    inputs.feed = feedType();
+    inputs.mounting = mounting();
+    inputs.antennaOffset = tab_->antennaModelList()->currentData().toInt();
+    inputs.declinationCorrection = tab_->declinationCheck()->isChecked();
+    const int satellite = tab_->satelliteList()->currentIndex();
+    if (deps_.coverageAt && satellite >= 0) {
+        SatelliteCoverage coverage = deps_.coverageAt(satellite);
+        inputs.sC = std::move(coverage.sC);
+        inputs.sKu = std::move(coverage.sKu);
+    }
+
+    const PointingOutcome outcome =
+        runPointing(inputs, text(tab_->strengthEdit()->text()), result_, diagram_);
+    if (outcome.error != SiteError::None) {
+        showMessage(std::string(kInputErrorCaption), std::string(siteErrorText(outcome.error)),
+                    true);
+        // The restore runs once: a stored place that is itself refused must not loop.
+        if (!restoring_) {
+            restoring_ = true;
+            lookupCityCoordinates();
+            restoring_ = false;
+        }
+        return;
+    }
+    tab_->azimuthLabel()->setText(q(result_.azimuthText));
+    tab_->elevationLabel()->setText(q(result_.elevationText));
+    tab_->polarisationLabel()->setText(q(result_.polarisationText));
+    if (outcome.strengthText) {
+        tab_->strengthEdit()->setText(q(*outcome.strengthText));
+    }
+    if (outcome.dishSize) {
+        tab_->thresholdSizeLabel()->setText(q(outcome.dishSize->threshold));
+        tab_->recommendedSizeLabel()->setText(q(outcome.dishSize->recommended));
+    }
+}
+
+void PointingController::suggestDishSize() {
+    const DishSizeTexts sizes = dishSizeTextsFor(text(tab_->strengthEdit()->text()));
+    tab_->thresholdSizeLabel()->setText(q(sizes.threshold));
+    tab_->recommendedSizeLabel()->setText(q(sizes.recommended));
+}
+
+// --- the report
+
+std::string PointingController::currentReport() const {
+    ReportInputs inputs;
+    inputs.province = text(tab_->provinceList()->currentText());
+    inputs.city = text(tab_->cityList()->currentText());
+    inputs.satellite = text(tab_->satelliteList()->currentText());
+    inputs.antenna = text(tab_->antennaModelList()->currentText());
+    inputs.feed = feedType();
+    inputs.mounting = mounting();
+    inputs.declinationCorrection = tab_->declinationCheck()->isChecked();
+    return buildPointingReport(inputs, result_);
+}
+
+void PointingController::exportPointingReport(ExportMode mode) {
+    const std::string report = exportedReportText(currentReport());
+    if (mode == ExportMode::Copy) {
+        QGuiApplication::clipboard()->setText(q(report));
+        showMessage(std::string(kCopiedCaption), std::string(kCopiedText), false);
+        return;
+    }
+    const std::optional<std::filesystem::path> file = askSaveFile();
+    if (!file) {
+        showMessage(std::string(kSaveFailedCaption), std::string(kNoFileNameText), true);
+        return;
+    }
+    errno = 0;
+    if (!common::writeFileBytes(*file, common::toGbk(report).bytes)) {
+        const std::string reason = errno != 0 ? std::strerror(errno) : "write error";
+        showMessage(std::string(kSaveFailedCaption),
+                    std::string(kWriteFailedText) + file->string() + "\r\n" + reason, true);
+        return;
+    }
+    showMessage(std::string(kSavedCaption), std::string(kSavedText) + file->string(), false);
+}
+
+// --- boxes
+
+void PointingController::showMessage(const std::string& caption, const std::string& body,
+                                     bool warning) {
+    if (deps_.showMessage) {
+        deps_.showMessage(caption, body, warning);
+        return;
+    }
+    QMessageBox box(warning ? QMessageBox::Warning : QMessageBox::Information, q(caption), q(body),
+                    QMessageBox::NoButton, tab_->window());
+    box.addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
+    box.exec();
+}
+
+std::optional<std::filesystem::path> PointingController::askSaveFile() {
+    if (deps_.askSaveFile) {
+        return deps_.askSaveFile();
+    }
+    // A new dialog each time, so every save starts with an empty name.
+    QFileDialog dialog(tab_->window());
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(QStringLiteral("txt"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty() ||
+        dialog.selectedFiles().first().isEmpty()) {
+        return std::nullopt;
+    }
+    return std::filesystem::path(dialog.selectedFiles().first().toStdString());
+}
+
+} // namespace zorvast::pointing::ui
