@@ -19,6 +19,7 @@ bench: build
 	cmake --build $(BUILD_DIR) --target bench -j$(JOBS)
 	$(BUILD_DIR)/bench/bench_jet_engine
 	QT_QPA_PLATFORM=offscreen $(BUILD_DIR)/bench/bench_start_up
+	$(BUILD_DIR)/bench/bench_pointing
 
 build: deps configure
 	cmake --build $(BUILD_DIR) -j$(JOBS)

@@ -1,4 +1,5 @@
 // zorvast-cli: the program's computations and data from a terminal.
+#include "app/PointCommand.h"
 #include "channels/jet/JetConnection.h"
 #include "channels/jet/JetCursor.h"
 
@@ -18,6 +19,7 @@ int usage() {
                "  zorvast-cli tables FILE.mdb\n"
                "  zorvast-cli rows FILE.mdb TABLE [--filter CRITERION] [--order KEYS]\n",
                stderr);
+    std::fputs(zorvast::app::kPointUsage, stderr);
     return 2;
 }
 
@@ -104,6 +106,7 @@ int main(int argc, char* argv[]) {
     const std::map<std::string, std::function<int(const Args&)>> commands = {
         {"tables", listTables},
         {"rows", listRows},
+        {"point", zorvast::app::runPointCommand},
     };
     if (argc < 2) {
         return usage();
