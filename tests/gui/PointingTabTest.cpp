@@ -39,6 +39,10 @@ struct Bench {
         tab.satelliteList()->addItem(QStringLiteral("E100.5(亚太5号)"));
         tab.satelliteList()->addItem(QStringLiteral("E115.5(中星6B)"));
         tab.satelliteList()->setCurrentIndex(1);
+        tab.offsetSatelliteList()->addItem(QStringLiteral("E115.5"));
+        tab.offsetSatelliteList()->addItem(QStringLiteral("E125"));
+        tab.offsetSatelliteList()->addItem(QStringLiteral("E118"));
+        tab.offsetSatelliteList()->setCurrentIndex(1);
         pointing::ui::PointingDependencies deps;
         deps.cityDatabase = ZORVAST_CITY_DATABASE;
         deps.coverageAt = [](int index) {
@@ -246,6 +250,91 @@ private slots:
                     .contains(QStringLiteral("经磁偏修正的指北针指向：187.9度")));
         b.tab.declinationCheck()->click();
         QCOMPARE(q(b.controller->result().compassText), QStringLiteral("181.5"));
+    }
+
+    void theSecondFeedIsPlacedBesideTheFirst() {
+        Bench b;
+        b.tab.feedSpacingButton()->click();
+        QVERIFY(b.messages.empty());
+        QCOMPARE(b.tab.horizontalCaption()->text(), QStringLiteral("左方："));
+        QCOMPARE(b.tab.horizontalValue()->text(), QStringLiteral("15cm"));
+        QCOMPARE(b.tab.verticalCaption()->text(), QStringLiteral("下方："));
+        QCOMPARE(b.tab.verticalValue()->text(), QStringLiteral("3cm"));
+        QCOMPARE(b.tab.spacingPolarisationValue()->text(), QStringLiteral("10.1"));
+
+        b.tab.offsetFeedButton()->click();
+        b.tab.feedSpacingButton()->click();
+        QCOMPARE(b.tab.horizontalValue()->text(), QStringLiteral("9cm"));
+        QCOMPARE(b.tab.verticalCaption()->text(), QStringLiteral("上方："));
+        QCOMPARE(b.tab.verticalValue()->text(), QStringLiteral("2cm"));
+
+        // A 35 cm dish cannot hold both feeds: the values are written, then the warning.
+        b.tab.antennaModelList()->setCurrentIndex(0);
+        b.tab.offsetSatelliteList()->setCurrentIndex(1);
+        b.tab.satelliteList()->setCurrentIndex(0); // E100.5 against E125: far enough
+        b.tab.feedSpacingButton()->click();
+        QVERIFY(b.messages.empty());
+        b.tab.satelliteList()->setCurrentIndex(1);
+        b.tab.offsetSatelliteList()->setCurrentIndex(2); // E118
+        b.tab.feedSpacingButton()->click();
+        QCOMPARE(b.messages.size(), std::size_t{1});
+        QCOMPARE(q(b.messages[0].caption), QStringLiteral("提示"));
+        QVERIFY(q(b.messages[0].text).startsWith(QStringLiteral("两个高频头距离太近")));
+        QCOMPARE(b.tab.horizontalValue()->text(), QStringLiteral("1cm"));
+        QCOMPARE(b.tab.spacingPolarisationValue()->text(), QStringLiteral("1.8"));
+
+        // The same satellite in both lists only brings the message.
+        b.messages.clear();
+        b.tab.offsetSatelliteList()->setCurrentIndex(0);
+        b.tab.feedSpacingButton()->click();
+        QCOMPARE(q(b.messages.at(0).caption), QStringLiteral("输入错误"));
+        QVERIFY(
+            q(b.messages.at(0).text).startsWith(QStringLiteral("选择的偏收和主收卫星方位相同")));
+        QCOMPARE(b.tab.horizontalValue()->text(), QStringLiteral("1cm"));
+    }
+
+    void theObstacleGivesTheLowestElevation() {
+        Bench b;
+        QCOMPARE(b.tab.obstacleDistanceEdit()->text(), QStringLiteral("40"));
+        b.tab.clearanceButton()->click();
+        QCOMPARE(b.tab.clearanceValue()->text(), QStringLiteral("26.6"));
+        QVERIFY(b.messages.empty());
+
+        const struct {
+            const char* distance;
+            const char* height;
+            const char* antenna;
+            const char* message; // start of it; empty when accepted
+            const char* distanceAfter;
+            const char* heightAfter;
+            const char* antennaAfter;
+            const char* result;
+        } cases[] = {
+            {"0.5", "20", "0", "障碍距离输入错误", "1", "20", "0", "26.6"},
+            {"40", "9001", "0", "障碍高度输入错误", "40", "1", "0", "26.6"},
+            {"40", "20", "-1", "天线的高度输入错误", "40", "20", "0", "26.6"},
+            {"40", "20", "21", "软件对输入的数据有些疑惑", "40", "20", "0", "0"},
+            {"9000", "9000", "", "", "9000", "9000", "0", "45"},
+            {"30", "20", "20", "", "30", "20", "20", "0"},
+        };
+        for (const auto& c : cases) {
+            b.messages.clear();
+            b.tab.obstacleDistanceEdit()->setText(QString::fromUtf8(c.distance));
+            b.tab.obstacleHeightEdit()->setText(QString::fromUtf8(c.height));
+            b.tab.antennaHeightEdit()->setText(QString::fromUtf8(c.antenna));
+            b.tab.clearanceButton()->click();
+            if (*c.message) {
+                QCOMPARE(b.messages.size(), std::size_t{1});
+                QCOMPARE(q(b.messages[0].caption), QStringLiteral("输入错误"));
+                QVERIFY2(q(b.messages[0].text).startsWith(QString::fromUtf8(c.message)), c.message);
+            } else {
+                QVERIFY(b.messages.empty());
+            }
+            QCOMPARE(b.tab.obstacleDistanceEdit()->text(), QString::fromUtf8(c.distanceAfter));
+            QCOMPARE(b.tab.obstacleHeightEdit()->text(), QString::fromUtf8(c.heightAfter));
+            QCOMPARE(b.tab.antennaHeightEdit()->text(), QString::fromUtf8(c.antennaAfter));
+            QCOMPARE(b.tab.clearanceValue()->text(), QString::fromUtf8(c.result));
+        }
     }
 
     void theReportIsSavedAsGbkOrCopied() {

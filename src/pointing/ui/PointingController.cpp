@@ -1,8 +1,11 @@
 #include "pointing/ui/PointingController.h"
 
 #include "common/Files.h"
+#include "common/Numbers.h"
 #include "common/Text.h"
 #include "pointing/antennas/AntennaCatalogue.h"
+#include "pointing/calculators/FeedSpacing.h"
+#include "pointing/calculators/Obstacle.h"
 #include "pointing/coverage/DishSize.h"
 #include "pointing/places/CityLookup.h"
 #include "pointing/places/ProvinceCodes.h"
@@ -60,6 +63,10 @@ PointingController::PointingController(PointingTab* tab, PointingDependencies de
     connect(tab_->calculateButton(), &QPushButton::clicked, this,
             [this] { runPointingCalculation(); });
     connect(tab_->dishSizeButton(), &QPushButton::clicked, this, [this] { suggestDishSize(); });
+    connect(tab_->feedSpacingButton(), &QPushButton::clicked, this,
+            [this] { estimateFeedSpacing(); });
+    connect(tab_->clearanceButton(), &QPushButton::clicked, this,
+            [this] { computeObstacleClearance(); });
     connect(tab_->saveReportButton(), &QPushButton::clicked, this,
             [this] { exportPointingReport(ExportMode::Save); });
     connect(tab_->copyReportButton(), &QPushButton::clicked, this,
@@ -215,6 +222,56 @@ void PointingController::suggestDishSize() {
     const DishSizeTexts sizes = dishSizeTextsFor(text(tab_->strengthEdit()->text()));
     tab_->thresholdSizeLabel()->setText(q(sizes.threshold));
     tab_->recommendedSizeLabel()->setText(q(sizes.recommended));
+}
+
+// --- calculators
+
+void PointingController::estimateFeedSpacing() {
+    FeedSpacingInputs inputs;
+    inputs.mainSatelliteText = text(tab_->satelliteList()->currentText());
+    inputs.offsetSatelliteText = text(tab_->offsetSatelliteList()->currentText());
+    inputs.feed = feedType();
+    inputs.modelText = text(tab_->antennaModelList()->currentText());
+    inputs.longitudeText = text(tab_->longitudeEdit()->text());
+    inputs.latitudeText = text(tab_->latitudeEdit()->text());
+    const FeedSpacingResult result = pointing::estimateFeedSpacing(inputs);
+    if (!result.spacing) {
+        showMessage(std::string(kInputErrorCaption), std::string(kSameSatelliteText), true);
+        return;
+    }
+    const FeedSpacing& spacing = *result.spacing;
+    tab_->horizontalCaption()->setText(q(spacing.horizontalCaption));
+    tab_->horizontalValue()->setText(q(common::formatInteger(spacing.horizontal) + "cm"));
+    tab_->verticalCaption()->setText(q(spacing.verticalCaption));
+    tab_->verticalValue()->setText(q(common::formatInteger(spacing.vertical) + "cm"));
+    if (spacing.tooClose) {
+        showMessage(std::string(kFeedsTooCloseCaption), std::string(kFeedsTooCloseText), true);
+    }
+    tab_->spacingPolarisationValue()->setText(q(result.polarisationText));
+}
+
+void PointingController::computeObstacleClearance() {
+    using Box = ObstacleOutcome::Box;
+    const ObstacleOutcome outcome = pointing::computeObstacleClearance(
+        {text(tab_->obstacleDistanceEdit()->text()), text(tab_->obstacleHeightEdit()->text()),
+         text(tab_->antennaHeightEdit()->text())});
+    if (!outcome.message.empty()) {
+        showMessage(std::string(kInputErrorCaption), outcome.message, true);
+    }
+    QLineEdit* corrected = outcome.correctedBox == Box::Distance ? tab_->obstacleDistanceEdit()
+                           : outcome.correctedBox == Box::ObstacleHeight
+                               ? tab_->obstacleHeightEdit()
+                           : outcome.correctedBox == Box::AntennaHeight ? tab_->antennaHeightEdit()
+                                                                        : nullptr;
+    if (corrected) {
+        corrected->setText(q(outcome.correctedText));
+    }
+    if (outcome.antennaBoxZeroed) {
+        tab_->antennaHeightEdit()->setText(QStringLiteral("0"));
+    }
+    if (!outcome.resultText.empty()) {
+        tab_->clearanceValue()->setText(q(outcome.resultText));
+    }
 }
 
 // --- the report

@@ -47,6 +47,8 @@ public:
     void fillAntennaList();
     void runPointingCalculation();
     void suggestDishSize();
+    void estimateFeedSpacing();
+    void computeObstacleClearance();
     enum class ExportMode { Copy = 0, Save = 1 };
     void exportPointingReport(ExportMode mode);
 

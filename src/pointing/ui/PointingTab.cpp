@@ -97,7 +97,7 @@ PointingTab::PointingTab(QWidget* parent) : QWidget(parent) {
     // Fixed widths: the lists are filled later and must not push their neighbours.
     const std::pair<QWidget*, int> columns[] = {
         {buildSelectionGroup(upperArea_), 266}, {buildAngleGroup(upperArea_), 82},
-        {buildDishSizeGroup(upperArea_), 128},  {buildFeedSpacingGroup(upperArea_), 134},
+        {buildDishSizeGroup(upperArea_), 138},  {buildFeedSpacingGroup(upperArea_), 134},
         {buildObstacleGroup(upperArea_), 0},
     };
     for (const auto& [group, width] : columns) {
