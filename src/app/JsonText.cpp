@@ -115,6 +115,10 @@ JsonObject& JsonObject::integer(std::string_view key, long long value) {
     return member(key, std::to_string(value));
 }
 
+JsonObject& JsonObject::boolean(std::string_view key, bool value) {
+    return member(key, value ? "true" : "false");
+}
+
 JsonObject& JsonObject::number(std::string_view key, std::string_view number) {
     return member(key, number);
 }

@@ -1,5 +1,5 @@
-// A minimal JSON writer for the command-line tool: one flat object of texts and numbers, keys in
-// the order they are added.
+// A minimal JSON writer for the command-line tool: one flat object of texts, numbers and
+// booleans, keys in the order they are added.
 #pragma once
 
 #include <string>
@@ -16,6 +16,7 @@ class JsonObject {
 public:
     JsonObject& text(std::string_view key, std::string_view value);
     JsonObject& integer(std::string_view key, long long value);
+    JsonObject& boolean(std::string_view key, bool value);
     // `number` must already be a JSON number ("181.5", "-1", "1e+06").
     JsonObject& number(std::string_view key, std::string_view number);
 

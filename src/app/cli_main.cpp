@@ -1,4 +1,5 @@
 // zorvast-cli: the program's computations and data from a terminal.
+#include "app/CalculatorCommands.h"
 #include "app/PointCommand.h"
 #include "channels/jet/JetConnection.h"
 #include "channels/jet/JetCursor.h"
@@ -20,6 +21,8 @@ int usage() {
                "  zorvast-cli rows FILE.mdb TABLE [--filter CRITERION] [--order KEYS]\n",
                stderr);
     std::fputs(zorvast::app::kPointUsage, stderr);
+    std::fputs(zorvast::app::kSpacingUsage, stderr);
+    std::fputs(zorvast::app::kObstacleUsage, stderr);
     return 2;
 }
 
@@ -107,6 +110,8 @@ int main(int argc, char* argv[]) {
         {"tables", listTables},
         {"rows", listRows},
         {"point", zorvast::app::runPointCommand},
+        {"spacing", zorvast::app::runSpacingCommand},
+        {"obstacle", zorvast::app::runObstacleCommand},
     };
     if (argc < 2) {
         return usage();

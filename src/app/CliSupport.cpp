@@ -1,0 +1,251 @@
+#include "app/CliSupport.h"
+
+#include "channels/store/CityArchive.h"
+#include "common/Clock.h"
+#include "common/Files.h"
+#include "common/Zip.h"
+#include "pointing/antennas/AntennaCatalogue.h"
+#include "pointing/geometry/PointingGeometry.h"
+#include "pointing/places/CityLookup.h"
+#include "pointing/places/ProvinceCodes.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+#include <unistd.h>
+
+namespace zorvast::app {
+
+namespace fs = std::filesystem;
+using namespace zorvast::pointing;
+using channels::store::DatabaseStore;
+
+void fail(std::string reason) {
+    throw CommandError{2, std::move(reason)};
+}
+
+std::string oneLine(std::string text) {
+    for (char& c : text) {
+        if (c == '\r' || c == '\n') {
+            c = ' ';
+        }
+    }
+    return text;
+}
+
+std::string unixLines(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + 1);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            continue;
+        }
+        out += text[i];
+    }
+    if (out.empty() || out.back() != '\n') {
+        out += '\n';
+    }
+    return out;
+}
+
+void readOptions(const std::vector<std::string>& args,
+                 std::initializer_list<std::string_view> flags,
+                 std::initializer_list<std::string_view> valued,
+                 const std::function<void(const std::string&, const std::string&)>& take) {
+    const auto among = [](std::initializer_list<std::string_view> names, const std::string& word) {
+        return std::find(names.begin(), names.end(), word) != names.end();
+    };
+    std::set<std::string> seen;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& option = args[i];
+        const bool flag = among(flags, option);
+        if (!flag && !among(valued, option)) {
+            fail("unknown option: " + option);
+        }
+        if (!seen.insert(option).second) {
+            fail("option given twice: " + option);
+        }
+        if (flag) {
+            take(option, std::string());
+            continue;
+        }
+        if (i + 1 >= args.size()) {
+            fail("option " + option + " needs a value");
+        }
+        take(option, args[++i]);
+    }
+}
+
+FeedType feedTypeOf(const std::string& value) {
+    if (value == "prime") {
+        return FeedType::PrimeFocus;
+    }
+    if (value == "offset") {
+        return FeedType::Offset;
+    }
+    fail("--feed takes prime or offset, not " + value);
+}
+
+void checkPlace(const PlaceOptions& place) {
+    if (place.city && (place.longitude || place.latitude)) {
+        fail("give either --city or --lon and --lat, not both");
+    }
+    if (!place.city && !place.longitude && !place.latitude) {
+        fail("no place given: --city PROVINCE/CITY or --lon X --lat Y");
+    }
+    if (!place.city && (!place.longitude || !place.latitude)) {
+        fail("--lon and --lat go together");
+    }
+    if (place.city && place.city->find('/') == std::string::npos) {
+        fail("--city takes PROVINCE/CITY, not " + *place.city);
+    }
+}
+
+int antennaIndexFor(FeedType feed, const std::optional<std::string>& model) {
+    if (!model) {
+        return defaultAntennaIndex(feed);
+    }
+    const std::optional<int> found = antennaIndexOf(antennaCatalogueFor(feed), *model);
+    if (!found) {
+        fail("unknown antenna model for this feed: " + *model);
+    }
+    return *found;
+}
+
+PrivateFolder::PrivateFolder() {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string base = tmp && *tmp ? tmp : "/tmp";
+    while (base.size() > 1 && base.back() == '/') {
+        base.pop_back();
+    }
+    std::string pattern = base + "/zorvast-cli-XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        throw CommandError{1, "cannot create a temporary folder in " + base + ": " +
+                                  std::strerror(errno)};
+    }
+    path_ = pattern;
+}
+
+PrivateFolder::~PrivateFolder() {
+    common::removeTree(path_);
+}
+
+Workspace::Workspace()
+    : store_(channels::store::storePathsFor(folder_.path(), folder_.path()),
+             common::systemClock()) {
+    if (!common::createFolders(store_.paths().workFolder)) {
+        throw CommandError{1, "cannot create " + store_.paths().workFolder.string()};
+    }
+}
+
+namespace {
+
+Site siteFromCity(const std::string& provinceAndCity, DatabaseStore& store) {
+    const std::size_t slash = provinceAndCity.find('/');
+    Site site;
+    site.province = provinceAndCity.substr(0, slash);
+    site.city = provinceAndCity.substr(slash + 1);
+    std::optional<std::string_view> code;
+    for (const ProvinceCode& entry : kProvinceCodes) {
+        if (entry.listText == site.province) {
+            code = entry.sta;
+        }
+    }
+    if (!code) {
+        fail("unknown province: " + site.province);
+    }
+    if (!store.extractCityDatabase(channels::store::cityArchiveBytes())) {
+        throw CommandError{1, "cannot unpack the built-in city database"};
+    }
+    const std::optional<CityPoint> point =
+        cityCoordinates(store.paths().cityDatabasePath, *code, site.city);
+    if (!point) {
+        fail("unknown city: " + provinceAndCity);
+    }
+    site.longitudeText = coordinateText(point->lo);
+    site.latitudeText = coordinateText(point->la);
+    return site;
+}
+
+} // namespace
+
+Site siteOf(const PlaceOptions& place, DatabaseStore& store) {
+    if (place.city) {
+        return siteFromCity(*place.city, store);
+    }
+    return Site{place.longitude.value_or(""), place.latitude.value_or(""), std::string(),
+                std::string()};
+}
+
+fs::path dataPackagePath(const std::optional<fs::path>& package) {
+    if (package) {
+        if (!common::fileExists(*package)) {
+            fail("data package not found: " + package->string());
+        }
+        return *package;
+    }
+    std::error_code ec;
+    const fs::path program = fs::read_symlink("/proc/self/exe", ec);
+    if (!ec) {
+        const fs::path beside = program.parent_path() / "satdata.sta";
+        if (common::fileExists(beside)) {
+            return beside;
+        }
+    }
+    if (common::fileExists("satdata.sta")) {
+        return fs::absolute("satdata.sta", ec);
+    }
+    fail("no data package: satdata.sta is neither beside the program nor in the current folder "
+         "(use --package PATH)");
+}
+
+SatelliteList::SatelliteList(const fs::path& package, DatabaseStore& store) {
+    const std::string where = package.string();
+    const common::ExtractResult unpacked =
+        common::extractArchive(where, store.paths().workFolder.string());
+    if (!unpacked.ok) {
+        fail(oneLine("cannot unpack data package " + where + ": " + unpacked.error));
+    }
+    if (!store.prepareWorkingCopy()) {
+        fail("data package " + where + " holds no usable channel database (satdata.str)");
+    }
+    if (!connection_.open(store.paths().workDatabasePath.string())) {
+        fail(oneLine("cannot open the channel database of " + where + ": " +
+                     connection_.lastError()));
+    }
+    cursor_.attach(connection_);
+    if (!cursor_.openTable("satlist")) {
+        fail(oneLine("cannot read the satellite table of " + where + ": " + cursor_.lastError()));
+    }
+}
+
+Satellite SatelliteList::find(const std::string& code) {
+    for (cursor_.moveFirst(); !cursor_.atEnd(); cursor_.moveNext()) {
+        if (cursor_.readText("s_loca").value_or("") == code) {
+            return {code + "(" + cursor_.readText("s_name").value_or("") + ")",
+                    cursor_.readText("s_c").value_or(""), cursor_.readText("s_ku").value_or("")};
+        }
+    }
+    fail("unknown satellite: " + code);
+}
+
+void writeOutput(const std::string& text) {
+    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() ||
+        std::fflush(stdout) != 0) {
+        throw CommandError{1, "cannot write the output"};
+    }
+}
+
+int runReportingErrors(const std::function<int()>& body) {
+    try {
+        return body();
+    } catch (const CommandError& error) {
+        std::fprintf(stderr, "%s\n", error.reason.c_str());
+        return error.status;
+    }
+}
+
+} // namespace zorvast::app

@@ -1,0 +1,129 @@
+// Pieces every zorvast-cli command shares: option reading, the private temporary folder, the
+// place, the data package and its satellite list, and the one place errors are printed.
+#pragma once
+
+#include "channels/jet/JetConnection.h"
+#include "channels/jet/JetCursor.h"
+#include "channels/store/DatabaseStore.h"
+#include "pointing/results/PointingResult.h"
+
+#include <filesystem>
+#include <functional>
+#include <initializer_list>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zorvast::app {
+
+// Thrown to the one place that prints the reason; every folder and file is released on the way.
+// Status 2 is an input error, 1 a failure of the machine itself.
+struct CommandError {
+    int status;
+    std::string reason;
+};
+
+// An input error (status 2).
+[[noreturn]] void fail(std::string reason);
+
+// Library messages may carry line ends; a reason stays on one line.
+std::string oneLine(std::string text);
+
+// CR LF pairs become LF and the text ends with one LF, so each line is one output line.
+std::string unixLines(std::string_view text);
+
+// Walks `args`: every word must be one of `flags` (called with an empty value) or one of
+// `valued` followed by its value, and none may come twice. `take` sees the options in order.
+void readOptions(
+    const std::vector<std::string>& args, std::initializer_list<std::string_view> flags,
+    std::initializer_list<std::string_view> valued,
+    const std::function<void(const std::string& option, const std::string& value)>& take);
+
+// The value of --feed.
+pointing::FeedType feedTypeOf(const std::string& value);
+
+// --city PROVINCE/CITY, or --lon and --lat typed as texts.
+struct PlaceOptions {
+    std::optional<std::string> city;
+    std::optional<std::string> longitude;
+    std::optional<std::string> latitude;
+};
+
+// Refuses a missing, half or doubled place.
+void checkPlace(const PlaceOptions& place);
+
+// The catalogue index of `model` for the feed type, or the catalogue's default.
+int antennaIndexFor(pointing::FeedType feed, const std::optional<std::string>& model);
+
+// A folder of our own under $TMPDIR (else /tmp), removed with everything in it when the
+// command ends, whichever way it ends.
+class PrivateFolder {
+public:
+    PrivateFolder();
+    ~PrivateFolder();
+    PrivateFolder(const PrivateFolder&) = delete;
+    PrivateFolder& operator=(const PrivateFolder&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+// The private folder with the working files of the data package and the city database in it.
+// The folder stands in for the program folder too, so nothing outside it is ever touched.
+class Workspace {
+public:
+    Workspace();
+    Workspace(const Workspace&) = delete;
+    Workspace& operator=(const Workspace&) = delete;
+
+    channels::store::DatabaseStore& store() { return store_; }
+
+private:
+    PrivateFolder folder_;
+    channels::store::DatabaseStore store_;
+};
+
+struct Site {
+    std::string longitudeText;
+    std::string latitudeText;
+    std::string province; // empty for typed coordinates
+    std::string city;
+};
+
+// The coordinates of the place: looked up in the built-in city database, or as typed.
+Site siteOf(const PlaceOptions& place, channels::store::DatabaseStore& store);
+
+// `package` when given, else satdata.sta beside the program, else in the current folder.
+std::filesystem::path dataPackagePath(const std::optional<std::filesystem::path>& package);
+
+struct Satellite {
+    std::string itemText; // code "(" name ")", as the pointing list shows it
+    std::string sC;
+    std::string sKu;
+};
+
+// The table `satlist` of the package's working copy, open for lookups.
+class SatelliteList {
+public:
+    SatelliteList(const std::filesystem::path& package, channels::store::DatabaseStore& store);
+    SatelliteList(const SatelliteList&) = delete;
+    SatelliteList& operator=(const SatelliteList&) = delete;
+
+    // The first row with that position code (s_loca).
+    Satellite find(const std::string& code);
+
+private:
+    channels::jet::JetConnection connection_;
+    channels::jet::JetCursor cursor_;
+};
+
+// `text` on stdout, all of it, or a status 1 error.
+void writeOutput(const std::string& text);
+
+// Runs a command body and prints the reason of a CommandError it throws; the exit status.
+int runReportingErrors(const std::function<int()>& body);
+
+} // namespace zorvast::app
