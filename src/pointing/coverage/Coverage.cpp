@@ -48,7 +48,15 @@ int regionStrength(std::string_view strengths, int region) {
             field = strengths.substr(start, 2);
         }
     }
-    return static_cast<int>(common::parseLeadingInteger(field));
+    // Digits only: a sign would make a covered site look unknown.
+    int value = 0;
+    for (char c : field) {
+        if (c < '0' || c > '9') {
+            break;
+        }
+        value = value * 10 + (c - '0');
+    }
+    return value;
 }
 
 SignalReading readSignal(double siteLongitude, double siteLatitude, std::string_view sC,
