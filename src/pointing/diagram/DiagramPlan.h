@@ -3,6 +3,7 @@
 // position and colour. The canvas only renders a plan.
 #pragma once
 
+#include "common/Colour.h"
 #include "pointing/run/PointingRun.h"
 
 #include <array>
@@ -68,12 +69,7 @@ struct SpritePlan {
     std::array<std::optional<SpriteTurn>, kSpriteCount> turns;
 };
 
-struct Rgb {
-    int r = 0;
-    int g = 0;
-    int b = 0;
-    friend bool operator==(const Rgb&, const Rgb&) = default;
-};
+using common::Rgb;
 
 struct DrawLine {
     int x1, y1, x2, y2;

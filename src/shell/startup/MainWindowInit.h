@@ -5,6 +5,7 @@
 
 #include "channels/store/DatabaseStore.h"
 #include "common/Clock.h"
+#include "common/Colour.h"
 #include "shell/startup/AppState.h"
 
 #include <atomic>
@@ -37,10 +38,7 @@ enum class InitList {
     Providers,
 };
 
-struct Rgb {
-    int r = 0, g = 0, b = 0;
-    friend bool operator==(const Rgb&, const Rgb&) = default;
-};
+using common::Rgb;
 
 class MainWindowInitView {
 public:
