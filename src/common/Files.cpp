@@ -1,5 +1,8 @@
 #include "common/Files.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -74,6 +77,14 @@ bool writeFileBytes(const fs::path& path, std::string_view bytes) {
         return false;
     }
     return writeAndClose(file, bytes, false);
+}
+
+std::optional<std::string> writeFileOrReason(const fs::path& path, std::string_view bytes) {
+    errno = 0;
+    if (writeFileBytes(path, bytes)) {
+        return std::nullopt;
+    }
+    return errno != 0 ? std::string(std::strerror(errno)) : std::string("write error");
 }
 
 bool writeFileAtomically(const fs::path& path, std::string_view bytes) {

@@ -15,6 +15,10 @@ std::optional<std::string> readFileBytes(const std::filesystem::path& path);
 // Creates or truncates `path` and writes all of `bytes`; false on any write or close error.
 bool writeFileBytes(const std::filesystem::path& path, std::string_view bytes);
 
+// writeFileBytes, telling the user why it failed: nothing on success, else the system's reason.
+std::optional<std::string> writeFileOrReason(const std::filesystem::path& path,
+                                             std::string_view bytes);
+
 // Writes a temporary file beside `path` and renames it over `path`, so readers see either
 // the old content or the new, never a part. The temporary file is removed on failure.
 bool writeFileAtomically(const std::filesystem::path& path, std::string_view bytes);

@@ -3,6 +3,7 @@
 #include "common/Files.h"
 #include "common/Numbers.h"
 #include "common/Text.h"
+#include "common/ui/Dialogs.h"
 #include "pointing/antennas/AntennaCatalogue.h"
 #include "pointing/calculators/FeedSpacing.h"
 #include "pointing/calculators/Obstacle.h"
@@ -16,15 +17,10 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
-
-#include <cerrno>
-#include <cstring>
 
 namespace zorvast::pointing::ui {
 
@@ -300,11 +296,9 @@ void PointingController::exportPointingReport(ExportMode mode) {
         showMessage(std::string(kSaveFailedCaption), std::string(kNoFileNameText), true);
         return;
     }
-    errno = 0;
-    if (!common::writeFileBytes(*file, common::toGbk(report).bytes)) {
-        const std::string reason = errno != 0 ? std::strerror(errno) : "write error";
+    if (const auto reason = common::writeFileOrReason(*file, common::toGbk(report).bytes)) {
         showMessage(std::string(kSaveFailedCaption),
-                    std::string(kWriteFailedText) + file->string() + "\r\n" + reason, true);
+                    std::string(kWriteFailedText) + file->string() + "\r\n" + *reason, true);
         return;
     }
     showMessage(std::string(kSavedCaption), std::string(kSavedText) + file->string(), false);
@@ -318,26 +312,14 @@ void PointingController::showMessage(const std::string& caption, const std::stri
         deps_.showMessage(caption, body, warning);
         return;
     }
-    QMessageBox box(warning ? QMessageBox::Warning : QMessageBox::Information, q(caption), q(body),
-                    QMessageBox::NoButton, tab_->window());
-    box.addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
-    box.exec();
+    common::ui::showOkMessage(tab_->window(), caption, body, warning);
 }
 
 std::optional<std::filesystem::path> PointingController::askSaveFile() {
     if (deps_.askSaveFile) {
         return deps_.askSaveFile();
     }
-    // A new dialog each time, so every save starts with an empty name.
-    QFileDialog dialog(tab_->window());
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setDefaultSuffix(QStringLiteral("txt"));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty() ||
-        dialog.selectedFiles().first().isEmpty()) {
-        return std::nullopt;
-    }
-    return std::filesystem::path(dialog.selectedFiles().first().toStdString());
+    return common::ui::askSaveFilePath(tab_->window());
 }
 
 } // namespace zorvast::pointing::ui
