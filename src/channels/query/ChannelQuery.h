@@ -23,9 +23,13 @@ struct CombinedSelection {
     std::string format = "所有电视";
 };
 
-// The text before the first "（" / between the first "（" and the first "）".
+// The text before the first "（" / between the first "（" and the first "）". Without a "（"
+// both are empty; without a "）" after it the name runs to the end of the item.
 std::string satelliteCodeOf(std::string_view item);
 std::string satelliteNameOf(std::string_view item);
+
+// True when the first GBK character of `text` is `character` (one character, UTF-8).
+bool beginsWithCharacter(std::string_view text, std::string_view character);
 
 // A value in single quotes with every quote inside doubled.
 std::string quotedValue(std::string_view value);

@@ -4,9 +4,11 @@
 
 #include "channels/grid/GridContent.h"
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zorvast::channels {
 
@@ -23,7 +25,8 @@ std::string generatedNote();
 bool hasChannelRows(const GridContent& grid);
 // The box-drawn lines; empty without channel rows.
 std::string buildTableText(const GridContent& grid);
-// What is saved or copied: the lines, the bottom rule, the status text and the note.
+// What is saved or copied: the lines, the bottom rule, the status text and the note; empty
+// without channel rows.
 std::string finalTableText(const GridContent& grid, std::string_view statusText);
 
 // One channel (or, from column 1, the transponder's channels below it).
@@ -39,6 +42,10 @@ std::string rowCopyText(const GridContent& grid, int row, int column, std::strin
 std::optional<std::string> rowDetailsText(const GridContent& grid, int row, int column);
 // The position code a heading or overview row names (to pick it in the satellite list).
 std::optional<std::string> headingCodeOf(std::string_view column1);
+// The first satellite-list item that begins with `code`, ASCII letters compared without regard
+// to case; a code that is the start of a longer one picks whichever comes first.
+std::optional<std::size_t> satelliteItemIndexFor(const std::vector<std::string>& items,
+                                                 std::string_view code);
 
 // The messages of the three export buttons.
 inline constexpr std::string_view kNothingToSaveText =

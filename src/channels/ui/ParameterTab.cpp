@@ -1,5 +1,6 @@
 #include "channels/ui/ParameterTab.h"
 
+#include "channels/ui/ResultGrid.h"
 #include "common/ui/FormWidgets.h"
 
 #include <QComboBox>
@@ -7,11 +8,9 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTableWidget>
 #include <QVBoxLayout>
 #include <cmath>
 
@@ -19,10 +18,6 @@ namespace zorvast::channels::ui {
 
 namespace {
 
-// Column widths of the transponder grid in grid units.
-constexpr int kColumnUnits[] = {120, 140, 130, 420, 100};
-constexpr int kTotalColumnUnits = 910;
-constexpr int kRowUnits = 50;
 constexpr int kSidePanelWidth = 262;
 
 using common::ui::makeCaption;
@@ -41,26 +36,13 @@ void tightLayout(QLayout* layout) {
 } // namespace
 
 ParameterTab::ParameterTab(QWidget* parent) : QWidget(parent) {
-    transponderGrid_ = new QTableWidget(0, 5, this);
-    transponderGrid_->horizontalHeader()->hide();
-    transponderGrid_->verticalHeader()->hide();
-    // Thousands of rows: every size is fixed, nothing is measured per row.
-    transponderGrid_->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    transponderGrid_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    transponderGrid_->setWordWrap(false);
-    transponderGrid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    transponderGrid_->setSelectionMode(QAbstractItemView::ContiguousSelection);
-    transponderGrid_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    transponderGrid_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    transponderGrid_->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
-    transponderGrid_->viewport()->installEventFilter(this);
+    resultGrid_ = new ResultGrid(this);
 
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
     layout->setSpacing(6);
-    layout->addWidget(transponderGrid_, 1);
+    layout->addWidget(resultGrid_, 1);
     layout->addWidget(buildSidePanel());
-    fitGridColumns();
 }
 
 QWidget* ParameterTab::buildSidePanel() {
@@ -160,36 +142,6 @@ QWidget* ParameterTab::buildSidePanel() {
     column->addWidget(special);
 
     return panel;
-}
-
-int ParameterTab::gridUnitsToPixels(int units) const {
-    return static_cast<int>(std::lround(units * gridScale_));
-}
-
-bool ParameterTab::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == transponderGrid_->viewport() && event->type() == QEvent::Resize) {
-        fitGridColumns();
-    }
-    return QWidget::eventFilter(watched, event);
-}
-
-// The five columns share the viewport's width in their unit proportions; each edge is
-// rounded from the running total so the last column ends exactly at the border.
-void ParameterTab::fitGridColumns() {
-    const int width = transponderGrid_->viewport()->width();
-    if (width <= 0) {
-        return;
-    }
-    gridScale_ = static_cast<double>(width) / kTotalColumnUnits;
-    int units = 0;
-    int edge = 0;
-    for (int column = 0; column < 5; ++column) {
-        units += kColumnUnits[column];
-        const int next = static_cast<int>(std::lround(units * gridScale_));
-        transponderGrid_->setColumnWidth(column, next - edge);
-        edge = next;
-    }
-    transponderGrid_->verticalHeader()->setDefaultSectionSize(gridUnitsToPixels(kRowUnits));
 }
 
 } // namespace zorvast::channels::ui

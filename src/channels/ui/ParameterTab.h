@@ -6,9 +6,10 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QTableWidget;
 
 namespace zorvast::channels::ui {
+
+class ResultGrid;
 
 // The parameter tab: the transponder grid on the left, the query, search, detail and
 // export groups on the right.
@@ -43,19 +44,11 @@ public:
     QPushButton* copyTableButton() const { return copyTableButton_; }
     QPushButton* copyRowButton() const { return copyRowButton_; }
 
-    // Five columns, no headers: row 0 is the title row the fill writes itself.
-    QTableWidget* transponderGrid() const { return transponderGrid_; }
-    // Pixels per grid unit: the five column widths (120, 140, 130, 420, 100 units) fill
-    // the grid's width; row heights are given in the same units.
-    double transponderGridScale() const { return gridScale_; }
-    int gridUnitsToPixels(int units) const;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    // Five columns in grid units, zoomed to the grid's width; row 1 is the title row.
+    ResultGrid* resultGrid() const { return resultGrid_; }
 
 private:
     QWidget* buildSidePanel();
-    void fitGridColumns();
 
     QComboBox* satelliteList_ = nullptr;
     QPushButton* findSatelliteButton_ = nullptr;
@@ -73,8 +66,7 @@ private:
     QPushButton* exportTableButton_ = nullptr;
     QPushButton* copyTableButton_ = nullptr;
     QPushButton* copyRowButton_ = nullptr;
-    QTableWidget* transponderGrid_ = nullptr;
-    double gridScale_ = 1.0;
+    ResultGrid* resultGrid_ = nullptr;
 };
 
 } // namespace zorvast::channels::ui

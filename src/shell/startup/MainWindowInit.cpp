@@ -100,7 +100,9 @@ InitOutcome initialiseMainWindow(AppState& state, channels::store::DatabaseStore
             for (int c = 0; c < 5; ++c) {
                 view.setGridText(1, c + 1, titles[c]);
             }
+            view.setGridRowLayout(1, {true, 33, 48, true});
             view.mergeGridRow(2);
+            view.setGridRowLayout(2, {true, 29, 0, false});
             view.setGridText(2, 1, kGridHint);
             view.setGridRowBackground(2, kHintColour);
 
@@ -131,6 +133,7 @@ InitOutcome initialiseMainWindow(AppState& state, channels::store::DatabaseStore
                 view.setGridText(rows + 5 - j, 1,
                                  kOverviewIndent + e.s_loca + "【" + e.s_name + "】");
                 view.mergeGridRow(j);
+                view.setGridRowLayout(j, {false, 34, 48, false});
                 if (j % 2 == 0) {
                     view.setGridRowBackground(j, kShadeColour);
                 }

@@ -40,6 +40,13 @@ enum class InitList {
 
 using common::Rgb;
 
+struct GridRowLayout {
+    bool centred = false;
+    int textHeight = 0;
+    int rowHeight = 0;
+    bool bold = false;
+};
+
 class MainWindowInitView {
 public:
     virtual ~MainWindowInitView() = default;
@@ -55,6 +62,8 @@ public:
     virtual void setGridText(int row, int column, const std::string& text) = 0;
     virtual void mergeGridRow(int row) = 0;
     virtual void setGridRowBackground(int row, Rgb colour) = 0;
+    // Alignment, text height, row height (grid units) and weight of a whole row.
+    virtual void setGridRowLayout(int /*row*/, const GridRowLayout& /*layout*/) {}
     virtual void setDetailText(const std::string& text) = 0;
     // "正馈" and "正装" checked.
     virtual void checkFeedDefaults() = 0;

@@ -1,7 +1,9 @@
 #include "shell/ui/AppController.h"
 
 #include "channels/store/CityArchive.h"
+#include "channels/ui/ParameterController.h"
 #include "channels/ui/ParameterTab.h"
+#include "channels/ui/ResultGrid.h"
 #include "common/Files.h"
 #include "info/ui/CommunityTab.h"
 #include "info/ui/NewsTab.h"
@@ -25,6 +27,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -84,6 +87,34 @@ AppController::AppController(AppEnvironment environment, QObject* parent)
     };
     pointing_ =
         new pointing::ui::PointingController(window_->pointingTab(), std::move(pointingDeps), this);
+    channels::ui::ParameterDependencies parameterDeps;
+    parameterDeps.store = &store_;
+    MainWindow* w = window_.get();
+    parameterDeps.setStatusText = [w](const std::string& text) {
+        w->statusText()->setText(q(text));
+    };
+    parameterDeps.statusText = [w] {
+        return w->statusText()->text().toStdString();
+    };
+    parameterDeps.setProgressText = [w](const std::string& text) {
+        w->versionText()->setText(q(text));
+    };
+    parameterDeps.setProgressMaximum = [w](int maximum) {
+        w->pageProgress()->setRange(0, std::max(1, maximum));
+        w->pageProgress()->setValue(0);
+    };
+    parameterDeps.setProgressValue = [w](int value) {
+        w->pageProgress()->setValue(value);
+    };
+    parameterDeps.setPlaceListsEnabled = [w](bool enabled) {
+        w->pointingTab()->provinceList()->setEnabled(enabled);
+        w->pointingTab()->cityList()->setEnabled(enabled);
+    };
+    parameterDeps.endProgram = [this] {
+        emit quitRequested();
+    };
+    parameters_ = new channels::ui::ParameterController(window_->parameterTab(),
+                                                        std::move(parameterDeps), this);
     auto* parameters = window_->parameterTab();
     connect(parameters->satelliteList(), qOverload<int>(&QComboBox::activated), this,
             [this](int) { showSatelliteInfo(); });
@@ -238,23 +269,13 @@ QWidget* controlFor(MainWindow* w, InitControl control) {
     case InitControl::CityList:
         return t->cityList();
     case InitControl::TransponderGrid:
-        return p->transponderGrid();
+        return p->resultGrid();
     case InitControl::UprightButton:
         return t->uprightButton();
     case InitControl::InvertedButton:
         return t->invertedButton();
     }
     return nullptr;
-}
-
-QTableWidgetItem* cell(QTableWidget* grid, int row, int column) {
-    QTableWidgetItem* item = grid->item(row - 1, column - 1);
-    if (!item) {
-        item = new QTableWidgetItem;
-        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-        grid->setItem(row - 1, column - 1, item);
-    }
-    return item;
 }
 
 } // namespace
@@ -289,43 +310,48 @@ void AppController::selectListItem(InitList list, int index) {
 
 void AppController::setGridShape(int rows, int columns) {
     postToUi(window_.get(), [w = window_.get(), rows, columns] {
-        QTableWidget* grid = w->parameterTab()->transponderGrid();
-        grid->clearSpans();
-        grid->clearContents();
-        grid->setColumnCount(columns);
-        grid->setRowCount(rows);
+        w->parameterTab()->resultGrid()->resizeGrid(rows, columns);
     });
 }
 
 void AppController::setGridColumnWidths(const std::vector<int>& widths) {
     postToUi(window_.get(), [w = window_.get(), widths] {
-        auto* tab = w->parameterTab();
         for (std::size_t c = 0; c < widths.size(); ++c) {
-            tab->transponderGrid()->setColumnWidth(static_cast<int>(c),
-                                                   tab->gridUnitsToPixels(widths[c]));
+            w->parameterTab()->resultGrid()->setColumnWidthUnits(static_cast<int>(c) + 1,
+                                                                 widths[c]);
         }
     });
 }
 
 void AppController::setGridText(int row, int column, const std::string& text) {
-    postToUi(window_.get(), [w = window_.get(), row, column, t = q(text)] {
-        cell(w->parameterTab()->transponderGrid(), row, column)->setText(t);
+    postToUi(window_.get(), [w = window_.get(), row, column, text] {
+        w->parameterTab()->resultGrid()->setCellText(row, column, text);
     });
 }
 
 void AppController::mergeGridRow(int row) {
     postToUi(window_.get(), [w = window_.get(), row] {
-        QTableWidget* grid = w->parameterTab()->transponderGrid();
-        grid->setSpan(row - 1, 0, 1, grid->columnCount());
+        channels::ui::ResultGrid* grid = w->parameterTab()->resultGrid();
+        grid->mergeBlock({row, 1, 1, grid->content().columnCount()});
     });
 }
 
 void AppController::setGridRowBackground(int row, Rgb colour) {
     postToUi(window_.get(), [w = window_.get(), row, colour] {
-        QTableWidget* grid = w->parameterTab()->transponderGrid();
-        for (int c = 1; c <= grid->columnCount(); ++c) {
-            cell(grid, row, c)->setBackground(QColor(colour.r, colour.g, colour.b));
-        }
+        channels::ui::ResultGrid* grid = w->parameterTab()->resultGrid();
+        grid->setBlockBackground({row, 1, 1, grid->content().columnCount()}, colour);
+    });
+}
+
+void AppController::setGridRowLayout(int row, const GridRowLayout& layout) {
+    postToUi(window_.get(), [w = window_.get(), row, layout] {
+        channels::ui::ResultGrid* grid = w->parameterTab()->resultGrid();
+        const channels::CellBlock whole{row, 1, 1, grid->content().columnCount()};
+        grid->setBlockAlign(whole, layout.centred ? channels::CellAlign::Centre
+                                                  : channels::CellAlign::Left);
+        grid->setBlockTextHeight(whole, layout.textHeight);
+        grid->setBlockBold(whole, layout.bold);
+        grid->setRowHeightUnits(row, layout.rowHeight);
     });
 }
 

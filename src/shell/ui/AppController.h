@@ -19,6 +19,9 @@
 namespace zorvast::pointing::ui {
 class PointingController;
 }
+namespace zorvast::channels::ui {
+class ParameterController;
+}
 
 namespace zorvast::shell::ui {
 
@@ -52,6 +55,7 @@ public:
 
     MainWindow* window() const { return window_.get(); }
     pointing::ui::PointingController* pointing() const { return pointing_; }
+    channels::ui::ParameterController* parameters() const { return parameters_; }
     AppState& state() { return state_; }
     channels::store::DatabaseStore& store() { return store_; }
     // Set once the initialisation worker has ended, whatever its outcome.
@@ -82,6 +86,7 @@ private:
     void setGridText(int row, int column, const std::string& text) override;
     void mergeGridRow(int row) override;
     void setGridRowBackground(int row, Rgb colour) override;
+    void setGridRowLayout(int row, const GridRowLayout& layout) override;
     void setDetailText(const std::string& text) override;
     void checkFeedDefaults() override;
     // LocalPagesView
@@ -104,6 +109,7 @@ private:
     update::InstanceMarker marker_;
     std::unique_ptr<MainWindow> window_;
     pointing::ui::PointingController* pointing_ = nullptr;
+    channels::ui::ParameterController* parameters_ = nullptr;
     QPointer<SplashWindow> splash_;
     std::atomic<bool> stopInit_{false};
     std::atomic<bool> initRunning_{false};

@@ -1,0 +1,425 @@
+#include "channels/query/ChannelQuery.h"
+
+#include "common/Numbers.h"
+#include "common/Text.h"
+
+#include <array>
+
+namespace zorvast::channels {
+
+namespace {
+
+constexpr std::string_view kOpenBracket = "（";
+constexpr std::string_view kCloseBracket = "）";
+
+constexpr Rgb kFreeBackground{150, 255, 150};
+constexpr Rgb kEncryptedBackground{255, 50, 50};
+constexpr Rgb kTintBackground{245, 245, 255};
+constexpr Rgb kHeadingBackground{0, 0, 150};
+constexpr Rgb kHeadingForeground{255, 255, 0};
+constexpr Rgb kChannelSearchNoResultBackground{200, 255, 200};
+constexpr Rgb kBlack{0, 0, 0};
+
+constexpr std::string_view kCombinedNoResultStatus =
+    " ● 没有任何记录存在，也请重新检查组合条件是否有问题！";
+constexpr std::string_view kSearchNoResultStatus =
+    " ● 没有找到任何频道，同时也请重新检查输入的文字是否有问题！";
+
+struct ColumnLayout {
+    int width;
+    CellAlign align;
+    int textHeight;
+};
+
+constexpr std::array<ColumnLayout, kGridColumns> kColumnLayout = {{
+    {120, CellAlign::Right, 38},
+    {140, CellAlign::Right, 32},
+    {130, CellAlign::Right, 38},
+    {420, CellAlign::Centre, 35},
+    {100, CellAlign::Centre, 35},
+}};
+constexpr std::array<std::string_view, kGridColumns> kHeaderTexts = {"频率", "极化", "符号率",
+                                                                     "频 道 名", "权限"};
+constexpr int kHeaderRowHeight = 48;
+constexpr int kHeaderTextHeight = 33;
+constexpr int kDataRowHeight = 50;
+constexpr int kHeadingTextHeight = 36;
+
+// The text without its first (UTF-8) character.
+std::string_view withoutFirstCharacter(std::string_view text) {
+    if (text.empty()) {
+        return text;
+    }
+    std::size_t i = 1;
+    while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) {
+        ++i;
+    }
+    return text.substr(i);
+}
+
+} // namespace
+
+std::string satelliteCodeOf(std::string_view item) {
+    const std::size_t open = item.find(kOpenBracket);
+    return open == std::string_view::npos ? std::string() : std::string(item.substr(0, open));
+}
+
+std::string satelliteNameOf(std::string_view item) {
+    const std::size_t open = item.find(kOpenBracket);
+    if (open == std::string_view::npos) {
+        return {};
+    }
+    const std::size_t start = open + kOpenBracket.size();
+    const std::size_t close = item.find(kCloseBracket);
+    if (close == std::string_view::npos) {
+        return std::string(item.substr(start));
+    }
+    return close < start ? std::string() : std::string(item.substr(start, close - start));
+}
+
+bool beginsWithCharacter(std::string_view text, std::string_view character) {
+    // Only the first character matters, so only a short head is converted.
+    const std::string_view head = text.substr(0, 4);
+    return common::gbkStartsWithCharacter(common::toGbk(head), common::toGbk(character));
+}
+
+std::string quotedValue(std::string_view value) {
+    std::string out = "'";
+    for (char c : value) {
+        out += c;
+        if (c == '\'') {
+            out += '\'';
+        }
+    }
+    out += '\'';
+    return out;
+}
+
+std::string buildCombinedFilter(const CombinedSelection& selection) {
+    std::string filter =
+        "s_loca=" + quotedValue(satelliteCodeOf(selection.satelliteItem)) + " and ";
+    if (selection.band == "C") {
+        filter += "s_freq<10000 and ";
+    } else if (selection.band == "Ku") {
+        filter += "s_freq>10000 and ";
+    }
+    if (selection.polarisation == "水平(H)") {
+        filter += "s_pola='H' and ";
+    } else if (selection.polarisation == "垂直(V)") {
+        filter += "s_pola='V' and ";
+    }
+    if (selection.access == "免费") {
+        filter += "s_free=1 and ";
+    } else if (selection.access == "加密") {
+        filter += "s_free=0 and ";
+    }
+    if (selection.format == "所有电视") {
+        filter += "s_sys<>'广播' and s_sys<>'数据' and ";
+    } else if (selection.format != "全部显示") {
+        filter += "s_sys=" + quotedValue(selection.format) + " and ";
+    }
+    constexpr std::string_view kAnd = " and ";
+    if (filter.ends_with(kAnd)) {
+        filter.resize(filter.size() - kAnd.size());
+    }
+    return filter;
+}
+
+std::string channelFilterOf(std::string_view typedText) {
+    std::string pattern = "*";
+    pattern.append(typedText);
+    pattern += '*';
+    return "s_ch like " + quotedValue(pattern);
+}
+
+std::string providerFilterOf(std::string_view provider) {
+    return "s_upda= " + quotedValue(provider);
+}
+
+std::string combinedSummaryText(const CombinedSelection& selection, int n) {
+    const std::string code = satelliteCodeOf(selection.satelliteItem);
+    return " ◎ 总计" + std::to_string(n) + "个频道，是东经" +
+           std::string(withoutFirstCharacter(code)) + "度卫星，" + selection.band + "波段，" +
+           selection.polarisation + "极化，" + selection.access + "的" + selection.format +
+           "节目。" + "\r\n\r\n ◎ 卫星名称：" + satelliteNameOf(selection.satelliteItem);
+}
+
+std::string channelSearchSummaryText(std::string_view typedText, int n) {
+    return " ◎ 共找到" + std::to_string(n) + "个频道。是：搜索【" + std::string(typedText) +
+           "】后的结果。";
+}
+
+std::string providerSearchSummaryText(std::string_view provider, int n) {
+    return " ◎ 共找到" + std::to_string(n) + "个频道。是：查找叫【" + std::string(provider) +
+           "】的节目提供商后的结果。";
+}
+
+SearchTextError checkSearchText(std::string_view typedText) {
+    const std::size_t length = common::gbkByteLength(typedText);
+    if (length == 0) {
+        return SearchTextError::Empty;
+    }
+    if (length <= 2) {
+        return SearchTextError::TooShort;
+    }
+    if (length > 50) {
+        return SearchTextError::TooLong;
+    }
+    return SearchTextError::None;
+}
+
+std::string_view searchTextErrorMessage(SearchTextError error) {
+    switch (error) {
+    case SearchTextError::None:
+        return {};
+    case SearchTextError::Empty:
+        return "输入的频道名不能为空！";
+    case SearchTextError::TooShort:
+        return "输入的频道名太短，请重新输入！\r\n（不能小于3个字母或2个汉字）";
+    case SearchTextError::TooLong:
+        return "输入的频道名太长，请重新输入！\r\n（不能大于50个字母或25个汉字）";
+    }
+    return {};
+}
+
+bool isFillerRecord(const ChannelRecord& record) {
+    return record.ch.empty() && record.freq == 0;
+}
+
+std::string polarisationLabel(std::string_view pola) {
+    if (pola == "V" || pola == "v") {
+        return "垂直(V)";
+    }
+    if (pola == "H" || pola == "h") {
+        return "水平(H)";
+    }
+    if (pola == "L" || pola == "l") {
+        return "左旋(L)";
+    }
+    if (pola == "R" || pola == "r") {
+        return "右旋(R)";
+    }
+    return "未知";
+}
+
+std::string channelNameText(const ChannelRecord& record) {
+    if (record.sys == "高清电视") {
+        return record.ch + "(高清)";
+    }
+    if (record.sys == "数据") {
+        return record.ch + "(数据)";
+    }
+    return record.ch;
+}
+
+std::string accessText(bool free) {
+    return free ? "免费" : "加密";
+}
+
+RowKind rowKindOf(std::string_view column1) {
+    if (beginsWithCharacter(column1, "频")) {
+        return RowKind::Header;
+    }
+    if (beginsWithCharacter(column1, "★")) {
+        return RowKind::SatelliteHeading;
+    }
+    if (beginsWithCharacter(column1, "（")) {
+        return RowKind::NoResult;
+    }
+    if (beginsWithCharacter(column1, "提")) {
+        return RowKind::OverviewHint;
+    }
+    // Overview satellites are indented with full-width spaces before their white star.
+    if (beginsWithCharacter(column1, "　") || beginsWithCharacter(column1, "☆")) {
+        return RowKind::OverviewSatellite;
+    }
+    return RowKind::Channel;
+}
+
+void applyResultGridLayout(GridContent& grid) {
+    const int rows = grid.rowCount();
+    for (int c = 1; c <= kGridColumns; ++c) {
+        const ColumnLayout& layout = kColumnLayout[static_cast<std::size_t>(c - 1)];
+        grid.setColumnWidth(c, layout.width);
+        const CellBlock data{2, c, rows - 1, 1};
+        grid.setAlign(data, layout.align);
+        grid.setTextHeight(data, layout.textHeight);
+    }
+    const CellBlock header{1, 1, 1, kGridColumns};
+    grid.setRowHeight(1, kHeaderRowHeight);
+    grid.setTextHeight(header, kHeaderTextHeight);
+    grid.setBold(header, true);
+    grid.setAlign(header, CellAlign::Centre);
+    for (int r = 2; r <= rows; ++r) {
+        grid.setRowHeight(r, kDataRowHeight);
+    }
+}
+
+void writeHeader(GridContent& grid) {
+    for (int c = 1; c <= kGridColumns; ++c) {
+        grid.setText(1, c, std::string(kHeaderTexts[static_cast<std::size_t>(c - 1)]));
+    }
+}
+
+void writeChannelRow(GridContent& grid, int row, const ChannelRecord& record) {
+    grid.setText(row, 1, common::formatInteger(record.freq));
+    grid.setText(row, 2, polarisationLabel(record.pola));
+    grid.setText(row, 3, common::formatInteger(record.sr));
+    grid.setText(row, 4, channelNameText(record));
+    grid.setText(row, 5, accessText(record.free));
+    grid.setBackground({row, 5, 1, 1}, record.free ? kFreeBackground : kEncryptedBackground);
+}
+
+void writeSatelliteHeading(GridContent& grid, int row, std::string_view loca,
+                           std::string_view name) {
+    const CellBlock whole{row, 1, 1, kGridColumns};
+    grid.merge(whole);
+    grid.setText(row, 1, "★ " + std::string(loca) + "【" + std::string(name) + "】：");
+    grid.setAlign(whole, CellAlign::Left);
+    grid.setBackground(whole, kHeadingBackground);
+    grid.setForeground(whole, kHeadingForeground);
+    grid.setBold(whole, true);
+    grid.setTextHeight({row, 1, 1, 3}, kHeadingTextHeight);
+}
+
+void writeNoResultCell(GridContent& grid, std::string_view text, Rgb background,
+                       std::optional<Rgb> foreground) {
+    const CellBlock block{2, 1, 2, kGridColumns};
+    grid.merge(block);
+    grid.setAlign(block, CellAlign::Centre);
+    grid.setText(2, 1, std::string(text));
+    grid.setBackground({2, 1, 1, 1}, background);
+    if (foreground) {
+        grid.setForeground({2, 1, 1, 1}, *foreground);
+    }
+}
+
+void groupTransponders(GridContent& grid, bool tint) {
+    const int last = grid.rowCount();
+    int r = 2;
+    int run = 0;
+    int group = 1;
+    while (r <= last) {
+        if (grid.text(r, 1) == grid.text(r + 1, 1)) {
+            ++run;
+            ++r;
+            continue;
+        }
+        const int first = r - run;
+        if (run > 0) {
+            for (int c = 1; c <= 3; ++c) {
+                grid.merge({first, c, run + 1, 1});
+            }
+        }
+        if (tint && group % 2 == 0) {
+            grid.setBackground({first, 1, run + 1, 4}, kTintBackground);
+        }
+        ++group;
+        run = 0;
+        ++r;
+    }
+}
+
+namespace {
+
+// Grid size, columns, layout and header: what every fill starts with.
+GridContent startGrid(int rows) {
+    GridContent grid(rows, kGridColumns);
+    applyResultGridLayout(grid);
+    writeHeader(grid);
+    return grid;
+}
+
+} // namespace
+
+QueryGrid combinedQueryGrid(const std::vector<ChannelRecord>& rows,
+                            const CombinedSelection& selection) {
+    QueryGrid result;
+    const int n = static_cast<int>(rows.size());
+    result.recordCount = n;
+    result.grid = startGrid(n == 0 ? 2 : n + 1);
+    for (const ChannelRecord& record : rows) {
+        if (isFillerRecord(record)) {
+            continue;
+        }
+        ++result.shown;
+        writeChannelRow(result.grid, result.shown + 1, record);
+    }
+    if (result.shown > 0) {
+        result.statusText = combinedSummaryText(selection, n);
+    } else {
+        result.statusText = std::string(kCombinedNoResultStatus);
+        writeNoResultCell(result.grid, "（无记录）", kFreeBackground, std::nullopt);
+    }
+    result.grid.setCurrentCell(2, 4);
+    if (n > 1) {
+        groupTransponders(result.grid, true);
+    }
+    return result;
+}
+
+SearchTexts channelSearchTexts(std::string_view typedText, int n) {
+    SearchTexts texts;
+    texts.summary = channelSearchSummaryText(typedText, n);
+    texts.noResultStatus = std::string(kSearchNoResultStatus);
+    texts.noResultCell = "（没有找到任何记录）";
+    texts.noResultBackground = kChannelSearchNoResultBackground;
+    texts.noResultForeground = kBlack;
+    return texts;
+}
+
+SearchTexts providerSearchTexts(std::string_view provider, int n) {
+    SearchTexts texts;
+    texts.summary = providerSearchSummaryText(provider, n);
+    texts.noResultStatus = std::string(kSearchNoResultStatus);
+    texts.noResultCell = "（无记录）";
+    texts.noResultBackground = kFreeBackground;
+    texts.noResultForeground = std::nullopt;
+    return texts;
+}
+
+QueryGrid searchGrid(const std::vector<ChannelRecord>& rows,
+                     const std::function<SearchTexts(int n)>& texts) {
+    QueryGrid result;
+    const int n = static_cast<int>(rows.size());
+    result.recordCount = n;
+    int changes = 0;
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        if (rows[i].loca != rows[i - 1].loca) {
+            ++changes;
+        }
+    }
+    result.grid = startGrid(n == 0 ? 2 : n + changes + 2);
+    if (n > 0) {
+        writeSatelliteHeading(result.grid, 2, rows.front().loca, rows.front().name);
+        std::string current = rows.front().loca;
+        int row = 2;
+        for (const ChannelRecord& record : rows) {
+            if (record.loca != current) {
+                writeSatelliteHeading(result.grid, row + 1, record.loca, record.name);
+                ++row;
+                current = record.loca;
+            }
+            if (isFillerRecord(record)) {
+                continue;
+            }
+            writeChannelRow(result.grid, row + 1, record);
+            ++row;
+            ++result.shown;
+        }
+    }
+    const SearchTexts t = texts ? texts(n) : SearchTexts{};
+    if (result.shown > 0) {
+        result.statusText = t.summary;
+    } else {
+        result.statusText = t.noResultStatus;
+        writeNoResultCell(result.grid, t.noResultCell, t.noResultBackground, t.noResultForeground);
+    }
+    result.grid.setCurrentCell(3, 4);
+    if (n > 1) {
+        groupTransponders(result.grid, false);
+    }
+    return result;
+}
+
+} // namespace zorvast::channels

@@ -1,0 +1,240 @@
+#include "channels/ui/ParameterController.h"
+
+#include "channels/query/TableExport.h"
+#include "channels/store/DatabaseStore.h"
+#include "channels/ui/ParameterTab.h"
+#include "channels/ui/ResultGrid.h"
+#include "common/Files.h"
+#include "common/Text.h"
+#include "common/ui/Dialogs.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace zorvast::channels::ui {
+
+namespace {
+
+QString q(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string text(const QString& value) {
+    return value.toStdString();
+}
+
+} // namespace
+
+ParameterController::ParameterController(ParameterTab* tab, ParameterDependencies dependencies,
+                                         QObject* parent)
+    : QObject(parent), tab_(tab), deps_(std::move(dependencies)) {
+    connect(tab_->showResultsButton(), &QPushButton::clicked, this, [this] { runCombinedQuery(); });
+    connect(tab_->channelSearchButton(), &QPushButton::clicked, this,
+            [this] { runChannelSearch(); });
+    connect(tab_->channelSearchEdit(), &QLineEdit::returnPressed, this,
+            [this] { runChannelSearch(); });
+    connect(tab_->providerShowResultsButton(), &QPushButton::clicked, this,
+            [this] { runProviderSearch(); });
+    connect(tab_->exportTableButton(), &QPushButton::clicked, this,
+            [this] { exportWholeTable(ExportTarget::File); });
+    connect(tab_->copyTableButton(), &QPushButton::clicked, this,
+            [this] { exportWholeTable(ExportTarget::Clipboard); });
+    connect(tab_->copyRowButton(), &QPushButton::clicked, this, [this] { copySelectedRow(); });
+    connect(tab_->resultGrid(), &ResultGrid::currentCellChanged, this,
+            [this](int, int) { showRowDetails(); });
+}
+
+// --- the accesses
+
+void ParameterController::runCombinedQuery() {
+    CombinedSelection selection;
+    selection.satelliteItem = text(tab_->satelliteList()->currentText());
+    selection.band = text(tab_->bandFilter()->currentText());
+    selection.polarisation = text(tab_->polarisationFilter()->currentText());
+    selection.access = text(tab_->accessFilter()->currentText());
+    selection.format = text(tab_->formatFilter()->currentText());
+    lastOutcome_ = channels::runCombinedQuery(*deps_.store, selection, *this);
+}
+
+void ParameterController::runChannelSearch() {
+    lastOutcome_ =
+        channels::runChannelSearch(*deps_.store, text(tab_->channelSearchEdit()->text()), *this);
+}
+
+void ParameterController::runProviderSearch() {
+    lastOutcome_ =
+        channels::runProviderSearch(*deps_.store, text(tab_->providerList()->currentText()), *this);
+}
+
+// --- exports
+
+void ParameterController::exportWholeTable(ExportTarget target) {
+    const GridContent& grid = tab_->resultGrid()->content();
+    const bool empty = buildTableText(grid).empty();
+    if (target == ExportTarget::Clipboard) {
+        if (empty) {
+            showMessage("复制失败", std::string(kNothingToCopyText));
+            return;
+        }
+        QGuiApplication::clipboard()->setText(q(finalTableText(grid, statusText())));
+        showMessage("复制成功", std::string(kTableCopiedText));
+        return;
+    }
+    if (empty) {
+        showMessage("保存失败", std::string(kNothingToSaveText));
+        return;
+    }
+    const std::optional<std::filesystem::path> file = askSaveFile();
+    if (!file) {
+        showMessage("保存失败", "文件名不能为空，请重新填写。");
+        return;
+    }
+    if (const auto reason = common::writeFileOrReason(
+            *file, common::toGbk(finalTableText(grid, statusText())).bytes)) {
+        showMessage("保存失败", "无法写入文件：" + file->string() + "\r\n" + *reason);
+        return;
+    }
+    showMessage("保存成功", std::string(kTableSavedText) + file->string());
+}
+
+void ParameterController::copySelectedRow() {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    const ResultGrid* grid = tab_->resultGrid();
+    if (hasChannelRows(grid->content()) && grid->currentGridRow() > 0) {
+        clipboard->setText(q(rowCopyText(grid->content(), grid->currentGridRow(),
+                                         grid->currentGridColumn(), statusText())));
+    }
+    if (!clipboard->text().isEmpty()) {
+        showMessage("成功", std::string(kRowCopiedText));
+    } else {
+        showMessage("失败", std::string(kRowNotCopiedText));
+    }
+}
+
+void ParameterController::showRowDetails() {
+    ResultGrid* grid = tab_->resultGrid();
+    const int row = grid->currentGridRow();
+    const int column = grid->currentGridColumn();
+    if (row <= 0 || column <= 0) {
+        return;
+    }
+    if (column < 4) {
+        grid->selectBlock({row, 1, 1, 5});
+    } else {
+        grid->selectBlock({row, 4, 1, 2});
+    }
+    const std::string& first = grid->content().text(row, 1);
+    if (const std::optional<std::string> code = headingCodeOf(first)) {
+        QComboBox* satellites = tab_->satelliteList();
+        std::vector<std::string> items;
+        for (int i = 0; i < satellites->count(); ++i) {
+            items.push_back(text(satellites->itemText(i)));
+        }
+        if (const auto index = satelliteItemIndexFor(items, *code)) {
+            satellites->setCurrentIndex(static_cast<int>(*index));
+        }
+        tab_->showResultsButton()->setFocus();
+        return;
+    }
+    if (const std::optional<std::string> details = rowDetailsText(grid->content(), row, column)) {
+        tab_->detailText()->setText(q(*details));
+    }
+}
+
+// --- QueryView
+
+void ParameterController::showMessage(const std::string& caption, const std::string& body) {
+    if (deps_.showMessage) {
+        deps_.showMessage(caption, body);
+        return;
+    }
+    common::ui::showOkMessage(tab_->window(), caption, body, false);
+}
+
+void ParameterController::setControlEnabled(QueryControl control, bool enabled) {
+    switch (control) {
+    case QueryControl::Grid:
+        tab_->resultGrid()->setEnabled(enabled);
+        break;
+    case QueryControl::ShowResults:
+        tab_->showResultsButton()->setEnabled(enabled);
+        break;
+    case QueryControl::ProviderShowResults:
+        tab_->providerShowResultsButton()->setEnabled(enabled);
+        break;
+    case QueryControl::ChannelSearch:
+        tab_->channelSearchButton()->setEnabled(enabled);
+        break;
+    case QueryControl::Provinces:
+    case QueryControl::Cities:
+        // One call covers both lists.
+        if (control == QueryControl::Provinces && deps_.setPlaceListsEnabled) {
+            deps_.setPlaceListsEnabled(enabled);
+        }
+        break;
+    }
+}
+
+void ParameterController::setProgressMaximum(int maximum) {
+    if (deps_.setProgressMaximum) {
+        deps_.setProgressMaximum(maximum);
+    }
+}
+
+void ParameterController::setProgressValue(int value) {
+    if (deps_.setProgressValue) {
+        deps_.setProgressValue(value);
+    }
+}
+
+void ParameterController::setProgressText(const std::string& value) {
+    if (deps_.setProgressText) {
+        deps_.setProgressText(value);
+    }
+}
+
+void ParameterController::setStatusText(const std::string& value) {
+    if (deps_.setStatusText) {
+        deps_.setStatusText(value);
+    }
+}
+
+void ParameterController::showGrid(const GridContent& grid) {
+    const bool enabled = tab_->resultGrid()->isEnabled();
+    tab_->resultGrid()->setContent(grid);
+    tab_->resultGrid()->setEnabled(enabled);
+}
+
+void ParameterController::processEvents() {
+    QCoreApplication::processEvents();
+}
+
+void ParameterController::endProgram() {
+    if (deps_.endProgram) {
+        deps_.endProgram();
+    }
+}
+
+void ParameterController::resetSearchBox() {
+    tab_->channelSearchEdit()->clear();
+    tab_->channelSearchEdit()->setFocus();
+    tab_->channelSearchButton()->setEnabled(true);
+}
+
+std::string ParameterController::statusText() const {
+    return deps_.statusText ? deps_.statusText() : std::string();
+}
+
+std::optional<std::filesystem::path> ParameterController::askSaveFile() {
+    if (deps_.askSaveFile) {
+        return deps_.askSaveFile();
+    }
+    return common::ui::askSaveFilePath(tab_->window());
+}
+
+} // namespace zorvast::channels::ui
