@@ -11,6 +11,7 @@
 #include "pointing/places/CityLookup.h"
 #include "pointing/places/ProvinceCodes.h"
 #include "pointing/report/PointingReport.h"
+#include "pointing/ui/DiagramCanvas.h"
 #include "pointing/ui/PointingTab.h"
 
 #include <QApplication>
@@ -38,7 +39,7 @@ std::string text(const QString& value) {
 
 PointingController::PointingController(PointingTab* tab, PointingDependencies dependencies,
                                        QObject* parent)
-    : QObject(parent), tab_(tab), deps_(std::move(dependencies)) {
+    : QObject(parent), tab_(tab), deps_(std::move(dependencies)), diagram_(tab->diagramCanvas()) {
     connect(tab_->provinceList(), qOverload<int>(&QComboBox::activated), this,
             [this](int) { refillCityList(); });
     connect(tab_->cityList(), qOverload<int>(&QComboBox::activated), this,

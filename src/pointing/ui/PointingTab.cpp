@@ -1,6 +1,7 @@
 #include "pointing/ui/PointingTab.h"
 
 #include "common/ui/FormWidgets.h"
+#include "pointing/ui/DiagramCanvas.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -109,12 +110,7 @@ PointingTab::PointingTab(QWidget* parent) : QWidget(parent) {
     upper->addLayout(groups, 1);
     upper->addWidget(buildButtonRow(upperArea_));
 
-    diagramArea_ = new QWidget(this);
-    diagramArea_->setFixedSize(kDiagramSize);
-    diagramArea_->setAutoFillBackground(true);
-    QPalette palette = diagramArea_->palette();
-    palette.setColor(QPalette::Window, Qt::white);
-    diagramArea_->setPalette(palette);
+    diagramCanvas_ = new DiagramCanvas(this);
     placeAreas();
 }
 
@@ -262,6 +258,10 @@ QWidget* PointingTab::buildButtonRow(QWidget* parent) {
 }
 
 // Where this page's top-left corner lies in the tab control holding it.
+QWidget* PointingTab::diagramArea() const {
+    return diagramCanvas_;
+}
+
 QPoint PointingTab::originInTabControl() const {
     for (QWidget* ancestor = parentWidget(); ancestor; ancestor = ancestor->parentWidget()) {
         if (qobject_cast<QTabWidget*>(ancestor)) {
@@ -273,7 +273,7 @@ QPoint PointingTab::originInTabControl() const {
 
 void PointingTab::placeAreas() {
     const QPoint diagramTopLeft = kDiagramOrigin - originInTabControl();
-    diagramArea_->move(diagramTopLeft);
+    diagramCanvas_->move(diagramTopLeft);
     upperArea_->setGeometry(0, 0, width(), std::max(0, diagramTopLeft.y() - 3));
 }
 

@@ -12,6 +12,8 @@ class QRadioButton;
 
 namespace zorvast::pointing::ui {
 
+class DiagramCanvas;
+
 // The pointing tab: the input and calculator groups along the top, a button row, and the
 // diagram area below them.
 class PointingTab : public QWidget {
@@ -71,8 +73,9 @@ public:
     QPushButton* satelliteMapButton() const { return satelliteMapButton_; }
     QPushButton* strengthMapButton() const { return strengthMapButton_; }
 
-    // Where the diagram canvas goes: exactly 777 x 288, empty until the canvas is put in.
-    QWidget* diagramArea() const { return diagramArea_; }
+    // The diagram: exactly 777 x 288 under the groups.
+    DiagramCanvas* diagramCanvas() const { return diagramCanvas_; }
+    QWidget* diagramArea() const;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -89,7 +92,7 @@ private:
     void placeAreas();
 
     QWidget* upperArea_ = nullptr;
-    QWidget* diagramArea_ = nullptr;
+    DiagramCanvas* diagramCanvas_ = nullptr;
 
     QComboBox* satelliteList_ = nullptr;
     QComboBox* provinceList_ = nullptr;

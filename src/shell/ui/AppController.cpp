@@ -11,6 +11,7 @@
 #include "info/ui/TradeTab.h"
 #include "info/ui/WebPageView.h"
 #include "pointing/report/SatelliteInfo.h"
+#include "pointing/ui/DiagramCanvas.h"
 #include "pointing/ui/PointingController.h"
 #include "pointing/ui/PointingTab.h"
 #include "shell/ui/MainWindow.h"
@@ -441,7 +442,9 @@ void AppController::runInitialisation() {
     hooks.runPointingCalculation = [this] {
         runOnUi(this, [this] { pointing_->runPointingCalculation(); });
     };
-    // The diagram sprites come with the diagram.
+    hooks.createDiagramSprites = [this] {
+        runOnUi(this, [this] { window_->pointingTab()->diagramCanvas()->createSprites(); });
+    };
     const InitOutcome outcome =
         initialiseMainWindow(state_, store_, *this, hooks, clock_, stopInit_);
     initOutcome_ = outcome;
