@@ -21,6 +21,7 @@ bench: build
 	QT_QPA_PLATFORM=offscreen $(BUILD_DIR)/bench/bench_start_up
 	$(BUILD_DIR)/bench/bench_pointing
 	QT_QPA_PLATFORM=offscreen $(BUILD_DIR)/bench/bench_grid_fill
+	$(BUILD_DIR)/bench/bench_channel_query
 
 build: deps configure
 	cmake --build $(BUILD_DIR) -j$(JOBS)

@@ -202,7 +202,7 @@ fs::path dataPackagePath(const std::optional<fs::path>& package) {
          "(use --package PATH)");
 }
 
-SatelliteList::SatelliteList(const fs::path& package, DatabaseStore& store) {
+void unpackDataPackage(const fs::path& package, DatabaseStore& store) {
     const std::string where = package.string();
     const common::ExtractResult unpacked =
         common::extractArchive(where, store.paths().workFolder.string());
@@ -212,6 +212,11 @@ SatelliteList::SatelliteList(const fs::path& package, DatabaseStore& store) {
     if (!store.prepareWorkingCopy()) {
         fail("data package " + where + " holds no usable channel database (satdata.str)");
     }
+}
+
+SatelliteList::SatelliteList(const fs::path& package, DatabaseStore& store) {
+    unpackDataPackage(package, store);
+    const std::string where = package.string();
     if (!connection_.open(store.paths().workDatabasePath.string())) {
         fail(oneLine("cannot open the channel database of " + where + ": " +
                      connection_.lastError()));
@@ -225,8 +230,9 @@ SatelliteList::SatelliteList(const fs::path& package, DatabaseStore& store) {
 Satellite SatelliteList::find(const std::string& code) {
     for (cursor_.moveFirst(); !cursor_.atEnd(); cursor_.moveNext()) {
         if (cursor_.readText("s_loca").value_or("") == code) {
-            return {code + "(" + cursor_.readText("s_name").value_or("") + ")",
-                    cursor_.readText("s_c").value_or(""), cursor_.readText("s_ku").value_or("")};
+            const std::string name = cursor_.readText("s_name").value_or("");
+            return {code + "(" + name + ")", name, cursor_.readText("s_c").value_or(""),
+                    cursor_.readText("s_ku").value_or("")};
         }
     }
     fail("unknown satellite: " + code);

@@ -99,13 +99,18 @@ Site siteOf(const PlaceOptions& place, channels::store::DatabaseStore& store);
 // `package` when given, else satdata.sta beside the program, else in the current folder.
 std::filesystem::path dataPackagePath(const std::optional<std::filesystem::path>& package);
 
+// Unpacks the data package into the store's working folder and checks that its stored channel
+// database makes a working copy; an input error when it does not.
+void unpackDataPackage(const std::filesystem::path& package, channels::store::DatabaseStore& store);
+
 struct Satellite {
     std::string itemText; // code "(" name ")", as the pointing list shows it
+    std::string name;     // s_name
     std::string sC;
     std::string sKu;
 };
 
-// The table `satlist` of the package's working copy, open for lookups.
+// The table `satlist` of the package's working copy (unpacked first), open for lookups.
 class SatelliteList {
 public:
     SatelliteList(const std::filesystem::path& package, channels::store::DatabaseStore& store);

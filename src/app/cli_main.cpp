@@ -1,6 +1,7 @@
 // zorvast-cli: the program's computations and data from a terminal.
 #include "app/CalculatorCommands.h"
 #include "app/PointCommand.h"
+#include "app/QueryCommands.h"
 #include "channels/jet/JetConnection.h"
 #include "channels/jet/JetCursor.h"
 
@@ -23,6 +24,9 @@ int usage() {
     std::fputs(zorvast::app::kPointUsage, stderr);
     std::fputs(zorvast::app::kSpacingUsage, stderr);
     std::fputs(zorvast::app::kObstacleUsage, stderr);
+    std::fputs(zorvast::app::kTableUsage, stderr);
+    std::fputs(zorvast::app::kSearchUsage, stderr);
+    std::fputs(zorvast::app::kProviderUsage, stderr);
     return 2;
 }
 
@@ -112,6 +116,9 @@ int main(int argc, char* argv[]) {
         {"point", zorvast::app::runPointCommand},
         {"spacing", zorvast::app::runSpacingCommand},
         {"obstacle", zorvast::app::runObstacleCommand},
+        {"table", zorvast::app::runTableCommand},
+        {"search", zorvast::app::runSearchCommand},
+        {"provider", zorvast::app::runProviderCommand},
     };
     if (argc < 2) {
         return usage();

@@ -1,0 +1,200 @@
+#include "app/QueryCommands.h"
+
+#include "app/CliSupport.h"
+#include "channels/query/ChannelQuery.h"
+#include "channels/query/QueryRun.h"
+#include "channels/query/TableExport.h"
+#include "common/Text.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <initializer_list>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zorvast::app {
+
+const char* const kTableUsage =
+    "  zorvast-cli table --sat CODE [--band 全部|Ku|C] [--pol 全部|水平(H)|垂直(V)]\n"
+    "                    [--access 全部|免费|加密]\n"
+    "                    [--format 全部显示|所有电视|标清电视|高清电视|测试或临传|广播|数据]\n"
+    "                    [--package PATH] [--gbk]\n";
+const char* const kSearchUsage = "  zorvast-cli search --name TEXT [--package PATH] [--gbk]\n";
+const char* const kProviderUsage = "  zorvast-cli provider --name TEXT [--package PATH] [--gbk]\n";
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace zorvast::channels;
+
+// The tab as far as a terminal needs it: the last message, the status text and the grid.
+// Progress and window events have nothing to show here.
+class RecordingView final : public QueryView {
+public:
+    void showMessage(const std::string&, const std::string& text) override { message = text; }
+    void setControlEnabled(QueryControl, bool) override {}
+    void setProgressMaximum(int) override {}
+    void setProgressValue(int) override {}
+    void setProgressText(const std::string&) override {}
+    void setStatusText(const std::string& text) override { statusText = text; }
+    void showGrid(const GridContent& shown) override { grid = shown; }
+    void processEvents() override {}
+    void endProgram() override { ended = true; }
+
+    std::string message;
+    std::string statusText;
+    GridContent grid;
+    bool ended = false;
+};
+
+// What every query command takes besides its own options.
+struct OutputOptions {
+    std::optional<fs::path> package;
+    bool gbk = false;
+};
+
+// True when `option` is one of the shared ones (and takes it).
+bool takeShared(OutputOptions& o, const std::string& option, const std::string& value) {
+    if (option == "--gbk") {
+        o.gbk = true;
+        return true;
+    }
+    if (option == "--package") {
+        o.package = fs::path(value);
+        return true;
+    }
+    return false;
+}
+
+// `value` when it is one of the list's item texts.
+std::string itemOf(const std::string& option, const std::string& value,
+                   std::initializer_list<std::string_view> items) {
+    if (std::find(items.begin(), items.end(), value) != items.end()) {
+        return value;
+    }
+    std::string listed;
+    for (std::string_view item : items) {
+        listed += (listed.empty() ? "" : ", ") + std::string(item);
+    }
+    fail(oneLine(option + " takes one of " + listed + "; not " + value));
+}
+
+// The run's outcome turned into the exit: the whole-table text on stdout, or the reason.
+int printTable(QueryOutcome outcome, const RecordingView& view, bool gbk) {
+    switch (outcome) {
+    case QueryOutcome::InputRefused:
+        throw CommandError{2, view.message};
+    case QueryOutcome::Busy:
+        throw CommandError{1, view.message.empty() ? std::string(kBusyText) : view.message};
+    case QueryOutcome::Fatal:
+        throw CommandError{1, view.message.empty() ? std::string(kReadFailureText) : view.message};
+    case QueryOutcome::Shown:
+        break;
+    }
+    if (view.ended) {
+        throw CommandError{1, view.message.empty() ? std::string(kReadFailureText) : view.message};
+    }
+    if (buildTableText(view.grid).empty()) {
+        throw CommandError{1, std::string(kNothingToSaveText)};
+    }
+    const std::string text = finalTableText(view.grid, view.statusText);
+    writeOutput(gbk ? common::toGbk(text).bytes : text);
+    return 0;
+}
+
+int table(const std::vector<std::string>& args) {
+    OutputOptions output;
+    std::optional<std::string> code;
+    CombinedSelection selection;
+    readOptions(
+        args, {"--gbk"}, {"--sat", "--band", "--pol", "--access", "--format", "--package"},
+        [&](const std::string& option, const std::string& value) {
+            if (takeShared(output, option, value)) {
+                return;
+            }
+            if (option == "--sat") {
+                code = value;
+            } else if (option == "--band") {
+                selection.band = itemOf(option, value, {"全部", "Ku", "C"});
+            } else if (option == "--pol") {
+                selection.polarisation = itemOf(option, value, {"全部", "水平(H)", "垂直(V)"});
+            } else if (option == "--access") {
+                selection.access = itemOf(option, value, {"全部", "免费", "加密"});
+            } else {
+                selection.format = itemOf(
+                    option, value,
+                    {"全部显示", "所有电视", "标清电视", "高清电视", "测试或临传", "广播", "数据"});
+            }
+        });
+    if (!code || code->empty()) {
+        fail("no satellite given: --sat CODE");
+    }
+
+    Workspace workspace;
+    {
+        // Closed again before the query rebuilds the working copy.
+        SatelliteList satellites(dataPackagePath(output.package), workspace.store());
+        selection.satelliteItem = *code + "（" + satellites.find(*code).name + "）";
+    }
+    RecordingView view;
+    const QueryOutcome outcome = runCombinedQuery(workspace.store(), selection, view);
+    return printTable(outcome, view, output.gbk);
+}
+
+// The options of the two searches: the text to look for and the shared ones.
+struct SearchOptions {
+    OutputOptions output;
+    std::string name;
+};
+
+SearchOptions parseSearchOptions(const std::vector<std::string>& args) {
+    SearchOptions o;
+    bool named = false;
+    readOptions(args, {"--gbk"}, {"--name", "--package"},
+                [&](const std::string& option, const std::string& value) {
+                    if (!takeShared(o.output, option, value)) {
+                        o.name = value;
+                        named = true;
+                    }
+                });
+    if (!named) {
+        fail("no name given: --name TEXT");
+    }
+    return o;
+}
+
+int search(const std::vector<std::string>& args) {
+    const SearchOptions o = parseSearchOptions(args);
+    Workspace workspace;
+    unpackDataPackage(dataPackagePath(o.output.package), workspace.store());
+    RecordingView view;
+    const QueryOutcome outcome = runChannelSearch(workspace.store(), o.name, view);
+    return printTable(outcome, view, o.output.gbk);
+}
+
+int provider(const std::vector<std::string>& args) {
+    const SearchOptions o = parseSearchOptions(args);
+    Workspace workspace;
+    unpackDataPackage(dataPackagePath(o.output.package), workspace.store());
+    RecordingView view;
+    const QueryOutcome outcome = runProviderSearch(workspace.store(), o.name, view);
+    return printTable(outcome, view, o.output.gbk);
+}
+
+} // namespace
+
+int runTableCommand(const std::vector<std::string>& args) {
+    return runReportingErrors([&args] { return table(args); });
+}
+
+int runSearchCommand(const std::vector<std::string>& args) {
+    return runReportingErrors([&args] { return search(args); });
+}
+
+int runProviderCommand(const std::vector<std::string>& args) {
+    return runReportingErrors([&args] { return provider(args); });
+}
+
+} // namespace zorvast::app
