@@ -18,6 +18,8 @@ Test routes (every other path is served from --root when given, else 404):
   /short                   Content-Length 100, then 10 bytes and the connection closed
   /drip                    Content-Length 1000, then one byte every 200 ms
   /silent                  reads the request and never answers
+  /stall/N                 Content-Length N + 1000, then N bytes and silence until the client
+                           closes
   /endless-headers         a status line, then header lines without end
   /garbage                 a line that is not HTTP, then the connection closed
 """
@@ -107,6 +109,15 @@ class Handler(http.server.SimpleHTTPRequestHandler):
                     self.wfile.write(b"x")
                     self.wfile.flush()
                     time.sleep(0.2)
+            elif route == "stall":
+                size = int(parts[1])
+                self.send_response(200)
+                self.send_header("Content-Length", str(size + 1000))
+                self.end_headers()
+                for piece in pattern(size):
+                    self.wfile.write(piece)
+                self.wfile.flush()
+                select.select([self.connection], [], [], 120)
             elif route == "silent":
                 # Until the client gives up and closes; then leave without a word.
                 select.select([self.connection], [], [], 120)
