@@ -1,6 +1,7 @@
 #include "info/ui/NewsTab.h"
 
 #include "info/ui/LinkText.h"
+#include "info/ui/NewsGrid.h"
 #include "info/ui/WebPageView.h"
 
 #include <QEvent>
@@ -63,12 +64,40 @@ NewsTab::NewsTab(QWidget* parent) : QWidget(parent) {
     newsGrid_->setWordWrap(true);
     newsGrid_->setTextElideMode(Qt::ElideNone);
     newsGrid_->viewport()->installEventFilter(this);
+    newsLists_ = new NewsGrid(newsGrid_);
 
-    refreshLink_ = makeLinkLabel(QStringLiteral("刷新数据"), this);
+    refreshLink_ =
+        makeLinkLabel(QString::fromUtf8(info::kNewsRefreshCaption.data(),
+                                        static_cast<qsizetype>(info::kNewsRefreshCaption.size())),
+                      this);
     refreshLink_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
     homeView_ = new WebPageView(this);
     placeChildren();
+}
+
+info::RefreshLinks NewsTab::refreshLinks(QLabel* tradeRefreshLink) const {
+    QLabel* newsLink = refreshLink_;
+    auto caption = [](QLabel* label) {
+        return [label](const std::string& text) {
+            if (label) {
+                runOnObjectThread(label, [label, text = QString::fromStdString(text)] {
+                    label->setText(linkText(text));
+                });
+            }
+        };
+    };
+    info::RefreshLinks links;
+    links.setNewsCaption = caption(newsLink);
+    links.setTradeCaption = caption(tradeRefreshLink);
+    links.setEnabled = [newsLink, tradeRefreshLink](bool enabled) {
+        for (QLabel* label : {newsLink, tradeRefreshLink}) {
+            if (label) {
+                runOnObjectThread(label, [label, enabled] { label->setEnabled(enabled); });
+            }
+        }
+    };
+    return links;
 }
 
 void NewsTab::resizeEvent(QResizeEvent* event) {
@@ -77,7 +106,10 @@ void NewsTab::resizeEvent(QResizeEvent* event) {
 }
 
 bool NewsTab::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == newsGrid_->viewport() && event->type() == QEvent::Resize) {
+    // A viewport that was hidden can reach its final size without a resize event of its own;
+    // it is shown with that size.
+    if (watched == newsGrid_->viewport() &&
+        (event->type() == QEvent::Resize || event->type() == QEvent::Show)) {
         fitGrid();
     }
     return QWidget::eventFilter(watched, event);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "info/lists/NewsLists.h"
+
 #include <QWidget>
 
 class QLabel;
@@ -7,6 +9,7 @@ class QTableWidget;
 
 namespace zorvast::info::ui {
 
+class NewsGrid;
 class WebPageView;
 
 // The news tab: the latest-channel and SNG grid with its refresh link on the left, the
@@ -19,9 +22,16 @@ public:
     // 19 rows x 2 columns, no headers, no input; row heights and column widths keep the
     // proportions of the grid's units.
     QTableWidget* newsGrid() const { return newsGrid_; }
+    // The lists' side of the grid: texts, header look, shaded rows and the loads' sink.
+    NewsGrid* newsLists() const { return newsLists_; }
     // Rich text with one link; linkActivated fires on a click.
     QLabel* refreshLink() const { return refreshLink_; }
     WebPageView* homeView() const { return homeView_; }
+
+    // The two refresh links as the countdown drives them: this tab's "刷新数据" and the
+    // trade tab's `tradeRefreshLink`. Callable from any thread (the changes are queued to the
+    // labels' thread in order); both labels must outlive the countdown.
+    info::RefreshLinks refreshLinks(QLabel* tradeRefreshLink) const;
 
     // Pixels per grid unit after the last fit.
     double newsGridScale() const { return gridScale_; }
@@ -35,6 +45,7 @@ private:
     void fitGrid();
 
     QTableWidget* newsGrid_ = nullptr;
+    NewsGrid* newsLists_ = nullptr;
     QLabel* refreshLink_ = nullptr;
     WebPageView* homeView_ = nullptr;
     double gridScale_ = 1.0;

@@ -1,0 +1,86 @@
+// The news tab's 19 x 2 grid as the list loads see it: cell texts, the header rows' fixed
+// look, the shaded and framed entry rows, and a ListSink that workers can write through.
+#pragma once
+
+#include "common/Colour.h"
+#include "info/lists/NewsLists.h"
+
+#include <QColor>
+#include <QMetaObject>
+#include <QObject>
+#include <QString>
+#include <QThread>
+
+#include <array>
+#include <memory>
+#include <optional>
+#include <utility>
+
+class QTableWidget;
+class QTableWidgetItem;
+
+namespace zorvast::info::ui {
+
+// Runs `job` at once when called on `target`'s thread; otherwise queues it there behind
+// everything this thread queued before. A queued job is dropped when `target` is gone by then.
+template <typename F> void runOnObjectThread(QObject* target, F&& job) {
+    if (QThread::currentThread() == target->thread()) {
+        job();
+    } else {
+        QMetaObject::invokeMethod(target, std::forward<F>(job), Qt::QueuedConnection);
+    }
+}
+
+inline QColor toQColor(common::Rgb colour) {
+    return QColor(colour.r, colour.g, colour.b);
+}
+
+struct NewsRowStyle {
+    std::optional<QColor> background; // none: the grid's default
+    std::optional<QColor> textColour;
+    bool bold = false;
+    bool framed = false; // a rectangle around the row's two cells
+
+    friend bool operator==(const NewsRowStyle&, const NewsRowStyle&) = default;
+};
+
+class NewsGrid : public QObject {
+    Q_OBJECT
+public:
+    // Item data role holding true on the cells of a framed row.
+    static constexpr int FramedRole = Qt::UserRole + 1;
+
+    // Takes over the table's painting (a delegate for the frames) and lays it out. The grid
+    // is a child of the table and lives as long as it does.
+    explicit NewsGrid(QTableWidget* table);
+
+    QTableWidget* table() const { return table_; }
+    static QColor frameColour();
+
+    // The rest runs on the table's thread. Rows and columns count from 1, as in the lists.
+
+    // Header rows 1 and 12 get their look; every other row the default. Texts stay.
+    void layOut();
+    // Every text emptied and the entry rows unshaded; the headers keep their look.
+    void clear();
+    void setCell(int row, int column, const QString& text);
+    void shadeRow(int row, common::Rgb background);
+
+    QString cellText(int row, int column) const;
+    NewsRowStyle rowStyle(int row) const;
+
+    // A sink for one load, usable from any thread: its updates reach the table on the
+    // table's thread in the order the load made them (at once when the load runs there).
+    // The grid must outlive the load; the window's grid lives as long as the process.
+    std::unique_ptr<ListSink> makeSink();
+
+private:
+    bool validCell(int row, int column) const;
+    QTableWidgetItem* ensureItem(int row, int column);
+    void applyStyle(int row);
+
+    QTableWidget* table_;
+    std::array<NewsRowStyle, kNewsGridRows> styles_{};
+};
+
+} // namespace zorvast::info::ui
