@@ -11,6 +11,9 @@ REPO = pathlib.Path(__file__).resolve().parents[2]
 BUILD = pathlib.Path(sys.argv.pop(1)) if len(sys.argv) > 1 else REPO / "build"
 PUBLISH = REPO / "tools/publish/publish.py"
 PACKAGE = BUILD / "data/satdata.sta"
+PACK = BUILD / "tools/pack/zorvast-pack"
+TEST_SECRET_KEY = REPO / "keys/test-package.sec"
+TEST_PUBLIC_KEY = REPO / "keys/test-package.pub"
 # Any file above the package check's 400,000 bytes stands in for a program build.
 PROGRAM_DIR = tempfile.TemporaryDirectory()
 PROGRAM = pathlib.Path(PROGRAM_DIR.name) / "zorvast"
@@ -18,12 +21,30 @@ PROGRAM.write_bytes(bytes(range(256)) * 2000)
 MIRRORS = ["http://127.0.0.1:8080/zorvast", "ftp://127.0.0.1:2121/pub/"]
 
 
-def publish(out, *extra, mirrors=MIRRORS, program=PROGRAM):
+def publish(out, *extra, mirrors=MIRRORS, program=PROGRAM, key=TEST_SECRET_KEY):
     args = ["/usr/bin/python3", str(PUBLISH), "--data-package", str(PACKAGE), "--program",
             str(program), "--out", str(out), "--build", str(BUILD)]
+    if key is not None:
+        args += ["--signing-key", str(key)]
     for mirror in mirrors:
         args += ["--mirror", mirror]
     return subprocess.run(args + list(extra), capture_output=True, text=True)
+
+
+def verify(package, public_key=TEST_PUBLIC_KEY):
+    return subprocess.run([str(PACK), "verify", str(package), str(public_key)],
+                          capture_output=True, text=True)
+
+
+def zip_entries(path):
+    with zipfile.ZipFile(path) as archive:
+        return [(info, archive.read(info.filename)) for info in archive.infolist()]
+
+
+def rewrite_zip(path, entries):
+    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as archive:
+        for info, data in entries:
+            archive.writestr(info, data)
 
 
 class PublishTest(unittest.TestCase):
@@ -59,10 +80,51 @@ class PublishTest(unittest.TestCase):
             trade = (out / "trade.htm").read_bytes().decode("gbk")
             self.assertIn("<title>Zorvast-交易</title>", trade)
 
-            self.assertEqual((out / "satdata.sta").read_bytes(), PACKAGE.read_bytes())
+            # The published package is the built one plus its signature.
+            with zipfile.ZipFile(PACKAGE) as built, \
+                    zipfile.ZipFile(out / "satdata.sta") as published:
+                self.assertEqual(published.namelist(), built.namelist() + ["zorvast.sig"])
+                for name in built.namelist():
+                    self.assertEqual(published.read(name), built.read(name), name)
+                    self.assertEqual(published.getinfo(name).date_time,
+                                     built.getinfo(name).date_time, name)
+                self.assertEqual(len(published.read("zorvast.sig")), 64)
+            checked = verify(out / "satdata.sta")
+            self.assertEqual(checked.returncode, 0, checked.stderr)
             with zipfile.ZipFile(out / "zorvast.zip") as software:
                 self.assertEqual(software.namelist(), ["plumo.exe"])
                 self.assertEqual(software.read("plumo.exe"), PROGRAM.read_bytes())
+
+    def test_package_signature(self):
+        with tempfile.TemporaryDirectory() as out:
+            out = pathlib.Path(out)
+            self.assertEqual(publish(out).returncode, 0)
+            signed = zip_entries(out / "satdata.sta")
+
+            unsigned = out / "unsigned.sta"
+            rewrite_zip(unsigned, [(i, d) for i, d in signed if i.filename != "zorvast.sig"])
+            altered = out / "altered.sta"
+            rewrite_zip(altered, [(i, d[:100] + bytes([d[100] ^ 1]) + d[101:])
+                                  if i.filename == "satdata.str" else (i, d) for i, d in signed])
+            extra = out / "extra.sta"
+            rewrite_zip(extra, signed + [(zipfile.ZipInfo("extra.htm", (2024, 1, 1, 0, 0, 0)),
+                                          b"<html></html>")])
+            renamed = out / "renamed.sta"
+            rewrite_zip(renamed, [(zipfile.ZipInfo("nch2.str", i.date_time), d)
+                                  if i.filename == "nch.str" else (i, d) for i, d in signed])
+            for what, package in (("unsigned", unsigned), ("one byte changed", altered),
+                                  ("an entry added", extra), ("an entry renamed", renamed)):
+                result = verify(package)
+                self.assertNotEqual(result.returncode, 0, what)
+                self.assertIn("signature missing or wrong", result.stderr, what)
+
+            # Another key pair's public half does not accept the package either.
+            other = out / "other"
+            other.mkdir()
+            made = subprocess.run([str(PACK), "keygen", str(other / "k.pub"), str(other / "k.sec")],
+                                  capture_output=True, text=True)
+            self.assertEqual(made.returncode, 0, made.stderr)
+            self.assertNotEqual(verify(out / "satdata.sta", other / "k.pub").returncode, 0)
 
     def test_same_input_same_tree(self):
         with tempfile.TemporaryDirectory() as a, tempfile.TemporaryDirectory() as b:
@@ -82,10 +144,19 @@ class PublishTest(unittest.TestCase):
                 "mirror with an edge space": dict(mirrors=["http://a/ "]),
                 "program too small to be accepted": dict(program=small),
             }
+            cases["a signing key that is not there"] = dict(key=pathlib.Path(out) / "none.sec")
+            bad_key = pathlib.Path(out) / "bad.sec"
+            bad_key.write_text("not a key\n")
+            cases["a signing key that is no key"] = dict(key=bad_key)
             for what, kwargs in cases.items():
                 result = publish(pathlib.Path(out) / "tree", **kwargs)
                 self.assertNotEqual(result.returncode, 0, what)
                 self.assertIn("publish:", result.stderr, what)
+            # Without a key argparse refuses before anything is written.
+            result = publish(pathlib.Path(out) / "unsigned", key=None)
+            self.assertNotEqual(result.returncode, 0)
+            self.assertIn("--signing-key", result.stderr)
+            self.assertFalse((pathlib.Path(out) / "unsigned").exists())
 
 
 if __name__ == "__main__":

@@ -4,15 +4,25 @@
 //   zorvast-pack working-copy IN.str OUT.mdb          the plain database back from a stored one
 //   zorvast-pack archive OUT.zip YYYYMMDD FILE...    a ZIP of the files (by their base names)
 //   zorvast-pack embed IN OUT.cpp NAMESPACE FUNCTION a source file returning IN's bytes
+//   zorvast-pack keygen OUT.pub OUT.sec              a package signing key pair (hex text)
+//   zorvast-pack sign PACKAGE.zip SECRET_KEY         the package rewritten with "zorvast.sig"
+//   zorvast-pack verify PACKAGE.zip PUBLIC_KEY       exit 0 when the package is signed with it
 #include "channels/store/StoredFile.h"
 #include "common/Files.h"
 #include "common/Text.h"
 #include "common/Zip.h"
+#include "update/package/DataApply.h"
+#include "update/package/PackageSignature.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -151,6 +161,132 @@ int embed(int argc, char** argv) {
     return 0;
 }
 
+// A fresh folder under TMPDIR (or /tmp), removed with its content at the end.
+class ScratchFolder {
+public:
+    ScratchFolder() {
+        const char* base = std::getenv("TMPDIR");
+        std::string pattern = std::string(base && *base ? base : "/tmp") + "/zorvast-pack-XXXXXX";
+        if (!::mkdtemp(pattern.data())) {
+            fail("cannot create a temporary folder");
+        }
+        path_ = pattern;
+    }
+    ~ScratchFolder() { common::removeTree(path_); }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+// The day a file was last modified, as the archive records it (extraction sets the time from
+// the entry).
+common::EntryDate entryDateOf(const fs::path& file) {
+    struct stat info {};
+    if (::stat(file.c_str(), &info) != 0) {
+        fail("cannot read the date of " + file.string());
+    }
+    std::tm parts{};
+    localtime_r(&info.st_mtime, &parts);
+    return {parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday};
+}
+
+int keygen(int argc, char** argv) {
+    if (argc != 4) {
+        fail("usage: keygen OUT.pub OUT.sec");
+    }
+    for (int i = 2; i < 4; ++i) {
+        std::error_code ec;
+        if (fs::exists(argv[i], ec)) {
+            fail(std::string(argv[i]) + " exists; a key is never overwritten");
+        }
+    }
+    const std::optional<update::KeyPair> pair = update::generateKeyPair();
+    if (!pair) {
+        fail("libsodium cannot start");
+    }
+    const auto hexOf = [](const auto& key) {
+        return update::toHex({reinterpret_cast<const char*>(key.data()), key.size()}) + "\n";
+    };
+    writeOrFail(argv[2], hexOf(pair->publicKey));
+    writeOrFail(argv[3], hexOf(pair->secretKey));
+    ::chmod(argv[3], 0600);
+    return 0;
+}
+
+int sign(int argc, char** argv) {
+    if (argc != 4) {
+        fail("usage: sign PACKAGE.zip SECRET_KEY_FILE");
+    }
+    const fs::path package = argv[2];
+    const std::optional<update::SecretKey> key = update::readSecretKeyFile(argv[3]);
+    if (!key) {
+        fail(std::string(argv[3]) + " holds no secret key (128 hex digits)");
+    }
+    const ScratchFolder scratch;
+    const common::ExtractResult extracted =
+        common::extractArchive(package.string(), scratch.path().string());
+    if (!extracted.ok) {
+        fail(package.string() + ": " + extracted.error);
+    }
+    std::vector<common::ArchiveEntry> entries;
+    std::vector<update::PackageEntry> signedEntries;
+    common::EntryDate latest{1980, 1, 1};
+    for (const std::string& name : extracted.entries) {
+        if (name.find('/') != std::string::npos) {
+            fail(package.string() + ": a package holds files only, no folders: " + name);
+        }
+        if (name == update::kSignatureEntry) {
+            continue; // signed again below
+        }
+        const fs::path file = scratch.path() / name;
+        const common::EntryDate date = entryDateOf(file);
+        if (std::tie(date.year, date.month, date.day) >
+            std::tie(latest.year, latest.month, latest.day)) {
+            latest = date;
+        }
+        entries.push_back({name, readOrFail(file), true, date});
+        signedEntries.push_back({name, entries.back().data});
+    }
+    const std::optional<std::string> signature = update::signPackageEntries(signedEntries, *key);
+    if (!signature) {
+        fail(package.string() + ": entries cannot be signed (a name occurs twice?)");
+    }
+    entries.push_back({update::kSignatureEntry, *signature, true, latest});
+    std::string error;
+    if (!common::createArchive(package.string(), entries, &error)) {
+        fail(error);
+    }
+    return 0;
+}
+
+int verify(int argc, char** argv) {
+    if (argc != 4) {
+        fail("usage: verify PACKAGE.zip PUBLIC_KEY_FILE");
+    }
+    const fs::path package = argv[2];
+    const std::optional<update::PublicKey> key = update::readPublicKeyFile(argv[3]);
+    if (!key) {
+        fail(std::string(argv[3]) + " holds no public key (64 hex digits)");
+    }
+    if (!update::packageArchiveAcceptable(package)) {
+        fail(package.string() + ": not a package the program accepts (size, links)");
+    }
+    const ScratchFolder scratch;
+    const common::ExtractResult extracted =
+        common::extractArchive(package.string(), scratch.path().string());
+    if (!extracted.ok) {
+        fail(package.string() + ": " + extracted.error);
+    }
+    if (!update::verifyPackageFolder(scratch.path(), *key)) {
+        fail(package.string() + ": signature missing or wrong");
+    }
+    std::printf("%s: signature good\n", package.string().c_str());
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -170,5 +306,15 @@ int main(int argc, char** argv) {
     if (command == "embed") {
         return embed(argc, argv);
     }
-    fail("usage: zorvast-pack gbk-text|stored-database|working-copy|archive|embed ...");
+    if (command == "keygen") {
+        return keygen(argc, argv);
+    }
+    if (command == "sign") {
+        return sign(argc, argv);
+    }
+    if (command == "verify") {
+        return verify(argc, argv);
+    }
+    fail("usage: zorvast-pack gbk-text|stored-database|working-copy|archive|embed|keygen|sign|"
+         "verify ...");
 }

@@ -3,7 +3,8 @@
 
 Usage:
   publish.py --data-package satdata.sta --program zorvast --mirror URL [--mirror URL ...]
-             --out FOLDER [--program-version 1.02] [--trade-page trade.htm]
+             --signing-key FILE --out FOLDER [--program-version 1.02]
+             [--trade-page trade.htm]
 
 From a data package (satdata.sta) and a program build it writes into FOLDER:
   dv.htm        the data version of the package (table sys, field s_ver)
@@ -14,10 +15,15 @@ From a data package (satdata.sta) and a program build it writes into FOLDER:
   sng.htm       the package's SNG list with the end mark
   news.htm      the package's news banner
   trade.htm     the online trade board (its title marks it as the online page)
-  satdata.sta   the data package
+  satdata.sta   the data package, signed with the key of --signing-key (an entry
+                "zorvast.sig" added; the program refuses a package without a valid one)
   zorvast.zip   the program package: the program file as "plumo.exe"
 Each mirror is a base URL; the packages are expected at MIRROR/satdata.sta and
 MIRROR/zorvast.zip, so the output folder itself can be one of the mirrors.
+
+The signing key is the secret half of a package key pair (hex text, from
+"zorvast-pack keygen"). The release key lives outside the repository; keys/test-package.sec
+signs packages for tests and local servers only.
 """
 import argparse
 import pathlib
@@ -40,13 +46,25 @@ def fail(message):
     sys.exit(1)
 
 
+def pack_tool(build):
+    return build / "tools/pack/zorvast-pack"
+
+
+def sign_package(package, key, build):
+    """Adds "zorvast.sig" to the package in place."""
+    result = subprocess.run([str(pack_tool(build)), "sign", str(package), str(key)],
+                            capture_output=True, text=True)
+    if result.returncode != 0:
+        fail(f"cannot sign {package.name}: {result.stderr.strip()}")
+
+
 def data_version(package, build):
     """s_ver of table sys, read from the package's stored database."""
     with tempfile.TemporaryDirectory() as work:
         work = pathlib.Path(work)
         with zipfile.ZipFile(package) as archive:
             (work / "satdata.str").write_bytes(archive.read("satdata.str"))
-        subprocess.run([str(build / "tools/pack/zorvast-pack"), "working-copy",
+        subprocess.run([str(pack_tool(build)), "working-copy",
                         str(work / "satdata.str"), str(work / "satdata.mdb")], check=True)
         rows = subprocess.run([str(build / "src/app/zorvast-cli"), "rows",
                                str(work / "satdata.mdb"), "sys"], check=True,
@@ -86,6 +104,8 @@ def main():
     parser.add_argument("--program", required=True, type=pathlib.Path)
     parser.add_argument("--mirror", action="append", required=True)
     parser.add_argument("--out", required=True, type=pathlib.Path)
+    parser.add_argument("--signing-key", required=True, type=pathlib.Path,
+                        help="secret package key (hex text) the data package is signed with")
     parser.add_argument("--program-version", default="1.02")
     parser.add_argument("--trade-page", type=pathlib.Path,
                         default=REPO / "data/server/trade.htm")
@@ -101,6 +121,8 @@ def main():
         if COMMA in mirror or mirror != mirror.strip(" 　"):
             fail(f"a mirror cannot hold the separator or edge spaces: {mirror!r}")
 
+    if not args.signing_key.is_file():
+        fail(f"signing key not found: {args.signing_key}")
     version = data_version(args.data_package, args.build)
     with zipfile.ZipFile(args.data_package) as archive:
         lists = {name: archive.read(name) for name in ("nch.str", "sng.str", "news.htm")}
@@ -126,6 +148,7 @@ def main():
     for name, data in files.items():
         (out / name).write_bytes(data)
     shutil.copyfile(args.data_package, out / DATA_PACKAGE)
+    sign_package(out / DATA_PACKAGE, args.signing_key, args.build)
     write_zip(out / PROGRAM_PACKAGE, [("plumo.exe", program)])
     print(f"published data {version}, program {args.program_version} to {out}")
 

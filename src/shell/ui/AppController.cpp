@@ -5,7 +5,9 @@
 #include "channels/ui/ParameterTab.h"
 #include "channels/ui/ResultGrid.h"
 #include "common/Files.h"
+#include "info/lists/NewsLists.h"
 #include "info/ui/CommunityTab.h"
+#include "info/ui/NewsGrid.h"
 #include "info/ui/NewsTab.h"
 #include "info/ui/PageTab.h"
 #include "info/ui/TradeTab.h"
@@ -17,6 +19,7 @@
 #include "shell/ui/MainWindow.h"
 #include "shell/ui/SplashWindow.h"
 #include "shell/ui/UiThread.h"
+#include "update/net/FetchText.h"
 #include "update/ui/DownloadWindow.h"
 
 #include <QApplication>
@@ -140,6 +143,12 @@ StartUpResult AppController::startUp() {
     hooks.checkLocalPages = [this] {
         runLocalPages();
     };
+    hooks.loadLatestChannelList = [this] {
+        loadNewsList(info::ListKind::LatestChannels);
+    };
+    hooks.loadSngList = [this] {
+        loadNewsList(info::ListKind::Sng);
+    };
     hooks.initialiseMainWindow = [this] {
         runInitialisation();
     };
@@ -176,8 +185,7 @@ void AppController::showSplash() {
 }
 
 void AppController::prepareMainWindow() {
-    auto* grid = window_->newsTab()->newsGrid();
-    grid->clearContents();
+    window_->newsTab()->newsLists()->clear();
     window_->logoButton()->setIcon({});
 }
 
@@ -454,6 +462,15 @@ void AppController::runInitialisation() {
         store_.cleanupWorkFiles();
         postToUi(this, [this] { emit quitRequested(); });
     }
+}
+
+void AppController::loadNewsList(info::ListKind kind) {
+    const auto sink = window_->newsTab()->newsLists()->makeSink();
+    info::loadList(kind,
+                   {updateState_.serverReached, updateState_.serverRoot(),
+                    [](const std::string& url) { return update::fetchText(url); },
+                    state_.paths.workFolder},
+                   *sink);
 }
 
 void AppController::runLocalPages() {

@@ -3,10 +3,12 @@
 #pragma once
 
 #include "channels/store/DatabaseStore.h"
+#include "info/lists/NewsLists.h"
 #include "shell/startup/AppState.h"
 #include "shell/startup/LocalPagesStep.h"
 #include "shell/startup/MainWindowInit.h"
 #include "shell/startup/StartUp.h"
+#include "update/check/UpdateState.h"
 #include "update/roles/InstanceMarker.h"
 
 #include <QObject>
@@ -98,6 +100,7 @@ private:
 
     void runInitialisation();
     void runLocalPages();
+    void loadNewsList(info::ListKind kind);
     void runSplash();
     void showSatelliteInfo();
     void findSatellite();
@@ -107,6 +110,7 @@ private:
     AppState state_;
     channels::store::DatabaseStore store_;
     update::InstanceMarker marker_;
+    update::UpdateState updateState_;
     std::unique_ptr<MainWindow> window_;
     pointing::ui::PointingController* pointing_ = nullptr;
     channels::ui::ParameterController* parameters_ = nullptr;

@@ -1,0 +1,118 @@
+#include "channels/query/TableExport.h"
+#include "update/check/UpdateFlow.h"
+#include "update/net/FetchText.h"
+#include "update/package/PackageDownload.h"
+
+namespace zorvast::update {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+std::string textOf(const std::function<std::string()>& source) {
+    return source ? source() : std::string();
+}
+
+void clearTransferFlags(UpdateState& state) {
+    state.dataDownloadActive = false;
+    state.softwareDownloadActive = false;
+    state.transferRunning = false;
+}
+
+} // namespace
+
+std::string UpdateFlow::defaultFetch(const std::string& url) {
+    return fetchText(url);
+}
+
+void showUpdateText(UpdateFlow& flow, const std::string& downloadLabel,
+                    const std::string& statusLine) {
+    if (flow.downloadMode) {
+        flow.view.setDownloadLabel(downloadLabel);
+    } else {
+        flow.view.setStatusText(statusLine);
+    }
+}
+
+void startUpdateWorker(UpdateFlow& flow, const std::string& name, std::function<void()> job) {
+    if (!job) {
+        return;
+    }
+    if (flow.hooks.startWorker) {
+        flow.hooks.startWorker(name, std::move(job));
+    } else {
+        job();
+    }
+}
+
+void runDataCheck(UpdateFlow& flow) {
+    UpdateState& state = flow.state;
+    flow.clock.sleepFor(1000ms);
+    clearTransferFlags(state);
+    flow.view.appendStatusText("正在寻找更新...");
+    state.setServerBase(flow.dataServers.empty() ? std::string() : flow.dataServers.front());
+
+    for (const std::string& server : flow.dataServers) {
+        const std::string answer = flow.fetch(server + "/dv.htm");
+        if (!isValidDataVersionAnswer(answer)) {
+            continue;
+        }
+        state.setServerRoot(server + "/");
+        state.serverReached = true;
+        state.setServerBase(server);
+        if (isNewer(parseVersion(answer), parseVersion(textOf(flow.dataVersion)))) {
+            flow.view.setStatusText(" ◎ 已找到新数据，正在下载...");
+            startPackageDownload(flow, PackageKind::Data);
+            return; // the apply, or the mirror failure, runs the software check later
+        }
+        flow.view.setStatusText(" ◎ 现有数据日期：" + textOf(flow.dataDate) +
+                                "，此数据是最新版，无需更新。");
+        flow.view.setDeferredTimerInterval(5000);
+        if (flow.hooks.runSoftwareCheck) {
+            flow.hooks.runSoftwareCheck();
+        }
+        return;
+    }
+    // No server: the lists and pages keep their local copies for this run.
+    flow.view.setStatusText("◎ 无法连接服务器，更新数据失败。现有数据：" + textOf(flow.dataDate));
+}
+
+void runFirstDataCheck(UpdateFlow& flow) {
+    UpdateState& state = flow.state;
+    clearTransferFlags(state);
+    flow.downloadMode = true;
+    flow.view.setDownloadLabel(" ◎ 正在寻找更新...");
+    state.setServerBase(flow.dataServers.empty() ? std::string() : flow.dataServers.front());
+
+    for (const std::string& server : flow.dataServers) {
+        const std::string answer = flow.fetch(server + "/dv.htm");
+        if (!isValidDataVersionAnswer(answer)) {
+            continue;
+        }
+        state.setServerBase(server);
+        if (isNewer(parseVersion(answer), parseVersion(textOf(flow.dataVersion)))) {
+            flow.view.setDownloadLabel(" ◎ 已找到数据，正在下载...");
+            startPackageDownload(flow, PackageKind::Data);
+        }
+        // Nothing newer: the label stays until the user leaves through "取消并退出".
+        return;
+    }
+    flow.view.setDownloadLabel("下载失败！无法运行，请退出稍后再试，或进入" +
+                               std::string(channels::kMakerDomain) + "下载最新版本。");
+}
+
+void scheduleDeferredReload(UpdateFlow& flow) {
+    flow.view.processEvents();
+    flow.clock.sleepFor(2000ms);
+    flow.state.listsPending = true;
+    flow.view.setDeferredTimerInterval(5000);
+}
+
+void runSoftwareCheckStandIn(UpdateFlow& flow) {
+    flow.downloader.stop();
+    flow.view.setTransferMonitorInterval(0);
+    flow.view.setDownloadBarVisible(false);
+    scheduleDeferredReload(flow);
+}
+
+} // namespace zorvast::update

@@ -1,0 +1,67 @@
+// The restart after a first data download: the running program copies itself into the helper
+// folder as "plumo_updata_69656858.exe", leaves its own path in "file.tmp" there and starts the
+// copy, which (recognising its name at start-up) starts the program again from its usual place.
+#pragma once
+
+#include "common/Clock.h"
+
+#include <sys/types.h>
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace zorvast::update {
+
+inline constexpr const char* kRestartHelperFile = "plumo_updata_69656858.exe";
+inline constexpr const char* kHandOverFile = "file.tmp";
+
+// Starts `program` as a new process in its own session, not waited for, with `workingFolder` as
+// its current folder (empty: the caller's). No shell is involved, so any path works. The child's
+// id, or nullopt when it could not be started.
+std::optional<pid_t> startDetached(const std::filesystem::path& program,
+                                   const std::filesystem::path& workingFolder = {});
+
+// How the roles start a program; true when it was started.
+using ProgramStarter = std::function<bool(const std::filesystem::path& program)>;
+
+struct RestartHandOver {
+    std::filesystem::path helperFolder;
+    // The running program's own file.
+    std::filesystem::path selfExecutable = "/proc/self/exe";
+    // What the helper starts: the program folder + "/" + the executable's name.
+    std::string programPath;
+    common::Clock* clock = nullptr; // the 300 ms pause; none when null
+    std::function<void()> processEvents;
+    // Run between removing and recreating the helper folder (the marker holder on Retry after a
+    // start-up failure).
+    std::function<void()> afterHelperFolderRemoved;
+    // Empty: startDetached in the current folder.
+    ProgramStarter start;
+};
+
+// Prepares the helper folder and starts the helper; false when the folder, the helper copy or
+// "file.tmp" could not be made, or the helper did not start. The caller then shows its message
+// and ends; on true it ends the program itself.
+bool handOverToRestartHelper(const RestartHandOver& handOver);
+
+struct RestartHelperRole {
+    std::filesystem::path helperFolder;
+    std::function<void(const std::string& caption, const std::string& text)> showMessage;
+    std::function<void()> cleanupWorkFiles;
+    // Empty: startDetached in the target's own folder.
+    ProgramStarter start;
+};
+
+enum class RestartOutcome {
+    Started,         // the program named in file.tmp was started
+    HandOverMissing, // file.tmp missing or too short: "错误207" shown, work files cleaned up
+    TargetMissing,   // the text is too short or names no file: nothing done
+    StartFailed,     // the target exists but could not be started
+};
+
+// The helper role: starts the program named in the helper folder's "file.tmp".
+RestartOutcome runRestartHelper(const RestartHelperRole& role);
+
+} // namespace zorvast::update
