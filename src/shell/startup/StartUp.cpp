@@ -13,6 +13,8 @@ constexpr const char* kFolderError =
     "存取临时目录错误。点击[重试]重新尝试读取，点击[取消]则结束本软件运行。";
 constexpr const char* kFolderMissingError =
     "存取临时目录错误。点击[重试]重新尝试，点击[取消]则结束本软件运行。";
+constexpr const char* kRestartFailureText =
+    "重启过程中读写临时数据时失败，请检查C盘是否已满或有无读写权限。";
 constexpr const char* kBusyText = "上一次数据访问未完成，稍候请再重试。";
 
 void call(const std::function<void()>& hook) {
@@ -28,8 +30,13 @@ void startWorker(StartUpContext& c, const char* name, const std::function<void()
 }
 
 StartUpResult folderFailure(StartUpContext& c, const char* caption, const char* text) {
-    if (c.view.askRetryCancel(caption, text) == Answer::Retry) {
-        call(c.hooks.handOverToRestartHelper);
+    if (c.view.askRetryCancel(caption, text) == Answer::Retry && c.hooks.handOverToRestartHelper) {
+        if (c.hooks.handOverToRestartHelper()) {
+            // The helper reads its hand-over file from the helper folder: leave it.
+            c.view.processEvents();
+            return StartUpResult::Quit;
+        }
+        c.view.showMessage("错误208", kRestartFailureText);
     }
     c.store.cleanupWorkFiles();
     return StartUpResult::Quit;
@@ -126,8 +133,14 @@ StartUpResult startUp(StartUpContext& c) {
     }
 
     if (c.state.downloadMode) {
-        if (c.view.runDownloadWindow()) {
+        switch (c.view.runDownloadWindow()) {
+        case DownloadWindowOutcome::Closed:
+            break;
+        case DownloadWindowOutcome::Quit:
             c.store.cleanupWorkFiles();
+            return StartUpResult::Quit;
+        case DownloadWindowOutcome::Restarted:
+            // The restart helper reads its hand-over file from the helper folder: leave it.
             return StartUpResult::Quit;
         }
     } else {

@@ -18,6 +18,12 @@ inline constexpr const char* kRestartHelperName = "plumo_updata_69656858.exe";
 
 enum class Answer { Ok, Retry, Cancel };
 
+enum class DownloadWindowOutcome {
+    Closed,    // closed otherwise: start-up goes on with the main window
+    Quit,      // the user left: the working files go
+    Restarted, // the restart helper takes over: its folder must stay
+};
+
 class StartUpView {
 public:
     virtual ~StartUpView() = default;
@@ -27,8 +33,9 @@ public:
     virtual void prepareMainWindow() = 0;
     virtual Answer askRetryCancel(const std::string& caption, const std::string& text) = 0;
     virtual void showMessage(const std::string& caption, const std::string& text) = 0;
-    // Shows the download window modally; true when the user chose to quit from it.
-    virtual bool runDownloadWindow() = 0;
+    // Shows the download window modally until the user quits from it or the first package has
+    // been stored and the restart handed over.
+    virtual DownloadWindowOutcome runDownloadWindow() = 0;
     virtual void setMainWindowEnabled(bool enabled) = 0;
     virtual void processEvents() = 0;
 };
@@ -44,7 +51,8 @@ public:
 struct StartUpHooks {
     std::function<void()> runReplaceHelper;
     std::function<void()> runRestartHelper;
-    std::function<void()> handOverToRestartHelper;
+    // True when the restart helper was started; false shows "错误208".
+    std::function<bool()> handOverToRestartHelper;
     std::function<void()> resetUpdateState; // serverReached cleared, server list loaded
     std::function<void()> loadLatestChannelList;
     std::function<void()> loadSngList;

@@ -19,7 +19,11 @@
 #include "shell/ui/MainWindow.h"
 #include "shell/ui/SplashWindow.h"
 #include "shell/ui/UiThread.h"
+#include "shell/ui/UpdateWindowView.h"
+#include "update/check/UpdateFlow.h"
 #include "update/net/FetchText.h"
+#include "update/package/PackageDownload.h"
+#include "update/roles/RestartHelper.h"
 #include "update/ui/DownloadWindow.h"
 
 #include <QApplication>
@@ -124,6 +128,7 @@ AppController::AppController(AppEnvironment environment, QObject* parent)
             [this](int) { showSatelliteInfo(); });
     connect(parameters->findSatelliteButton(), &QPushButton::clicked, this,
             [this] { findSatellite(); });
+    setUpUpdateFlow();
 }
 
 AppController::~AppController() {
@@ -152,6 +157,18 @@ StartUpResult AppController::startUp() {
     hooks.initialiseMainWindow = [this] {
         runInitialisation();
     };
+    hooks.resetUpdateState = [this] {
+        updateState_.reset(updateFlow_->dataServers);
+    };
+    hooks.runDataCheck = [this] {
+        update::runDataCheck(*updateFlow_);
+    };
+    hooks.runRestartHelper = [this] {
+        runRestartHelperRole();
+    };
+    hooks.handOverToRestartHelper = [this] {
+        return handOverToRestartHelper(true);
+    };
     hooks.splashWorker = [this] {
         runSplash();
     };
@@ -168,6 +185,7 @@ void AppController::shutDown() {
             std::this_thread::sleep_for(10ms);
         }
     }
+    downloader_.stop();
     clock_.sleepFor(200ms);
     store_.cleanupWorkFiles();
     marker_.release();
@@ -211,17 +229,23 @@ void AppController::showMessage(const std::string& caption, const std::string& t
     });
 }
 
-bool AppController::runDownloadWindow() {
-    bool quit = false;
+DownloadWindowOutcome AppController::runDownloadWindow() {
+    downloadOutcome_ = DownloadWindowOutcome::Closed;
     runOnUi(this, [&] {
         update::ui::DownloadWindow dialog;
+        downloadWindow_ = &dialog;
+        updateView_->setDownloadWindow(&dialog);
         connect(&dialog, &update::ui::DownloadWindow::cancelRequested, &dialog, [&] {
-            quit = true;
+            downloader_.stop();
+            downloadOutcome_ = DownloadWindowOutcome::Quit;
             dialog.done(0);
         });
+        // Its creation starts the first-download check.
+        start("first data check", [this] { update::runFirstDataCheck(*updateFlow_); });
         dialog.exec();
+        updateView_->setDownloadWindow(nullptr);
     });
-    return quit;
+    return downloadOutcome_;
 }
 
 void AppController::setMainWindowEnabled(bool enabled) {
@@ -462,6 +486,120 @@ void AppController::runInitialisation() {
         store_.cleanupWorkFiles();
         postToUi(this, [this] { emit quitRequested(); });
     }
+}
+
+// --- online update
+
+void AppController::setUpUpdateFlow() {
+    updateView_ = new UpdateWindowView(
+        window_.get(), [this] { update::transferMonitorTick(*updateFlow_); },
+        [this] { deferredTimerTick(); }, [this] { endFromUpdate(); }, this);
+    updateFlow_.reset(new update::UpdateFlow{updateState_, *updateView_, downloader_, store_,
+                                             clock_, state_.downloadMode});
+    update::UpdateFlow& flow = *updateFlow_;
+    flow.dataVersion = [this] {
+        return state_.dataVersion();
+    };
+    flow.dataDate = [this] {
+        return state_.dataDate();
+    };
+    update::UpdateHooks& h = flow.hooks;
+    // The program update replaces this stand-in with the real software check.
+    h.runSoftwareCheck = [this] {
+        update::runSoftwareCheckStandIn(*updateFlow_);
+    };
+    h.startWorker = [this](const std::string& name, std::function<void()> job) {
+        start(name, std::move(job));
+    };
+    h.startListLoaders = [this] {
+        start("latest channels", [this] { loadNewsList(info::ListKind::LatestChannels); });
+        start("sng list", [this] { loadNewsList(info::ListKind::Sng); });
+    };
+    h.checkLocalPages = [this] {
+        runLocalPages();
+    };
+    h.setQueryControlsEnabled = [this](bool enabled) {
+        postToUi(window_.get(), [w = window_.get(), enabled] {
+            w->parameterTab()->showResultsButton()->setEnabled(enabled);
+            w->parameterTab()->providerShowResultsButton()->setEnabled(enabled);
+            w->parameterTab()->channelSearchButton()->setEnabled(enabled);
+            w->pointingTab()->provinceList()->setEnabled(enabled);
+            w->pointingTab()->cityList()->setEnabled(enabled);
+        });
+    };
+    h.queryButtonEnabled = [this] {
+        bool enabled = false;
+        runOnUi(window_.get(),
+                [&] { enabled = window_->parameterTab()->showResultsButton()->isEnabled(); });
+        return enabled;
+    };
+    h.closeAllFiles = [this] {
+        marker_.release();
+    };
+    h.startInstanceMarker = [this] {
+        marker_.hold(state_.paths.instanceMarker);
+    };
+    h.extractCityDatabase = [this] {
+        return store_.extractCityDatabase(channels::store::cityArchiveBytes());
+    };
+    h.handOverToRestartHelper = [this] {
+        return handOverToRestartHelper(false);
+    };
+}
+
+bool AppController::handOverToRestartHelper(bool afterStartUpFailure) {
+    update::RestartHandOver handOver;
+    handOver.helperFolder = state_.paths.helperFolder;
+    handOver.selfExecutable = env_.selfExecutable;
+    handOver.programPath = (env_.programFolder / env_.executableName).string();
+    handOver.clock = &clock_;
+    handOver.processEvents = [this] {
+        processEvents();
+    };
+    if (afterStartUpFailure) {
+        handOver.afterHelperFolderRemoved = [this] {
+            marker_.hold(state_.paths.instanceMarker);
+        };
+    }
+    const bool started = update::handOverToRestartHelper(handOver);
+    restartHandedOver_ = started;
+    return started;
+}
+
+void AppController::runRestartHelperRole() {
+    update::RestartHelperRole role;
+    role.helperFolder = state_.paths.helperFolder;
+    role.showMessage = [this](const std::string& caption, const std::string& text) {
+        updateView_->showMessage(caption, text);
+    };
+    role.cleanupWorkFiles = [this] {
+        store_.cleanupWorkFiles();
+    };
+    update::runRestartHelper(role);
+}
+
+// The flows end the program: from the download window, with or without a restart under way,
+// or from the main window.
+void AppController::endFromUpdate() {
+    if (downloadWindow_) {
+        downloadOutcome_ =
+            restartHandedOver_ ? DownloadWindowOutcome::Restarted : DownloadWindowOutcome::Quit;
+        downloadWindow_->done(0);
+        return;
+    }
+    emit quitRequested();
+}
+
+void AppController::deferredTimerTick() {
+    info::runDeferredListJob(updateState_.listsPending, updateState_.serverRoot(),
+                             {[this] {
+                                  loadNewsList(info::ListKind::LatestChannels);
+                                  loadNewsList(info::ListKind::Sng);
+                              },
+                              [this](const std::string& url) {
+                                  window_->newsBanner()->showUrl(QString::fromStdString(url));
+                              }});
+    updateView_->deferredTimer().stop();
 }
 
 void AppController::loadNewsList(info::ListKind kind) {

@@ -8,7 +8,9 @@
 #include "shell/startup/LocalPagesStep.h"
 #include "shell/startup/MainWindowInit.h"
 #include "shell/startup/StartUp.h"
+#include "update/check/UpdateFlow.h"
 #include "update/check/UpdateState.h"
+#include "update/net/DownloadService.h"
 #include "update/roles/InstanceMarker.h"
 
 #include <QObject>
@@ -24,11 +26,15 @@ class PointingController;
 namespace zorvast::channels::ui {
 class ParameterController;
 }
+namespace zorvast::update::ui {
+class DownloadWindow;
+}
 
 namespace zorvast::shell::ui {
 
 class MainWindow;
 class SplashWindow;
+class UpdateWindowView;
 
 struct AppEnvironment {
     std::filesystem::path temporaryFolder; // the platform's, honouring TMPDIR
@@ -36,6 +42,8 @@ struct AppEnvironment {
     std::string executableName;
     ShortcutPlaces shortcuts;
     common::Clock* clock = nullptr; // the system clock when null
+    // The running program's own file, which the restart helper is copied from.
+    std::filesystem::path selfExecutable = "/proc/self/exe";
 };
 
 AppEnvironment systemEnvironment();
@@ -74,7 +82,7 @@ private:
     void prepareMainWindow() override;
     Answer askRetryCancel(const std::string& caption, const std::string& text) override;
     void showMessage(const std::string& caption, const std::string& text) override;
-    bool runDownloadWindow() override;
+    DownloadWindowOutcome runDownloadWindow() override;
     void setMainWindowEnabled(bool enabled) override;
     void processEvents() override;
     // MainWindowInitView
@@ -101,6 +109,11 @@ private:
     void runInitialisation();
     void runLocalPages();
     void loadNewsList(info::ListKind kind);
+    void setUpUpdateFlow();
+    void deferredTimerTick();
+    void endFromUpdate();
+    bool handOverToRestartHelper(bool afterStartUpFailure);
+    void runRestartHelperRole();
     void runSplash();
     void showSatelliteInfo();
     void findSatellite();
@@ -111,9 +124,15 @@ private:
     channels::store::DatabaseStore store_;
     update::InstanceMarker marker_;
     update::UpdateState updateState_;
+    update::DownloadService downloader_;
     std::unique_ptr<MainWindow> window_;
     pointing::ui::PointingController* pointing_ = nullptr;
     channels::ui::ParameterController* parameters_ = nullptr;
+    UpdateWindowView* updateView_ = nullptr;
+    std::unique_ptr<update::UpdateFlow> updateFlow_;
+    QPointer<update::ui::DownloadWindow> downloadWindow_;
+    DownloadWindowOutcome downloadOutcome_ = DownloadWindowOutcome::Closed;
+    std::atomic<bool> restartHandedOver_{false};
     QPointer<SplashWindow> splash_;
     std::atomic<bool> stopInit_{false};
     std::atomic<bool> initRunning_{false};

@@ -19,7 +19,7 @@ using testing::TempFolder;
 struct FakeView final : StartUpView {
     std::vector<std::string> events;
     Answer answer = Answer::Cancel;
-    bool quitFromDownload = false;
+    DownloadWindowOutcome downloadOutcome = DownloadWindowOutcome::Closed;
     void showSplash() override { events.push_back("splash"); }
     void prepareMainWindow() override { events.push_back("prepare"); }
     Answer askRetryCancel(const std::string& caption, const std::string& text) override {
@@ -29,9 +29,9 @@ struct FakeView final : StartUpView {
     void showMessage(const std::string& caption, const std::string& text) override {
         events.push_back("message " + caption + " " + text);
     }
-    bool runDownloadWindow() override {
+    DownloadWindowOutcome runDownloadWindow() override {
         events.push_back("download window");
-        return quitFromDownload;
+        return downloadOutcome;
     }
     void setMainWindowEnabled(bool enabled) override {
         events.push_back(enabled ? "enable" : "disable");
@@ -49,6 +49,7 @@ struct RecordingWorkers final : WorkerStarter {
 
 class StartUpTest : public ::testing::Test {
 public:
+    bool handOverWorks = true;
     StartUpTest()
         : paths(storePathsFor(temp.path() / "tmp", temp.path() / "program")), state(paths),
           store(paths, clock) {
@@ -65,7 +66,10 @@ public:
         };
         hooks.runReplaceHelper = record("replace helper");
         hooks.runRestartHelper = record("restart helper");
-        hooks.handOverToRestartHelper = record("hand over");
+        hooks.handOverToRestartHelper = [this] {
+            called.push_back("hand over");
+            return handOverWorks;
+        };
         hooks.loadLatestChannelList = record("lists");
         hooks.loadSngList = record("sng");
         hooks.checkLocalPages = record("pages");
@@ -186,9 +190,18 @@ TEST_F(StartUpTest, NoPackageNeverOpensTheDatabase) {
 }
 
 TEST_F(StartUpTest, QuittingFromTheDownloadWindowCleansUp) {
-    view.quitFromDownload = true;
+    view.downloadOutcome = DownloadWindowOutcome::Quit;
     EXPECT_EQ(run(), StartUpResult::Quit);
     EXPECT_FALSE(fs::exists(paths.workFolder));
+    EXPECT_TRUE(workers.started.empty());
+}
+
+TEST_F(StartUpTest, ARestartFromTheDownloadWindowKeepsTheHelperFolder) {
+    view.downloadOutcome = DownloadWindowOutcome::Restarted;
+    fs::create_directories(paths.helperFolder);
+    temp.write("tmp/satdata_temp2/file.tmp", "/some/where/zorvast");
+    EXPECT_EQ(run(), StartUpResult::Quit);
+    EXPECT_TRUE(fs::exists(paths.helperFolder / "file.tmp"));
     EXPECT_TRUE(workers.started.empty());
 }
 
@@ -239,6 +252,17 @@ TEST_F(StartUpTest, AWorkFolderThatCannotBeCreated) {
                                   "点击[取消]则结束本软件运行。");
         EXPECT_EQ(called, answer == Answer::Retry ? std::vector<std::string>{"hand over"}
                                                   : std::vector<std::string>{});
+        // A hand-over that fails says so before the program ends.
+        if (answer == Answer::Retry) {
+            called.clear();
+            view.events.clear();
+            handOverWorks = false;
+            EXPECT_EQ(run(), StartUpResult::Quit);
+            ASSERT_EQ(view.events.size(), 2u);
+            EXPECT_EQ(view.events[1], "message 错误208 重启过程中读写临时数据时失败，"
+                                      "请检查C盘是否已满或有无读写权限。");
+            handOverWorks = true;
+        }
         fs::remove(temp.path() / "tmp");
     }
 }

@@ -1,0 +1,158 @@
+#include "shell/ui/UpdateWindowView.h"
+
+#include "shell/ui/MainWindow.h"
+#include "shell/ui/UiThread.h"
+#include "update/ui/DownloadWindow.h"
+
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+
+namespace zorvast::shell::ui {
+
+namespace {
+
+QString q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+void restart(QTimer& timer, int milliseconds) {
+    if (milliseconds <= 0) {
+        timer.stop();
+    } else {
+        timer.start(milliseconds);
+    }
+}
+
+} // namespace
+
+UpdateWindowView::UpdateWindowView(MainWindow* window, std::function<void()> transferMonitorTick,
+                                   std::function<void()> deferredTimerTick,
+                                   std::function<void()> endProgram, QObject* parent)
+    : QObject(parent), window_(window), endProgram_(std::move(endProgram)) {
+    connect(&transferMonitor_, &QTimer::timeout, this, std::move(transferMonitorTick));
+    connect(&deferredTimer_, &QTimer::timeout, this, std::move(deferredTimerTick));
+}
+
+void UpdateWindowView::setDownloadWindow(update::ui::DownloadWindow* window) {
+    runOnUi(this, [this, window] { downloadWindow_ = window; });
+}
+
+std::string UpdateWindowView::statusText() {
+    std::string text;
+    runOnUi(this, [&] {
+        if (window_) {
+            text = window_->statusText()->text().toStdString();
+        }
+    });
+    return text;
+}
+
+void UpdateWindowView::setStatusText(const std::string& text) {
+    postToUi(this, [this, t = q(text)] {
+        if (window_) {
+            window_->statusText()->setText(t);
+        }
+    });
+}
+
+void UpdateWindowView::appendStatusText(const std::string& text) {
+    postToUi(this, [this, t = q(text)] {
+        if (window_) {
+            window_->statusText()->setText(window_->statusText()->text() + t);
+        }
+    });
+}
+
+void UpdateWindowView::setDownloadLabel(const std::string& text) {
+    postToUi(this, [this, t = q(text)] {
+        if (downloadWindow_) {
+            downloadWindow_->label()->setText(t);
+        }
+    });
+}
+
+void UpdateWindowView::setVersionText(const std::string& text) {
+    postToUi(this, [this, t = q(text)] {
+        if (window_) {
+            window_->versionText()->setText(t);
+        }
+    });
+}
+
+void UpdateWindowView::setDownloadBarVisible(bool visible) {
+    postToUi(this, [this, visible] {
+        if (window_) {
+            window_->downloadProgress()->setVisible(visible);
+        }
+    });
+}
+
+void UpdateWindowView::setBarRange(update::ProgressBar bar, int minimum, int maximum) {
+    postToUi(this, [this, bar, minimum, maximum] {
+        QProgressBar* target = bar == update::ProgressBar::Main
+                                   ? (window_ ? window_->downloadProgress() : nullptr)
+                                   : (downloadWindow_ ? downloadWindow_->progressBar() : nullptr);
+        if (target) {
+            target->setRange(minimum, maximum);
+        }
+    });
+}
+
+void UpdateWindowView::setBarValue(update::ProgressBar bar, int value) {
+    postToUi(this, [this, bar, value] {
+        QProgressBar* target = bar == update::ProgressBar::Main
+                                   ? (window_ ? window_->downloadProgress() : nullptr)
+                                   : (downloadWindow_ ? downloadWindow_->progressBar() : nullptr);
+        if (target) {
+            target->setValue(value);
+        }
+    });
+}
+
+int UpdateWindowView::barValue(update::ProgressBar bar) {
+    int value = 0;
+    runOnUi(this, [&] {
+        QProgressBar* target = bar == update::ProgressBar::Main
+                                   ? (window_ ? window_->downloadProgress() : nullptr)
+                                   : (downloadWindow_ ? downloadWindow_->progressBar() : nullptr);
+        // A bar that was never moved reads as its minimum, not -1.
+        value = target ? std::max(target->value(), target->minimum()) : 0;
+    });
+    return value;
+}
+
+void UpdateWindowView::setTransferMonitorInterval(int milliseconds) {
+    postToUi(this, [this, milliseconds] { restart(transferMonitor_, milliseconds); });
+}
+
+void UpdateWindowView::setDeferredTimerInterval(int milliseconds) {
+    postToUi(this, [this, milliseconds] { restart(deferredTimer_, milliseconds); });
+}
+
+void UpdateWindowView::processEvents() {
+    if (onUiThread()) {
+        QCoreApplication::processEvents();
+    }
+}
+
+void UpdateWindowView::showMessage(const std::string& caption, const std::string& text) {
+    runOnUi(this, [&] {
+        QMessageBox box(QMessageBox::NoIcon, q(caption), q(text), QMessageBox::NoButton,
+                        downloadWindow_ ? static_cast<QWidget*>(downloadWindow_.data())
+                                        : static_cast<QWidget*>(window_.data()));
+        box.addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
+        box.exec();
+    });
+}
+
+void UpdateWindowView::endProgram() {
+    postToUi(this, [this] {
+        if (endProgram_) {
+            endProgram_();
+        }
+    });
+}
+
+} // namespace zorvast::shell::ui
