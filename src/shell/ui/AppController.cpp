@@ -129,6 +129,32 @@ AppController::AppController(AppEnvironment environment, QObject* parent)
     connect(parameters->findSatelliteButton(), &QPushButton::clicked, this,
             [this] { findSatellite(); });
     setUpUpdateFlow();
+    connect(window_->newsTab()->refreshLink(), &QLabel::linkActivated, this,
+            [this] { refreshNewsTab(); });
+    connect(window_->tradeTab()->refreshLink(), &QLabel::linkActivated, this,
+            [this] { refreshTradeTab(); });
+}
+
+// The two refresh links share one ten-second lock-out.
+void AppController::refreshNewsTab() {
+    const info::RefreshLinks links =
+        window_->newsTab()->refreshLinks(window_->tradeTab()->refreshLink());
+    links.setEnabled(false);
+    loadNewsList(info::ListKind::LatestChannels);
+    loadNewsList(info::ListKind::Sng);
+    window_->newsTab()->homeView()->reload();
+    window_->newsBanner()->reload();
+    window_->tyroTab()->view()->reload();
+    window_->datumTab()->view()->reload();
+    start("refresh countdown", [this, links] { info::refreshCountdown(clock_, links); });
+}
+
+void AppController::refreshTradeTab() {
+    const info::RefreshLinks links =
+        window_->newsTab()->refreshLinks(window_->tradeTab()->refreshLink());
+    links.setEnabled(false);
+    window_->tradeTab()->view()->reload();
+    start("refresh countdown", [this, links] { info::refreshCountdown(clock_, links); });
 }
 
 AppController::~AppController() {

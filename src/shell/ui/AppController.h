@@ -109,6 +109,8 @@ private:
     void runInitialisation();
     void runLocalPages();
     void loadNewsList(info::ListKind kind);
+    void refreshNewsTab();
+    void refreshTradeTab();
     void setUpUpdateFlow();
     void deferredTimerTick();
     void endFromUpdate();
