@@ -38,6 +38,16 @@ inline constexpr std::array<LocalPage, 5> kStartUpPages = {{
 
 inline constexpr LocalPage kCommunityPage = {PageView::Community, "bbs.htm", kCommunityFallback};
 
+// The page of one view.
+constexpr const LocalPage& localPage(PageView view) {
+    for (const LocalPage& page : kStartUpPages) {
+        if (page.view == view) {
+            return page;
+        }
+    }
+    return kCommunityPage;
+}
+
 // The file a view shows: the page itself when it exists and is not empty; otherwise the
 // fallback is written in its place (creating the working folder if needed) and shown.
 std::filesystem::path pageToShow(const std::filesystem::path& workFolder, const LocalPage& page);

@@ -1,5 +1,9 @@
 #include "info/ui/CommunityTab.h"
 
+#include "info/ui/BrowserControls.h"
+#include "info/ui/ForumBrowserWindow.h"
+#include "info/ui/UiQueue.h"
+#include "info/ui/WebBrowserView.h"
 #include "info/ui/WebPageView.h"
 
 #include <QComboBox>
@@ -8,6 +12,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 namespace zorvast::info::ui {
@@ -71,6 +77,104 @@ CommunityTab::CommunityTab(QWidget* parent) : QWidget(parent) {
     loadingLabel_->setPalette(palette);
     loadingLabel_->hide();
     fitBarButtons();
+
+    deps_.sources.root = info::forumRoot();
+    BrowserControlSet controls;
+    controls.back = backButton_;
+    controls.forward = forwardButton_;
+    controls.refresh = refreshButton_;
+    controls.stop = stopButton_;
+    controls.go = goButton_;
+    controls.address = addressEdit_;
+    controls.progress = [this](int value) {
+        if (deps_.setProgress) {
+            deps_.setProgress(value);
+        }
+    };
+    controls.status = [this](const std::string& text) {
+        if (deps_.setStatusText) {
+            deps_.setStatusText(text);
+        }
+    };
+    bindBrowserControls(view_->browser(), controls);
+    connect(quickEntryList_, qOverload<int>(&QComboBox::activated), this,
+            &CommunityTab::onQuickEntryChosen);
+    connect(enlargeButton_, &QPushButton::clicked, this, [this] { openForumWindow(); });
+}
+
+void CommunityTab::attach(CommunityTabDependencies dependencies) {
+    deps_ = std::move(dependencies);
+    if (deps_.sources.root.empty()) {
+        deps_.sources.root = info::forumRoot();
+    }
+}
+
+bool CommunityTab::openCommunityTab() {
+    if (!deps_.state) {
+        return false;
+    }
+    return info::openCommunityTab(*deps_.state, *this, deps_.sources);
+}
+
+void CommunityTab::runForumJobs() {
+    if (deps_.state) {
+        info::runForumJobs(*deps_.state, *this, deps_.sources.root);
+    }
+}
+
+ForumBrowserWindow* CommunityTab::openForumWindow() {
+    QScreen* where = screen();
+    const QRect area = where ? where->availableGeometry() : QRect(0, 0, 1024, 768);
+    return ForumBrowserWindow::open(deps_.sources.root, area, addressEdit_->text().toStdString(),
+                                    window());
+}
+
+void CommunityTab::onQuickEntryChosen(int index) {
+    if (const auto address =
+            info::quickEntryAddress(deps_.sources.root, quickEntryList_->count(), index)) {
+        view_->browser().navigate(*address);
+    }
+}
+
+info::BrowserView& CommunityTab::browser() {
+    return view_->browser();
+}
+
+void CommunityTab::setLoadingNoteVisible(bool visible) {
+    postTo(this, [this, visible] {
+        if (visible) {
+            placeLoadingLabel();
+            loadingLabel_->show();
+        } else {
+            loadingLabel_->hide();
+        }
+    });
+}
+
+void CommunityTab::setAddressText(const std::string& text) {
+    postTo(this, [this, t = QString::fromStdString(text)] { addressEdit_->setText(t); });
+}
+
+void CommunityTab::setQuickEntryEnabled(bool enabled) {
+    postTo(this, [this, enabled] { quickEntryList_->setEnabled(enabled); });
+}
+
+void CommunityTab::setQuickEntries(const std::vector<std::string>& names) {
+    postTo(this, [this, names] {
+        const QSignalBlocker quiet(quickEntryList_);
+        quickEntryList_->clear();
+        for (const std::string& name : names) {
+            quickEntryList_->addItem(QString::fromStdString(name));
+        }
+    });
+}
+
+void CommunityTab::selectQuickEntry(int index) {
+    postTo(this, [this, index] {
+        const QSignalBlocker quiet(quickEntryList_); // a selection from code opens nothing
+        quickEntryList_->setCurrentIndex(index >= 0 && index < quickEntryList_->count() ? index
+                                                                                        : -1);
+    });
 }
 
 void CommunityTab::changeEvent(QEvent* event) {

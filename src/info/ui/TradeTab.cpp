@@ -1,7 +1,10 @@
 #include "info/ui/TradeTab.h"
 
 #include "info/ui/LinkText.h"
+#include "info/ui/WebBrowserView.h"
 #include "info/ui/WebPageView.h"
+
+#include <QCoreApplication>
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -29,6 +32,30 @@ TradeTab::TradeTab(QWidget* parent) : QWidget(parent) {
     layout->setSpacing(3);
     layout->addLayout(links);
     layout->addWidget(view_, 1);
+
+    connect(postLink_, &QLabel::linkActivated, this, [this] { requestTradePosting(); });
+}
+
+void TradeTab::attach(TradeTabDependencies dependencies) {
+    deps_ = std::move(dependencies);
+}
+
+bool TradeTab::openTradeTab() {
+    if (!deps_.state) {
+        return false;
+    }
+    return info::openTradeTab(*deps_.state, view_->browser(), deps_.sources);
+}
+
+void TradeTab::requestTradePosting() {
+    if (!deps_.state) {
+        return;
+    }
+    deps_.state->tradePostingPending = true;
+    QCoreApplication::processEvents();
+    if (deps_.showCommunityTab) {
+        deps_.showCommunityTab();
+    }
 }
 
 } // namespace zorvast::info::ui

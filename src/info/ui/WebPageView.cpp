@@ -1,5 +1,7 @@
 #include "info/ui/WebPageView.h"
 
+#include "info/ui/WebBrowserView.h"
+
 #include <QUrl>
 #include <QWebEngineSettings>
 
@@ -7,6 +9,7 @@ namespace zorvast::info::ui {
 
 WebPageView::WebPageView(QWidget* parent) : QWebEngineView(parent) {
     settings()->setDefaultTextEncoding(QStringLiteral("GBK"));
+    browser_ = new WebBrowserView(this);
 }
 
 void WebPageView::showFile(const QString& path) {

@@ -5,6 +5,8 @@
 
 namespace zorvast::info::ui {
 
+class WebBrowserView;
+
 // A browser view for the program's pages. Pages without a charset are read as GBK,
 // which is what every page the program ships or fetches is written in.
 class WebPageView : public QWebEngineView {
@@ -16,6 +18,12 @@ public:
     void showFile(const QString& path);
     // An address as a user would type it; a missing scheme is completed.
     void showUrl(const QString& address);
+
+    // The same view for workers and the pages' logic (any thread).
+    WebBrowserView& browser() const { return *browser_; }
+
+private:
+    WebBrowserView* browser_ = nullptr;
 };
 
 } // namespace zorvast::info::ui

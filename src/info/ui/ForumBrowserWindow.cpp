@@ -1,0 +1,154 @@
+#include "info/ui/ForumBrowserWindow.h"
+
+#include "info/forum/ForumLoader.h"
+#include "info/forum/ForumWindowRules.h"
+#include "info/ui/BrowserControls.h"
+#include "info/ui/WebBrowserView.h"
+#include "info/ui/WebPageView.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QResizeEvent>
+
+namespace zorvast::info::ui {
+
+namespace {
+
+QString q(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The bar along the top; the browser starts right under it.
+constexpr int kBarTop = 1;
+constexpr int kBarHeight = 20;
+constexpr int kBrowserTop = 22;
+constexpr int kMargin = 2;
+// Under the rule's sizes: browser height − 70, status row at height − 47.
+constexpr int kBrowserHeightLess = 70;
+constexpr int kStatusTopLess = 47;
+constexpr int kStatusHeight = 18;
+constexpr int kProgressWidth = 160;
+
+} // namespace
+
+ForumBrowserWindow::ForumBrowserWindow(std::string forumRoot, QWidget* parent)
+    : QWidget(parent, Qt::Window), forumRoot_(std::move(forumRoot)) {
+    setWindowTitle(q(kForumWindowInitialTitle));
+
+    const auto makeButton = [this](const QString& caption) {
+        auto* button = new QPushButton(caption, this);
+        button->setFocusPolicy(Qt::TabFocus);
+        return button;
+    };
+    backButton_ = makeButton(QStringLiteral("← 后退"));
+    forwardButton_ = makeButton(QStringLiteral("前进 →"));
+    stopButton_ = makeButton(QStringLiteral("停 止"));
+    refreshButton_ = makeButton(QStringLiteral("刷 新"));
+    for (const ForumWindowButton& entry : kForumWindowSectionButtons) {
+        QPushButton* button = makeButton(q(entry.caption));
+        const std::string target =
+            sectionAddress(forumRoot_, kForumSections[static_cast<std::size_t>(entry.section)]);
+        sectionButtons_.append(button);
+        connect(button, &QPushButton::clicked, this,
+                [this, target] { view_->browser().navigate(target); });
+    }
+    addressLabel_ = new QLabel(QStringLiteral("网址"), this);
+    addressEdit_ = new QLineEdit(this);
+    goButton_ = makeButton(QStringLiteral("↓转到"));
+
+    view_ = new WebPageView(this);
+    statusLabel_ = new QLabel(this);
+    statusLabel_->setFrameShape(QFrame::StyledPanel);
+    progressBar_ = new QProgressBar(this);
+    progressBar_->setRange(0, 100);
+    progressBar_->setValue(0);
+    progressBar_->setTextVisible(false);
+
+    BrowserControlSet controls;
+    controls.back = backButton_;
+    controls.forward = forwardButton_;
+    controls.refresh = refreshButton_;
+    controls.stop = stopButton_;
+    controls.go = goButton_;
+    controls.address = addressEdit_;
+    controls.progress = [bar = progressBar_](int value) {
+        bar->setValue(value);
+    };
+    controls.status = [label = statusLabel_](const std::string& text) {
+        label->setText(QString::fromStdString(text));
+    };
+    bindBrowserControls(view_->browser(), controls);
+
+    info::BrowserEvents events;
+    events.titleChanged = [this](const std::string& title) {
+        setWindowTitle(QString::fromStdString(forumWindowTitle(title)));
+    };
+    view_->browser().subscribe(std::move(events));
+}
+
+void ForumBrowserWindow::placeOn(const QRect& screenArea) {
+    const ForumWindowLayout layout = forumWindowLayout(screenArea.width(), screenArea.height());
+    move(screenArea.x() + layout.left, screenArea.y() + layout.top);
+    resize(layout.width, layout.height);
+    // A hidden window gets its resize event only when shown; lay the parts out now.
+    layOutParts();
+}
+
+ForumBrowserWindow* ForumBrowserWindow::open(std::string forumRoot, const QRect& screenArea,
+                                             const std::string& address, QWidget* owner) {
+    auto* window = new ForumBrowserWindow(std::move(forumRoot), owner);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->placeOn(screenArea);
+    window->show();
+    window->view()->browser().navigate(address);
+    return window;
+}
+
+void ForumBrowserWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    layOutParts();
+}
+
+// The browser, the status label and the progress bar follow the window's size: for the sizes
+// the screen rule gives, the browser is 4 narrower and 70 lower than the window and the status
+// row lies 47 above its bottom.
+void ForumBrowserWindow::layOutParts() {
+    const int h = height();
+    const int browserWidth = width() - 2 * kMargin;
+    view_->setGeometry(kMargin, kBrowserTop, browserWidth, h - kBrowserHeightLess);
+    const int statusTop = h - kStatusTopLess;
+    statusLabel_->setGeometry(kMargin, statusTop, browserWidth - kProgressWidth - 4, kStatusHeight);
+    progressBar_->setGeometry(kMargin + browserWidth - kProgressWidth, statusTop, kProgressWidth,
+                              kStatusHeight);
+    layOutBar();
+}
+
+// Buttons as wide as their captions from the left, the go button at the right end, and the
+// address box taking what is left between them.
+void ForumBrowserWindow::layOutBar() {
+    int x = kMargin;
+    const auto place = [&x](QWidget* widget, int width) {
+        widget->setGeometry(x, kBarTop, width, kBarHeight);
+        x += width + 2;
+    };
+    const auto captionWidth = [](QPushButton* button) {
+        return button->fontMetrics().horizontalAdvance(button->text()) + 14;
+    };
+    for (QPushButton* button : {backButton_, forwardButton_, stopButton_, refreshButton_}) {
+        place(button, captionWidth(button));
+    }
+    x += 4;
+    for (QPushButton* button : sectionButtons_) {
+        place(button, captionWidth(button));
+    }
+    x += 4;
+    place(addressLabel_, addressLabel_->fontMetrics().horizontalAdvance(addressLabel_->text()) + 4);
+    const int goWidth = captionWidth(goButton_);
+    const int goLeft = width() - kMargin - goWidth;
+    addressEdit_->setGeometry(x, kBarTop, std::max(40, goLeft - 2 - x), kBarHeight);
+    goButton_->setGeometry(goLeft, kBarTop, goWidth, kBarHeight);
+}
+
+} // namespace zorvast::info::ui
