@@ -38,8 +38,12 @@ void quitOnSignals(QApplication& app) {
 
 int main(int argc, char* argv[]) {
     // WebEngine refuses to start as root unless its sandbox is off.
-    if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS")) {
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", QByteArray("--no-sandbox"));
+    if (geteuid() == 0) {
+        QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+        if (!flags.contains("--no-sandbox")) {
+            flags = flags.isEmpty() ? QByteArray("--no-sandbox") : flags + " --no-sandbox";
+            qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
+        }
     }
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);

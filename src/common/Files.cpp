@@ -9,6 +9,8 @@
 #include <system_error>
 
 #if defined(__unix__) || defined(__APPLE__)
+#include <ctime>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -144,6 +146,17 @@ bool removeTree(const fs::path& path) {
     // symlink_status: a dangling link left behind still counts as something left.
     const fs::file_status status = fs::symlink_status(path, ec);
     return !fs::exists(status);
+}
+
+std::optional<std::string> fileDateText(const fs::path& file) {
+    struct stat info {};
+    if (::stat(file.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return std::nullopt;
+    }
+    std::tm parts{};
+    localtime_r(&info.st_mtime, &parts);
+    return std::to_string(parts.tm_year + 1900) + "年" + std::to_string(parts.tm_mon + 1) + "月" +
+           std::to_string(parts.tm_mday) + "日";
 }
 
 } // namespace zorvast::common

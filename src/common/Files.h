@@ -29,6 +29,9 @@ std::optional<std::uint64_t> fileSize(const std::filesystem::path& path);
 // True when `path` names an existing regular file (symbolic links followed).
 bool fileExists(const std::filesystem::path& path);
 
+// "%d年%d月%d日" of a regular file's modification date (local time); nothing when it is missing.
+std::optional<std::string> fileDateText(const std::filesystem::path& file);
+
 // True when `path` names an existing folder.
 bool folderExists(const std::filesystem::path& path);
 

@@ -164,6 +164,18 @@ private slots:
         QCOMPARE(pointing->satelliteList()->currentIndex(), 5);
         QCOMPARE(window->tabs()->currentIndex(), 2);
         QVERIFY(pointing->azimuthLabel()->text() != QStringLiteral("181.5"));
+        // The tab switch wrote its hint and the version text.
+        QCOMPARE(window->statusText()->text(),
+                 QStringLiteral(" ◎ 提示：选择地区并选择卫星后，立即会显示寻星数据和图表。"));
+        QCOMPARE(window->versionText()->text(), QStringLiteral("§版号: 1.02 "));
+        window->tabs()->setCurrentIndex(0);
+        QVERIFY(window->statusText()->text().startsWith(
+            QStringLiteral(" ◎ 欢迎使用Zorvast。现有数据日期：")));
+        // "寻星" with no satellite chosen leaves the pointing list without one and still runs.
+        parameters->satelliteList()->setCurrentIndex(-1);
+        parameters->findSatelliteButton()->click();
+        QCOMPARE(pointing->satelliteList()->currentIndex(), -1);
+        QCOMPARE(window->tabs()->currentIndex(), 2);
         controller.shutDown();
     }
 

@@ -8,17 +8,6 @@
 
 namespace zorvast::shell {
 
-std::optional<std::string> fileDateText(const std::filesystem::path& file) {
-    struct stat info {};
-    if (::stat(file.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        return std::nullopt;
-    }
-    std::tm parts{};
-    localtime_r(&info.st_mtime, &parts);
-    return std::to_string(parts.tm_year + 1900) + "年" + std::to_string(parts.tm_mon + 1) + "月" +
-           std::to_string(parts.tm_mday) + "日";
-}
-
 void checkLocalPages(AppState& state, LocalPagesView& view, const LauncherSetup& launcher,
                      common::Clock& clock) {
     for (const info::LocalPage& page : info::kStartUpPages) {

@@ -7,6 +7,8 @@
 #include "shell/startup/AppState.h"
 #include "shell/startup/Shortcuts.h"
 
+#include "common/Files.h"
+
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -30,8 +32,7 @@ struct LauncherSetup {
     std::string icon;
 };
 
-// "%d年%d月%d日" of the file's modification date (local time); nullopt when it is missing.
-std::optional<std::string> fileDateText(const std::filesystem::path& file);
+using common::fileDateText;
 
 void checkLocalPages(AppState& state, LocalPagesView& view, const LauncherSetup& launcher,
                      common::Clock& clock);

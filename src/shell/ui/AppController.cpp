@@ -5,17 +5,21 @@
 #include "channels/ui/ParameterTab.h"
 #include "channels/ui/ResultGrid.h"
 #include "common/Files.h"
+#include "info/forum/ForumLoader.h"
 #include "info/lists/NewsLists.h"
+#include "info/pages/ExternalPages.h"
 #include "info/ui/CommunityTab.h"
 #include "info/ui/NewsGrid.h"
 #include "info/ui/NewsTab.h"
 #include "info/ui/PageTab.h"
+#include "info/ui/SystemBrowser.h"
 #include "info/ui/TradeTab.h"
 #include "info/ui/WebPageView.h"
 #include "pointing/report/SatelliteInfo.h"
 #include "pointing/ui/DiagramCanvas.h"
 #include "pointing/ui/PointingController.h"
 #include "pointing/ui/PointingTab.h"
+#include "shell/startup/TabHints.h"
 #include "shell/ui/MainWindow.h"
 #include "shell/ui/SplashWindow.h"
 #include "shell/ui/UiThread.h"
@@ -129,10 +133,65 @@ AppController::AppController(AppEnvironment environment, QObject* parent)
     connect(parameters->findSatelliteButton(), &QPushButton::clicked, this,
             [this] { findSatellite(); });
     setUpUpdateFlow();
+    setUpInformationPages();
+    connect(window_->tabs(), &QTabWidget::currentChanged, this,
+            [this](int index) { onTabChanged(index); });
     connect(window_->newsTab()->refreshLink(), &QLabel::linkActivated, this,
             [this] { refreshNewsTab(); });
     connect(window_->tradeTab()->refreshLink(), &QLabel::linkActivated, this,
             [this] { refreshTradeTab(); });
+}
+
+void AppController::setUpInformationPages() {
+    const auto worker = [this](std::function<void()> job) {
+        start("pages", std::move(job));
+    };
+    const auto serverReached = [this] {
+        return updateState_.serverReached.load();
+    };
+    const auto serverRoot = [this] {
+        return updateState_.serverRoot();
+    };
+    window_->tradeTab()->attach(
+        {&infoState_,
+         {serverReached, serverRoot, state_.paths.workFolder, worker, &clock_},
+         [this] {
+             window_->tabs()->setCurrentIndex(MainWindow::CommunityTabIndex);
+         }});
+    MainWindow* w = window_.get();
+    window_->communityTab()->attach(
+        {&infoState_,
+         {info::forumRoot(), [](const std::string& url) { return update::fetchText(url); },
+          state_.paths.workFolder,
+          [this](int milliseconds) { updateView_->setDeferredTimerInterval(milliseconds); }, worker,
+          &clock_},
+         [w](const std::string& text) { w->statusText()->setText(q(text)); },
+         [w](int value) {
+             w->pageProgress()->setValue(value);
+         }});
+
+    auto* pointingTab = window_->pointingTab();
+    connect(pointingTab->satelliteMapButton(), &QPushButton::clicked, this, [] {
+        info::ui::openInSystemBrowser(info::satelliteMapAddress(info::paramSiteRoot()));
+    });
+    connect(pointingTab->strengthMapButton(), &QPushButton::clicked, this, [pointingTab] {
+        info::ui::openInSystemBrowser(info::strengthMapAddress(
+            info::paramSiteRoot(), pointingTab->satelliteList()->currentText().toStdString()));
+    });
+    connect(window_->parameterTab()->moreParametersButton(), &QPushButton::clicked, this, [] {
+        info::ui::openInSystemBrowser(info::moreParametersAddress(info::paramSiteRoot()));
+    });
+}
+
+void AppController::onTabChanged(int index) {
+    window_->statusText()->setText(q(tabHintFor(index, state_.paths.storedFile)));
+    if (index == MainWindow::TradeTabIndex) {
+        window_->tradeTab()->openTradeTab();
+    } else if (index == MainWindow::CommunityTabIndex) {
+        window_->communityTab()->openCommunityTab();
+    }
+    window_->versionText()->setText(QStringLiteral("§版号: 1.02 "));
+    window_->pageProgress()->setValue(0);
 }
 
 // The two refresh links share one ten-second lock-out.

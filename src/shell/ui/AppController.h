@@ -4,6 +4,7 @@
 
 #include "channels/store/DatabaseStore.h"
 #include "info/lists/NewsLists.h"
+#include "info/pages/InfoState.h"
 #include "shell/startup/AppState.h"
 #include "shell/startup/LocalPagesStep.h"
 #include "shell/startup/MainWindowInit.h"
@@ -110,6 +111,8 @@ private:
     void runLocalPages();
     void loadNewsList(info::ListKind kind);
     void refreshNewsTab();
+    void setUpInformationPages();
+    void onTabChanged(int index);
     void refreshTradeTab();
     void setUpUpdateFlow();
     void deferredTimerTick();
@@ -126,6 +129,7 @@ private:
     channels::store::DatabaseStore store_;
     update::InstanceMarker marker_;
     update::UpdateState updateState_;
+    info::InfoState infoState_;
     update::DownloadService downloader_;
     std::unique_ptr<MainWindow> window_;
     pointing::ui::PointingController* pointing_ = nullptr;

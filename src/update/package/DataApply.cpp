@@ -148,17 +148,6 @@ void endAfterCleanup(UpdateFlow& flow, const char* caption, const char* text) {
 
 } // namespace
 
-std::optional<std::string> fileDateText(const fs::path& file) {
-    struct stat info {};
-    if (::stat(file.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        return std::nullopt;
-    }
-    std::tm parts{};
-    localtime_r(&info.st_mtime, &parts);
-    return std::to_string(parts.tm_year + 1900) + "年" + std::to_string(parts.tm_mon + 1) + "月" +
-           std::to_string(parts.tm_mday) + "日";
-}
-
 bool packageArchiveAcceptable(const fs::path& archive, std::uint64_t sizeLimit) {
     const std::optional<std::uint64_t> size = common::fileSize(archive);
     if (!size || *size > sizeLimit) {

@@ -4,7 +4,9 @@
 
 #include "update/check/UpdateFlow.h"
 
+#include "common/Files.h"
 #include <cstdint>
+
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -44,8 +46,7 @@ void applyDataPackage(UpdateFlow& flow);
 // restarts through the restart helper.
 void applyFirstDataPackage(UpdateFlow& flow);
 
-// "%d年%d月%d日" of a file's modification date in local time; nullopt when it is missing.
-std::optional<std::string> fileDateText(const std::filesystem::path& file);
+using common::fileDateText;
 
 // Copies `from` to a temporary file beside `to`, flushes it and renames it over `to`: `to` is
 // always either the old file or the complete new one.
