@@ -49,7 +49,9 @@ inline jetwriter::Table sysTable(const std::string& version) {
 inline std::vector<SatelliteRow> satellitesWith(int n, int at115, int at125) {
     std::vector<SatelliteRow> rows;
     for (int i = 0; i < n; ++i) {
-        std::string code = "E" + std::to_string(60 + i);
+        // Appended rather than "E" + ...: GCC 12 warns falsely (-Wrestrict) about the latter.
+        std::string code = "E";
+        code += std::to_string(60 + i);
         if (i == at115) {
             code = "E115.5";
         } else if (i == at125) {
@@ -60,10 +62,12 @@ inline std::vector<SatelliteRow> satellitesWith(int n, int at115, int at125) {
     return rows;
 }
 
-// The stored form ("plumo_str" + database[66...]) padded to more than 600000 bytes.
-inline std::string storedDatabase(const std::vector<jetwriter::Table>& tables) {
+// The stored form ("plumo_str" + database[66...]) of a database padded to at least
+// `databaseBytes` (the stored form is 57 bytes shorter).
+inline std::string storedDatabase(const std::vector<jetwriter::Table>& tables,
+                                  std::size_t databaseBytes = 600000) {
     std::string database = jetwriter::writeDatabase(tables);
-    while (database.size() < 600000) {
+    while (database.size() < databaseBytes) {
         database.append(4096, '\0');
     }
     const auto stored = channels::store::storedFromDatabase(
@@ -71,11 +75,13 @@ inline std::string storedDatabase(const std::vector<jetwriter::Table>& tables) {
     return {stored.begin(), stored.end()};
 }
 
+// `date` is the recorded date of the three files added here; `extra` entries keep their own.
 inline void writePackage(const std::string& path, const std::string& stored,
-                         std::vector<common::ArchiveEntry> extra = {}) {
-    extra.push_back({"satdata.str", stored});
-    extra.push_back({"nch.str", "a\r\nb\r\n"});
-    extra.push_back({"sng.str", "c\r\n"});
+                         std::vector<common::ArchiveEntry> extra = {},
+                         common::EntryDate date = {}) {
+    extra.push_back({"satdata.str", stored, true, date});
+    extra.push_back({"nch.str", "a\r\nb\r\n", true, date});
+    extra.push_back({"sng.str", "c\r\n", true, date});
     if (!common::createArchive(path, extra)) {
         throw std::runtime_error("cannot write package " + path);
     }

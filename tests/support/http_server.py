@@ -1,10 +1,12 @@
 #!/usr/bin/python3
 """A local HTTP server for tests, bound to 127.0.0.1 only (Python standard library).
 
-Usage: http_server.py [--root DIR]
+Usage: http_server.py [--root DIR] [--log FILE]
 
 Prints the port it listens on as one line on stdout, then serves until stdin reaches its end
-(the test closed its pipe, or died) or the parent process is gone.
+(the test closed its pipe, or died) or the parent process is gone. With --log, the path of every
+GET request is appended to FILE as one line when it arrives, so a test can see which URLs were
+asked for and in which order.
 
 Test routes (every other path is served from --root when given, else 404):
   /echo...                 200, the request line and headers exactly as received
@@ -47,6 +49,8 @@ def pattern(size):
 class Handler(http.server.SimpleHTTPRequestHandler):
     protocol_version = "HTTP/1.0"
     serve_files = False
+    request_log = None
+    log_lock = threading.Lock()
 
     def log_message(self, format, *args):
         pass
@@ -60,6 +64,9 @@ class Handler(http.server.SimpleHTTPRequestHandler):
         self.wfile.write(body)
 
     def do_GET(self):
+        if Handler.request_log:
+            with Handler.log_lock, open(Handler.request_log, "a", encoding="utf-8") as log:
+                log.write(self.path + "\n")
         path, _, query = self.path.partition("?")
         parts = path.split("/")[1:]
         route = parts[0] if parts else ""
@@ -155,7 +162,9 @@ def watch_parent(parent):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--root", help="folder served for paths that are not test routes")
+    parser.add_argument("--log", help="file the path of every GET request is appended to")
     args = parser.parse_args()
+    Handler.request_log = args.log
     watch_parent(os.getppid())
 
     handler = Handler

@@ -69,6 +69,8 @@ public:
     channels::ui::ParameterController* parameters() const { return parameters_; }
     AppState& state() { return state_; }
     channels::store::DatabaseStore& store() { return store_; }
+    // The update flow of this run: its state, and the mirror draw an end-to-end test fixes.
+    update::UpdateFlow& updateFlow() { return *updateFlow_; }
     // Set once the initialisation worker has ended, whatever its outcome.
     bool initialisationDone() const { return initDone_; }
     InitOutcome initialisationOutcome() const { return initOutcome_; }

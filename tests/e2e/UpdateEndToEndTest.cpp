@@ -1,0 +1,1175 @@
+// The online data update end to end: the publisher's server tree served over HTTP and FTP on
+// 127.0.0.1 by servers this test starts and stops, and the program either run in this process
+// (offscreen, with the real window) or as the built binary in a child process.
+#include "channels/jet/JetConnection.h"
+#include "channels/store/StoredFile.h"
+#include "channels/ui/ParameterTab.h"
+#include "common/Files.h"
+#include "common/Zip.h"
+#include "pointing/ui/PointingTab.h"
+#include "shell/ui/AppController.h"
+#include "shell/ui/MainWindow.h"
+#include "support/ChannelFixture.h"
+#include "support/LocalFtpServer.h"
+#include "support/LocalHttpServer.h"
+#include "support/TempFolder.h"
+#include "update/package/PackageSignature.h"
+#include "update/roles/InstanceMarker.h"
+#include "update/ui/DownloadWindow.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QPointer>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+using namespace zorvast;
+using namespace std::chrono_literals;
+using shell::StartUpResult;
+using shell::ui::AppController;
+
+// A helper that failed has already recorded why; the caller stops there too.
+#define CALL(expression)                                                                           \
+    do {                                                                                           \
+        expression;                                                                                \
+        if (QTest::currentTestFailed()) {                                                          \
+            return;                                                                                \
+        }                                                                                          \
+    } while (false)
+
+namespace {
+
+constexpr const char* kOldVersion = "261209";
+constexpr const char* kNewVersion = "261210";
+const common::EntryDate kNewDate{2026, 12, 10};
+// Nothing listens on these ports here: the connection is refused at once.
+constexpr const char* kDeadServer = "http://127.0.0.1:9";
+constexpr const char* kOtherDeadServer = "http://127.0.0.1:1";
+constexpr const char* kRestartHelperComm = "plumo_updata_69"; // the kernel keeps 15 characters
+
+const QString kUpdatedText = QStringLiteral(" ◎ 最新数据日期：2026年12月10日。");
+const QString kMirrorsFailedText =
+    QStringLiteral(" ◎ 连接服务器错误，已停止下载，下次运行将重试。");
+const QString kNoServerText =
+    QStringLiteral("◎ 无法连接服务器，更新数据失败。现有数据：2024年1月1日");
+const QString kNoMirrorListText =
+    QStringLiteral(" ◎ 无法获取远程列表，下载已停止，下次启动软件将重试。");
+const QString kStoredText = QStringLiteral(" ◎ 最新版本更新成功！");
+
+std::string readBytes(const fs::path& file) {
+    return testing::readAll(file.string());
+}
+
+void writeBytes(const fs::path& file, const std::string& bytes) {
+    if (!common::writeFileBytes(file, bytes)) {
+        throw std::runtime_error("cannot write " + file.string());
+    }
+}
+
+// URLs joined the way a mirror list joins them: by the full-width comma, in GBK.
+std::string mirrorList(const std::vector<std::string>& urls) {
+    std::string body;
+    for (const std::string& url : urls) {
+        if (!body.empty()) {
+            body += "\xA3\xAC";
+        }
+        body += url;
+    }
+    return body;
+}
+
+void useServers(const std::vector<std::string>& servers) {
+    std::string list;
+    for (const std::string& server : servers) {
+        list += (list.empty() ? "" : ",") + server;
+    }
+    qputenv("ZORVAST_DATA_SERVERS", QByteArray::fromStdString(list));
+}
+
+std::string tailOf(const fs::path& log) {
+    const std::string text = readBytes(log);
+    return text.size() > 3000 ? text.substr(text.size() - 3000) : text;
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        out.push_back(line);
+    }
+    return out;
+}
+
+std::vector<std::string> namesIn(const fs::path& folder) {
+    std::set<std::string> names;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec); !ec && it != fs::directory_iterator();
+         it.increment(ec)) {
+        names.insert(it->path().filename().string());
+    }
+    return {names.begin(), names.end()};
+}
+
+std::string joined(const std::vector<std::string>& items) {
+    std::string out;
+    for (const std::string& item : items) {
+        out += (out.empty() ? "" : ", ") + item;
+    }
+    return out;
+}
+
+// Every file of that name anywhere below `root`.
+std::vector<std::string> filesNamed(const fs::path& root, const std::string& name) {
+    std::vector<std::string> found;
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it(root, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        if (it->path().filename() == name) {
+            found.push_back(it->path().string());
+        }
+    }
+    return found;
+}
+
+// Polls `condition` (letting the window run in between) until it holds or `limit` has passed.
+template <typename Condition>
+bool waitFor(Condition condition, std::chrono::milliseconds limit,
+             std::chrono::milliseconds step = 2ms) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end) {
+            return false;
+        }
+        QCoreApplication::processEvents();
+        std::this_thread::sleep_for(step);
+    }
+    return true;
+}
+
+std::optional<ino_t> inodeOf(const fs::path& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return std::nullopt;
+    }
+    return info.st_ino;
+}
+
+// The change time of a file written just now: later files compare against it.
+timespec stamp(const fs::path& file) {
+    writeBytes(file, "stamp");
+    struct stat info {};
+    ::stat(file.c_str(), &info);
+    return info.st_ctim;
+}
+
+bool writtenSince(const fs::path& file, const timespec& since) {
+    struct stat info {};
+    if (::stat(file.c_str(), &info) != 0) {
+        return false;
+    }
+    return info.st_ctim.tv_sec > since.tv_sec ||
+           (info.st_ctim.tv_sec == since.tv_sec && info.st_ctim.tv_nsec >= since.tv_nsec);
+}
+
+// --- processes, seen through /proc
+
+struct ProcessInfo {
+    pid_t pid = 0;
+    pid_t parent = 0;
+    char state = '?';
+    std::string comm;
+};
+
+std::vector<ProcessInfo> processes() {
+    std::vector<ProcessInfo> found;
+    std::error_code ec;
+    for (fs::directory_iterator it("/proc", ec); !ec && it != fs::directory_iterator();
+         it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) {
+            continue;
+        }
+        const std::string stat = readBytes(it->path() / "stat");
+        const std::size_t open = stat.find('(');
+        const std::size_t close = stat.rfind(')');
+        if (open == std::string::npos || close == std::string::npos || close + 4 > stat.size()) {
+            continue; // gone meanwhile
+        }
+        ProcessInfo info;
+        info.pid = std::stoi(name);
+        info.comm = stat.substr(open + 1, close - open - 1);
+        std::istringstream rest(stat.substr(close + 2));
+        rest >> info.state >> info.parent;
+        found.push_back(info);
+    }
+    return found;
+}
+
+std::string linkOf(pid_t pid, const char* what) {
+    std::error_code ec;
+    const fs::path target = fs::read_symlink("/proc/" + std::to_string(pid) + "/" + what, ec);
+    return ec ? std::string() : target.string();
+}
+
+bool isInside(const std::string& path, const fs::path& folder) {
+    const std::string base = folder.string();
+    return !path.empty() && (path == base || path.rfind(base + "/", 0) == 0);
+}
+
+// A live process (not a zombie) started from `file`.
+pid_t processRunning(const fs::path& file) {
+    for (const ProcessInfo& p : processes()) {
+        if (p.state != 'Z' && linkOf(p.pid, "exe") == file.string()) {
+            return p.pid;
+        }
+    }
+    return 0;
+}
+
+// One of our own children by its kernel name, finished or not.
+pid_t childNamed(const std::string& comm) {
+    for (const ProcessInfo& p : processes()) {
+        if (p.parent == ::getpid() && p.comm == comm) {
+            return p.pid;
+        }
+    }
+    return 0;
+}
+
+// Live processes that belong to a scene: started from inside it or working inside it (the
+// program and the web engine helpers it starts).
+std::vector<std::string> strayProcesses(const fs::path& root) {
+    std::vector<std::string> strays;
+    for (const ProcessInfo& p : processes()) {
+        if (p.pid == ::getpid() || p.state == 'Z') {
+            continue;
+        }
+        const std::string exe = linkOf(p.pid, "exe");
+        const std::string cwd = linkOf(p.pid, "cwd");
+        if (isInside(exe, root) || isInside(cwd, root)) {
+            strays.push_back(std::to_string(p.pid) + " " + p.comm + " (" + exe + " in " + cwd +
+                             ")");
+        }
+    }
+    return strays;
+}
+
+// Kills what strayProcesses finds and waits until it is gone (children of ours are reaped).
+void endStrayProcesses(const fs::path& root) {
+    waitFor(
+        [&] {
+            bool any = false;
+            for (const ProcessInfo& p : processes()) {
+                if (p.pid == ::getpid()) {
+                    continue;
+                }
+                if (p.state == 'Z') {
+                    if (p.parent == ::getpid() &&
+                        (p.comm == "zorvast" || p.comm == kRestartHelperComm)) {
+                        ::waitpid(p.pid, nullptr, WNOHANG);
+                    }
+                    continue;
+                }
+                if (isInside(linkOf(p.pid, "exe"), root) || isInside(linkOf(p.pid, "cwd"), root)) {
+                    ::kill(p.pid, SIGKILL);
+                    any = true;
+                }
+            }
+            return !any;
+        },
+        10s, 20ms);
+}
+
+// Whether `pid` holds the flock of the file `marker` names now (read from /proc/locks, which
+// never takes the lock itself: a probe could make a starting program think another copy runs).
+bool markerHeldBy(const fs::path& marker, pid_t pid) {
+    const std::optional<ino_t> inode = inodeOf(marker);
+    if (!inode) {
+        return false;
+    }
+    for (const std::string& line : lines(readBytes("/proc/locks"))) {
+        std::istringstream in(line);
+        std::vector<std::string> fields;
+        for (std::string field; in >> field;) {
+            fields.push_back(field);
+        }
+        if (fields.size() < 6 || fields[1] != "FLOCK" || fields[3] != "WRITE") {
+            continue; // a waiter ("->") or another kind of lock
+        }
+        const std::size_t colon = fields[5].rfind(':');
+        if (fields[4] == std::to_string(pid) && colon != std::string::npos &&
+            fields[5].substr(colon + 1) == std::to_string(*inode)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The built program as a child process in `folder` (its program folder), with this process's
+// environment; its output goes to `log`.
+pid_t startProgram(const fs::path& folder, const fs::path& log) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(),
+                                     O_WRONLY | O_CREAT | O_APPEND, 0644);
+    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none;
+    sigemptyset(&none);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    for (int signal : {SIGPIPE, SIGCHLD, SIGTERM, SIGINT, SIGHUP}) {
+        sigaddset(&defaults, signal);
+    }
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    std::string program = ZORVAST_PROGRAM;
+    std::vector<char*> argv{program.data(), nullptr};
+    pid_t pid = 0;
+    const int started =
+        posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+    return started == 0 ? pid : 0;
+}
+
+// waitpid with a bound; the status, or nullopt when the child did not end in time.
+std::optional<int> waitForChild(pid_t pid, std::chrono::milliseconds limit) {
+    int status = 0;
+    pid_t ended = 0;
+    if (!waitFor(
+            [&] {
+                ended = ::waitpid(pid, &status, WNOHANG);
+                return ended != 0;
+            },
+            limit, 10ms) ||
+        ended != pid) {
+        return std::nullopt;
+    }
+    return status;
+}
+
+// --- packages
+
+// The version in table sys of the database a package carries, read as start-up reads it:
+// unpacked, turned into a working copy, opened.
+std::optional<std::string> packageVersion(const fs::path& package, const fs::path& scratch) {
+    common::removeTree(scratch);
+    if (!common::extractArchive(package.string(), scratch.string()).ok) {
+        return std::nullopt;
+    }
+    const auto stored = common::readFileBytes(scratch / "satdata.str");
+    if (!stored) {
+        return std::nullopt;
+    }
+    const auto copy = channels::store::workingCopyFromStored(
+        {reinterpret_cast<const std::uint8_t*>(stored->data()), stored->size()});
+    if (copy.empty() ||
+        !common::writeFileBytes(scratch / "work.mdb",
+                                {reinterpret_cast<const char*>(copy.data()), copy.size()})) {
+        return std::nullopt;
+    }
+    channels::jet::JetConnection connection;
+    if (!connection.open((scratch / "work.mdb").string())) {
+        return std::nullopt;
+    }
+    const auto table = connection.loadTable("sys");
+    common::removeTree(scratch);
+    if (!table || table->rows.empty()) {
+        return std::nullopt;
+    }
+    return table->rows[0][0].text;
+}
+
+// The entries of a package, in archive order.
+std::vector<common::ArchiveEntry> entriesOf(const fs::path& package, const fs::path& scratch) {
+    common::removeTree(scratch);
+    const common::ExtractResult extracted =
+        common::extractArchive(package.string(), scratch.string());
+    if (!extracted.ok) {
+        throw std::runtime_error("cannot unpack " + package.string() + ": " + extracted.error);
+    }
+    std::vector<common::ArchiveEntry> entries;
+    for (const std::string& name : extracted.entries) {
+        entries.push_back({name, readBytes(scratch / name), true, kNewDate});
+    }
+    common::removeTree(scratch);
+    return entries;
+}
+
+void writeArchive(const fs::path& path, const std::vector<common::ArchiveEntry>& entries) {
+    std::string error;
+    if (!common::createArchive(path.string(), entries, &error)) {
+        throw std::runtime_error(error);
+    }
+}
+
+std::vector<common::ArchiveEntry> withoutSignature(std::vector<common::ArchiveEntry> entries) {
+    std::erase_if(entries,
+                  [](const common::ArchiveEntry& e) { return e.name == update::kSignatureEntry; });
+    return entries;
+}
+
+// The entries signed again with the test key, the way the publisher signs them.
+std::vector<common::ArchiveEntry> signedAgain(std::vector<common::ArchiveEntry> entries) {
+    entries = withoutSignature(std::move(entries));
+    const auto key = update::readSecretKeyFile(ZORVAST_SOURCE_DIR "/keys/test-package.sec");
+    if (!key) {
+        throw std::runtime_error("no test signing key");
+    }
+    std::vector<update::PackageEntry> plain;
+    for (const common::ArchiveEntry& e : entries) {
+        plain.push_back({e.name, e.data});
+    }
+    const auto signature = update::signPackageEntries(plain, *key);
+    if (!signature) {
+        throw std::runtime_error("cannot sign");
+    }
+    entries.push_back({update::kSignatureEntry, *signature, true, kNewDate});
+    return entries;
+}
+
+// The five controls a data apply disables while it replaces the data.
+bool queryControlsEnabled(shell::ui::MainWindow* w) {
+    return w->parameterTab()->showResultsButton()->isEnabled() &&
+           w->parameterTab()->providerShowResultsButton()->isEnabled() &&
+           w->parameterTab()->channelSearchButton()->isEnabled() &&
+           w->pointingTab()->provinceList()->isEnabled() &&
+           w->pointingTab()->cityList()->isEnabled();
+}
+
+QString statusOf(AppController& controller) {
+    return controller.window()->statusText()->text();
+}
+
+// Mirrors are taken in the order the list gives them.
+void takeMirrorsInOrder(AppController& controller) {
+    auto next = std::make_shared<int>(0);
+    controller.updateFlow().randomDraw = [next](int count) {
+        return (*next)++ % count + 1;
+    };
+}
+
+// Watches every event the window thread handles for the download window and notes each text
+// its label shows. The texts arrive as queued calls, so the label is read between any two of
+// them and none is missed, however soon the window closes.
+class DownloadWindowWatcher : public QObject {
+public:
+    bool sawWindow() const { return sawWindow_; }
+    const QStringList& texts() const { return texts_; }
+    update::ui::DownloadWindow* window() const { return window_; }
+
+protected:
+    bool eventFilter(QObject*, QEvent*) override {
+        if (!window_) {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                if (auto* d = qobject_cast<update::ui::DownloadWindow*>(w); d && d->isVisible()) {
+                    window_ = d;
+                    sawWindow_ = true;
+                }
+            }
+        }
+        // A hidden window is closing or being destroyed: its label is no longer read.
+        if (window_ && window_->isVisible()) {
+            const QString text = window_->label()->text();
+            if (texts_.isEmpty() || texts_.last() != text) {
+                texts_.append(text);
+            }
+        }
+        return false;
+    }
+
+private:
+    QPointer<update::ui::DownloadWindow> window_;
+    bool sawWindow_ = false;
+    QStringList texts_;
+};
+
+// The folders of one test: a temporary folder, a program folder, a server tree.
+struct Scene {
+    fs::path root;
+    common::ManualClock clock;
+
+    explicit Scene(fs::path folder) : root(std::move(folder)) {
+        for (const fs::path& f : {tmp(), program(), tree(), root / "apps", root / "Desktop"}) {
+            fs::create_directories(f);
+        }
+        // Child processes find the same working folder through it.
+        qputenv("TMPDIR", QByteArray::fromStdString(tmp().string()));
+    }
+
+    // A test that failed half-way may leave a program running; it must not outlive the test.
+    ~Scene() { endStrayProcesses(root); }
+    Scene(const Scene&) = delete;
+    Scene& operator=(const Scene&) = delete;
+
+    fs::path tmp() const { return root / "tmp"; }
+    // With a space: the restart must start the program as one file.
+    fs::path program() const { return root / "program files"; }
+    fs::path tree() const { return root / "tree"; }
+    fs::path scratch() const { return root / "scratch"; }
+    fs::path workFolder() const { return tmp() / "satdata_temp"; }
+    fs::path stagingFolder() const { return tmp() / "satdata_temp1"; }
+    fs::path helperFolder() const { return tmp() / "satdata_temp2"; }
+    fs::path marker() const { return workFolder() / "ready.tmp"; }
+    fs::path requestLog() const { return root / "requests.log"; }
+
+    // The ManualClock makes every fixed wait instant; `realClock` keeps them.
+    shell::ui::AppEnvironment environment(bool realClock = false) {
+        shell::ui::AppEnvironment env;
+        env.temporaryFolder = tmp();
+        env.programFolder = program();
+        env.executableName = "zorvast";
+        env.shortcuts = {root / "apps", root / "apps", root / "Desktop"};
+        env.clock = realClock ? nullptr : &clock;
+        return env;
+    }
+
+    std::vector<std::string> requests() const { return lines(readBytes(requestLog())); }
+};
+
+// Position of the first request for `path`, or -1.
+int requestIndex(const std::vector<std::string>& requests, const std::string& path) {
+    for (std::size_t i = 0; i < requests.size(); ++i) {
+        if (requests[i] == path) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+} // namespace
+
+class UpdateEndToEndTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<testing::TempFolder> suite_;
+    fs::path suiteRoot_;
+    int scenes_ = 0;
+    std::string oldStored_;
+    std::string newStored_;
+    std::string oldPackage_;
+    fs::path newSource_; // the new package as the data build makes it, unsigned
+
+    std::unique_ptr<Scene> newScene() {
+        const std::string name = std::to_string(++scenes_) + "-" + QTest::currentTestFunction();
+        return std::make_unique<Scene>(suiteRoot_ / name);
+    }
+
+    void writeOldPackage(const Scene& s) { writeBytes(s.program() / "satdata.sta", oldPackage_); }
+
+    // tools/publish writes the server tree for the new package into `out`.
+    void publish(const fs::path& out, const std::vector<std::string>& mirrors) {
+        QStringList arguments = {
+            ZORVAST_SOURCE_DIR "/tools/publish/publish.py",
+            "--data-package",
+            QString::fromStdString(newSource_.string()),
+            "--program",
+            ZORVAST_PROGRAM,
+            "--signing-key",
+            ZORVAST_SOURCE_DIR "/keys/test-package.sec",
+            "--out",
+            QString::fromStdString(out.string()),
+            "--build",
+            ZORVAST_BINARY_DIR,
+        };
+        for (const std::string& mirror : mirrors) {
+            arguments << "--mirror" << QString::fromStdString(mirror);
+        }
+        QProcess publisher;
+        publisher.start("/usr/bin/python3", arguments);
+        QVERIFY2(publisher.waitForFinished(60000), "the publisher did not end");
+        QVERIFY2(publisher.exitStatus() == QProcess::NormalExit && publisher.exitCode() == 0,
+                 publisher.readAllStandardError().constData());
+        QVERIFY(fs::exists(out / "satdata.sta"));
+    }
+
+    // The run ended with the new data in place: stored, working, signed as published, and the
+    // window usable with the marker held again.
+    void checkUpdated(Scene& s, AppController& controller, const fs::path& published) {
+        QTRY_COMPARE_WITH_TIMEOUT(statusOf(controller), kUpdatedText, 30000);
+        QVERIFY2(readBytes(s.program() / "satdata.sta") == readBytes(published),
+                 "satdata.sta is not the published package");
+        QCOMPARE(packageVersion(s.program() / "satdata.sta", s.scratch()),
+                 std::optional<std::string>(kNewVersion));
+        QVERIFY2(readBytes(s.workFolder() / "satdata.str") == newStored_,
+                 "the working folder does not hold the new database");
+        QCOMPARE(joined(namesIn(s.program())), std::string("satdata.sta"));
+        QVERIFY(!fs::exists(s.workFolder() / "satdata.tmp"));
+        QTRY_VERIFY(controller.initialisationDone());
+        QTRY_VERIFY_WITH_TIMEOUT(queryControlsEnabled(controller.window()), 10000);
+        QVERIFY(controller.window()->isEnabled());
+        QTRY_VERIFY(controller.window()->downloadProgress()->isHidden());
+        update::InstanceMarker probe;
+        QVERIFY2(!probe.hold(s.marker()), "nobody holds the instance marker after the update");
+    }
+
+    // The failed update left everything as it was and the program runs on.
+    void checkUnchanged(Scene& s, AppController& controller) {
+        QVERIFY2(readBytes(s.program() / "satdata.sta") == oldPackage_,
+                 "satdata.sta changed although the update failed");
+        QVERIFY2(readBytes(s.workFolder() / "satdata.str") == oldStored_,
+                 "the working database changed although the update failed");
+        QVERIFY2(!fs::exists(s.workFolder() / update::kSignatureEntry),
+                 "files of the failed package reached the working folder");
+        QVERIFY(!fs::exists(s.stagingFolder()));
+        QCOMPARE(joined(namesIn(s.program())), std::string("satdata.sta"));
+        QTRY_VERIFY(controller.initialisationDone());
+        QCOMPARE(controller.initialisationOutcome(), shell::InitOutcome::Ready);
+        QTRY_VERIFY_WITH_TIMEOUT(controller.window()->isEnabled(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(queryControlsEnabled(controller.window()), 10000);
+        QTRY_VERIFY(controller.window()->downloadProgress()->isHidden());
+        update::InstanceMarker probe;
+        QVERIFY2(!probe.hold(s.marker()), "the instance marker was let go");
+    }
+
+    // The killed program's folder holds a whole package, the old or the new; a fresh start
+    // reads it. `isNew` tells which of the two it was.
+    void checkRestartReadsAValidPackage(Scene& s, const std::string& published, bool& isNew) {
+        const std::string stored = readBytes(s.program() / "satdata.sta");
+        QVERIFY2(stored == oldPackage_ || stored == published,
+                 "satdata.sta is neither the old nor the new package");
+        isNew = stored == published;
+        QCOMPARE(packageVersion(s.program() / "satdata.sta", s.scratch()),
+                 std::optional<std::string>(isNew ? kNewVersion : kOldVersion));
+
+        useServers({kDeadServer});
+        const timespec since = stamp(s.root / "restart.stamp");
+        const fs::path log = s.root / "restart.log";
+        const pid_t restarted = startProgram(s.program(), log);
+        QVERIFY(restarted > 0);
+        // Up and running on that data: the marker is held, and the initialisation has read the
+        // database (the city database comes after that).
+        const bool running = waitFor(
+            [&] {
+                return markerHeldBy(s.marker(), restarted) &&
+                       writtenSince(s.workFolder() / "city.dat", since) &&
+                       fs::exists(s.workFolder() / "satdata.str") &&
+                       !fs::exists(s.workFolder() / "satdata.tmp");
+            },
+            30s);
+        const bool sameData = running && readBytes(s.workFolder() / "satdata.str") ==
+                                             (isNew ? newStored_ : oldStored_);
+        ::kill(restarted, SIGTERM);
+        const std::optional<int> status = waitForChild(restarted, 20s);
+        if (!status) {
+            ::kill(restarted, SIGKILL);
+            waitForChild(restarted, 10s);
+        }
+        QVERIFY2(running, ("the restarted program did not come up:\n" + tailOf(log)).c_str());
+        QVERIFY2(sameData, "the working folder does not hold the stored package's database");
+        QVERIFY2(status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0,
+                 ("the restarted program did not end cleanly:\n" + tailOf(log)).c_str());
+        QVERIFY2(!fs::exists(s.workFolder()), "the clean exit left the working folder");
+        QVERIFY(!fs::exists(s.stagingFolder()));
+        QVERIFY(!fs::exists(s.helperFolder()));
+        QCOMPARE(joined(namesIn(s.program())), std::string("satdata.sta"));
+        QVERIFY2(waitFor([&] { return strayProcesses(s.root).empty(); }, 15s),
+                 joined(strayProcesses(s.root)).c_str());
+    }
+
+private slots:
+    void initTestCase() {
+        suite_ = std::make_unique<testing::TempFolder>();
+        suiteRoot_ = fs::canonical(suite_->path());
+        // The real home, configuration and temporary folders stay untouched, also by the
+        // program copies this test starts (they inherit the environment).
+        const fs::path home = suiteRoot_ / "home";
+        const fs::path runtime = suiteRoot_ / "runtime";
+        for (const fs::path& f : {home / ".config", home / ".local/share", home / ".cache",
+                                  home / ".local/state", runtime}) {
+            fs::create_directories(f);
+        }
+        fs::permissions(runtime, fs::perms::owner_all, fs::perm_options::replace);
+        qputenv("HOME", QByteArray::fromStdString(home.string()));
+        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString((home / ".config").string()));
+        qputenv("XDG_DATA_HOME", QByteArray::fromStdString((home / ".local/share").string()));
+        qputenv("XDG_CACHE_HOME", QByteArray::fromStdString((home / ".cache").string()));
+        qputenv("XDG_STATE_HOME", QByteArray::fromStdString((home / ".local/state").string()));
+        qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(runtime.string()));
+        qputenv("TMPDIR", QByteArray::fromStdString(suiteRoot_.string()));
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox");
+        useServers({kDeadServer});
+
+        oldStored_ = testing::storedDatabase(
+            {testing::satlistTable(testing::satellitesWith(40, 30, 35)),
+             testing::supTable({"p1", "p2", "p3", "p4"}), testing::sysTable(kOldVersion)});
+        const fs::path oldFile = suiteRoot_ / "old.sta";
+        testing::writePackage(oldFile.string(), oldStored_, {{"home.htm", "<p>home</p>"}});
+        oldPackage_ = readBytes(oldFile);
+
+        // Just over the package check's size limit, with the lists and pages a data package
+        // carries.
+        newStored_ = testing::storedDatabase(
+            {testing::satlistTable(testing::satellitesWith(41, 30, 35)),
+             testing::supTable({"p1", "p2", "p3", "p4", "p5"}), testing::sysTable(kNewVersion)},
+            1000100);
+        QVERIFY(newStored_.size() > 1000000);
+        std::vector<common::ArchiveEntry> pages;
+        for (const char* page : {"home.htm", "news.htm", "tyro.htm", "datum.htm", "trade.htm"}) {
+            pages.push_back({page, std::string("<html><body>") + page + " 261210</body></html>",
+                             true, kNewDate});
+        }
+        newSource_ = suiteRoot_ / "new.sta";
+        testing::writePackage(newSource_.string(), newStored_, pages, kNewDate);
+    }
+
+    void cleanupTestCase() {
+        const std::vector<std::string> strays = strayProcesses(suiteRoot_);
+        suite_.reset();
+        QVERIFY2(strays.empty(), joined(strays).c_str());
+    }
+
+    // --- normal mode
+
+    void updatesWhileTheWindowRuns_data() {
+        QTest::addColumn<bool>("ftp");
+        QTest::newRow("HTTP mirror") << false;
+        QTest::newRow("FTP mirror") << true;
+    }
+
+    void updatesWhileTheWindowRuns() {
+        QFETCH(bool, ftp);
+        const auto s = newScene();
+        writeOldPackage(*s);
+        testing::LocalHttpServer http(
+            {"--root", s->tree().string(), "--log", s->requestLog().string()});
+        std::unique_ptr<testing::LocalFtpServer> ftpServer;
+        if (ftp) {
+            ftpServer = std::make_unique<testing::LocalFtpServer>(s->tree().string());
+        }
+        CALL(publish(s->tree(), {ftp ? ftpServer->url("") : http.url("")}));
+        useServers({http.url("")});
+
+        AppController controller(s->environment());
+        QCOMPARE(controller.startUp(), StartUpResult::Running);
+        CALL(checkUpdated(*s, controller, s->tree() / "satdata.sta"));
+        QCOMPARE(controller.updateFlow().state.serverBase(), http.url(""));
+        // Over FTP the package never came from the HTTP server.
+        QCOMPARE(requestIndex(s->requests(), "/satdata.sta") >= 0, !ftp);
+        controller.shutDown();
+        QVERIFY(!fs::exists(s->workFolder()));
+    }
+
+    // --- first-download mode
+
+    void aFirstDownloadRestartsIntoTheNewData() {
+        const auto s = newScene();
+        const fs::path programFile = s->program() / "zorvast";
+        fs::copy_file(ZORVAST_PROGRAM, programFile);
+        fs::permissions(programFile, fs::perms::owner_all | fs::perms::group_read |
+                                         fs::perms::group_exec | fs::perms::others_read |
+                                         fs::perms::others_exec);
+        testing::LocalHttpServer http({"--root", s->tree().string()});
+        CALL(publish(s->tree(), {http.url("")}));
+        // The restart helper and the restarted program inherit this list too.
+        useServers({http.url("")});
+
+        shell::ui::AppEnvironment env = s->environment();
+        env.selfExecutable = ZORVAST_PROGRAM;
+        const timespec since = stamp(s->root / "start.stamp");
+        DownloadWindowWatcher watcher;
+        qApp->installEventFilter(&watcher);
+        StartUpResult result = StartUpResult::Running;
+        {
+            AppController controller(env);
+            result = controller.startUp();
+        }
+        qApp->removeEventFilter(&watcher);
+        QCOMPARE(result, StartUpResult::Quit);
+        QVERIFY(watcher.sawWindow());
+        QVERIFY2(!watcher.texts().isEmpty() && watcher.texts().last() == kStoredText,
+                 qPrintable(watcher.texts().join(" | ")));
+        QVERIFY2(readBytes(s->program() / "satdata.sta") == readBytes(s->tree() / "satdata.sta"),
+                 "satdata.sta is not the published package");
+
+        // The helper is a child of ours under its own name; it starts the program and ends.
+        pid_t helper = 0;
+        QVERIFY2(waitFor(
+                     [&] {
+                         helper = childNamed(kRestartHelperComm);
+                         return helper > 0;
+                     },
+                     20s),
+                 "no restart helper was started");
+        const std::optional<int> helperStatus = waitForChild(helper, 30s);
+        QVERIFY2(helperStatus && WIFEXITED(*helperStatus) && WEXITSTATUS(*helperStatus) == 0,
+                 "the restart helper did not end cleanly");
+
+        // The program started again from its folder, now in normal mode on the stored data.
+        pid_t restarted = 0;
+        const bool running = waitFor(
+            [&] {
+                restarted = processRunning(programFile);
+                return restarted > 0 && markerHeldBy(s->marker(), restarted) &&
+                       writtenSince(s->workFolder() / "city.dat", since) &&
+                       fs::exists(s->workFolder() / "satdata.str");
+            },
+            30s);
+        const bool sameData = running && readBytes(s->workFolder() / "satdata.str") == newStored_;
+        if (restarted > 0) {
+            ::kill(restarted, SIGTERM);
+        }
+        const bool ended = waitFor([&] { return processRunning(programFile) == 0; }, 20s, 10ms);
+        if (!ended) {
+            ::kill(restarted, SIGKILL);
+        }
+        QVERIFY2(running, "the restarted program did not come up with the data");
+        QVERIFY2(sameData, "the restarted program does not work on the downloaded database");
+        QVERIFY2(ended, "the restarted program did not end on SIGTERM");
+        // Its clean exit removes its working files, the helper folder too.
+        QVERIFY(waitFor([&] { return !fs::exists(s->workFolder()); }, 5s));
+        QVERIFY(!fs::exists(s->helperFolder()));
+        QCOMPARE(joined(namesIn(s->program())), std::string("satdata.sta, zorvast"));
+        QVERIFY2(waitFor([&] { return strayProcesses(s->root).empty(); }, 15s),
+                 joined(strayProcesses(s->root)).c_str());
+    }
+
+    void aFirstDownloadThatFailsWaitsForTheUser_data() {
+        QTest::addColumn<bool>("serverAnswers");
+        QTest::addColumn<QString>("labelStart");
+        QTest::addColumn<QString>("labelEnd");
+        QTest::newRow("no server")
+            << false << QStringLiteral("下载失败！无法运行，请退出稍后再试，或进入")
+            << QStringLiteral("下载最新版本。");
+        QTest::newRow("only a broken package")
+            << true << QStringLiteral("连接服务器错误，无法运行软件，请稍后重试") << QString();
+    }
+
+    void aFirstDownloadThatFailsWaitsForTheUser() {
+        QFETCH(bool, serverAnswers);
+        QFETCH(QString, labelStart);
+        QFETCH(QString, labelEnd);
+        const auto s = newScene();
+        testing::LocalHttpServer http({"--root", s->tree().string()});
+        if (serverAnswers) {
+            CALL(publish(s->tree(), {http.url("")}));
+            const std::string whole = readBytes(s->tree() / "satdata.sta");
+            writeBytes(s->tree() / "truncated.sta", whole.substr(0, whole.size() - 100));
+            writeBytes(s->tree() / "du.htm", mirrorList({http.url("/truncated.sta")}));
+            useServers({http.url("")});
+        } else {
+            useServers({kDeadServer, kOtherDeadServer});
+        }
+
+        DownloadWindowWatcher watcher;
+        qApp->installEventFilter(&watcher);
+        // The user reads the label and leaves through "取消并退出" (or the test gives up).
+        bool answered = false;
+        QTimer user;
+        const auto started = std::chrono::steady_clock::now();
+        QObject::connect(&user, &QTimer::timeout, [&] {
+            update::ui::DownloadWindow* window = watcher.window();
+            if (!window || !window->isVisible()) {
+                return;
+            }
+            const QString label = window->label()->text();
+            answered = label.startsWith(labelStart) && label.endsWith(labelEnd);
+            if (answered || std::chrono::steady_clock::now() - started > 30s) {
+                window->cancelButton()->click();
+            }
+        });
+        user.start(20);
+        StartUpResult result = StartUpResult::Running;
+        {
+            AppController controller(s->environment());
+            result = controller.startUp();
+        }
+        user.stop();
+        qApp->removeEventFilter(&watcher);
+        QCOMPARE(result, StartUpResult::Quit);
+        QVERIFY2(answered, qPrintable(watcher.texts().join(" | ")));
+        QCOMPARE(joined(namesIn(s->program())), std::string());
+        QVERIFY(!fs::exists(s->workFolder()));
+        QVERIFY(!fs::exists(s->stagingFolder()));
+    }
+
+    // --- faults
+
+    void noServerAnswers() {
+        const auto s = newScene();
+        writeOldPackage(*s);
+        useServers({kDeadServer, kOtherDeadServer});
+        // Real waits: the check then reads the data date the local pages step has set.
+        AppController controller(s->environment(true));
+        QCOMPARE(controller.startUp(), StartUpResult::Running);
+        QTRY_COMPARE_WITH_TIMEOUT(statusOf(controller), kNoServerText, 20000);
+        CALL(checkUnchanged(*s, controller));
+        QVERIFY(!controller.updateFlow().state.serverReached);
+        QCOMPARE(statusOf(controller), kNoServerText);
+        controller.shutDown();
+    }
+
+    void anErrorPageIsNoVersionAnswer() {
+        const auto s = newScene();
+        writeOldPackage(*s);
+        const fs::path bad = s->tree() / "bad";
+        fs::create_directories(bad);
+        writeBytes(bad / "dv.htm", "<html><head><title>404 Not Found</title></head><body><h1>Not "
+                                   "Found</h1><p>The requested URL was not found.</p></body>"
+                                   "</html>\r\n");
+        testing::LocalHttpServer http(
+            {"--root", s->tree().string(), "--log", s->requestLog().string()});
+        const std::string good = http.url("/good");
+        CALL(publish(s->tree() / "good", {good}));
+        useServers({http.url("/status/500"), http.url("/bad"), good});
+
+        AppController controller(s->environment());
+        QCOMPARE(controller.startUp(), StartUpResult::Running);
+        CALL(checkUpdated(*s, controller, s->tree() / "good" / "satdata.sta"));
+        QCOMPARE(controller.updateFlow().state.serverBase(), good);
+        QCOMPARE(controller.updateFlow().state.serverRoot(), good + "/");
+        const std::vector<std::string> asked = s->requests();
+        QVERIFY2(requestIndex(asked, "/bad/dv.htm") >= 0 &&
+                     requestIndex(asked, "/bad/dv.htm") < requestIndex(asked, "/good/dv.htm"),
+                 joined(asked).c_str());
+        QCOMPARE(requestIndex(asked, "/bad/du.htm"), -1);
+        controller.shutDown();
+    }
+
+    void noMirrorListStopsTheDownload() {
+        const auto s = newScene();
+        writeOldPackage(*s);
+        testing::LocalHttpServer http(
+            {"--root", s->tree().string(), "--log", s->requestLog().string()});
+        CALL(publish(s->tree(), {http.url("")}));
+        fs::remove(s->tree() / "du.htm");
+        useServers({http.url("")});
+
+        AppController controller(s->environment());
+        QCOMPARE(controller.startUp(), StartUpResult::Running);
+        QTRY_COMPARE_WITH_TIMEOUT(statusOf(controller), kNoMirrorListText, 20000);
+        CALL(checkUnchanged(*s, controller));
+        QVERIFY(requestIndex(s->requests(), "/du.htm") >= 0);
+        QCOMPARE(requestIndex(s->requests(), "/satdata.sta"), -1);
+        controller.shutDown();
+    }
+
+    void aStalledMirrorIsPassedOver_data() {
+        QTest::addColumn<QString>("stalled");
+        QTest::newRow("silent before its first byte") << "/silent";
+        QTest::newRow("silent after 20000 bytes") << "/stall/20000";
+    }
+
+    void aStalledMirrorIsPassedOver() {
+        QFETCH(QString, stalled);
+        const auto s = newScene();
+        writeOldPackage(*s);
+        testing::LocalHttpServer http(
+            {"--root", s->tree().string(), "--log", s->requestLog().string()});
+        CALL(publish(s->tree(), {http.url("")}));
+        writeBytes(s->tree() / "du.htm",
+                   mirrorList({http.url(stalled.toStdString()), http.url("/satdata.sta")}));
+        useServers({http.url("")});
+
+        AppController controller(s->environment());
+        takeMirrorsInOrder(controller);
+        QCOMPARE(controller.startUp(), StartUpResult::Running);
+        CALL(checkUpdated(*s, controller, s->tree() / "satdata.sta"));
+        const std::vector<std::string> asked = s->requests();
+        const int stalledAt = requestIndex(asked, stalled.toStdString());
+        QVERIFY2(stalledAt >= 0 && stalledAt < requestIndex(asked, "/satdata.sta"),
+                 joined(asked).c_str());
+        controller.shutDown();
+    }
+
+    void aBrokenPackageFailsItsMirror_data() {
+        QTest::addColumn<QStringList>("mirrors");
+        QTest::newRow("truncated ZIP") << QStringList{"/truncated.sta"};
+        QTest::newRow("entry escaping the folder") << QStringList{"/slip.sta"};
+        QTest::newRow("unsigned") << QStringList{"/unsigned.sta"};
+        QTest::newRow("altered after signing") << QStringList{"/tampered.sta"};
+        QTest::newRow("error page instead of the package") << QStringList{"/status/404"};
+        QTest::newRow("unreachable mirror") << QStringList{QString(kDeadServer) + "/satdata.sta"};
+        QTest::newRow("all of them, one after the other")
+            << QStringList{"/truncated.sta", "/slip.sta",   "/unsigned.sta",
+                           "/tampered.sta",  "/status/404", QString(kDeadServer) + "/satdata.sta"};
+    }
+
+    void aBrokenPackageFailsItsMirror() {
+        QFETCH(QStringList, mirrors);
+        const auto s = newScene();
+        writeOldPackage(*s);
+        testing::LocalHttpServer http(
+            {"--root", s->tree().string(), "--log", s->requestLog().string()});
+        CALL(publish(s->tree(), {http.url("")}));
+
+        const fs::path published = s->tree() / "satdata.sta";
+        const std::string whole = readBytes(published);
+        writeBytes(s->tree() / "truncated.sta", whole.substr(0, whole.size() / 2));
+        const std::vector<common::ArchiveEntry> entries = entriesOf(published, s->scratch());
+        writeArchive(s->tree() / "unsigned.sta", withoutSignature(entries));
+        std::vector<common::ArchiveEntry> tampered = entries;
+        for (common::ArchiveEntry& e : tampered) {
+            if (e.name == "satdata.str") {
+                e.data[500000] = static_cast<char>(e.data[500000] ^ 0x01);
+            }
+        }
+        writeArchive(s->tree() / "tampered.sta", tampered);
+        // Signed properly: only the name that climbs out of the folder is wrong with it.
+        std::vector<common::ArchiveEntry> slip = entries;
+        slip.push_back({"../evil.txt", "written outside the staging folder", true, kNewDate});
+        writeArchive(s->tree() / "slip.sta", signedAgain(slip));
+
+        std::vector<std::string> urls;
+        for (const QString& mirror : mirrors) {
+            // A path is on the test server; a whole URL is taken as it is.
+            urls.push_back(mirror.startsWith("/") ? http.url(mirror.toStdString())
+                                                  : mirror.toStdString());
+        }
+        writeBytes(s->tree() / "du.htm", mirrorList(urls));
+        useServers({http.url("")});
+
+        AppController controller(s->environment());
+        QCOMPARE(controller.startUp(), StartUpResult::Running);
+        QTRY_COMPARE_WITH_TIMEOUT(statusOf(controller), kMirrorsFailedText, 30000);
+        CALL(checkUnchanged(*s, controller));
+        const std::vector<std::string> asked = s->requests();
+        for (const QString& mirror : mirrors) {
+            QVERIFY2(!mirror.startsWith("/") || requestIndex(asked, mirror.toStdString()) >= 0,
+                     qPrintable(mirror + " was never tried"));
+        }
+        QCOMPARE(requestIndex(asked, "/satdata.sta"), -1);
+        QCOMPARE(joined(filesNamed(s->root, "evil.txt")), std::string());
+        QCOMPARE(statusOf(controller), kMirrorsFailedText);
+        controller.shutDown();
+        QVERIFY(!fs::exists(s->workFolder()));
+    }
+
+    // --- the program killed during the update
+
+    void aKilledUpdateLeavesAValidPackage_data() {
+        QTest::addColumn<QString>("moment");
+        QTest::addColumn<int>("afterMs");
+        QTest::addColumn<bool>("newForSure");
+        QTest::newRow("download begun") << "download" << 0 << false;
+        QTest::newRow("package being checked") << "staging" << 0 << false;
+        QTest::newRow("shortly after the check") << "staging" << 40 << false;
+        QTest::newRow("working folder refilled") << "refilled" << 0 << false;
+        QTest::newRow("package stored") << "stored" << 0 << true;
+        // Ended normally once the new data is in use: the clean exit keeps the new package.
+        QTest::newRow("not killed: the update completes") << "complete" << 0 << true;
+    }
+
+    void aKilledUpdateLeavesAValidPackage() {
+        QFETCH(QString, moment);
+        QFETCH(int, afterMs);
+        QFETCH(bool, newForSure);
+        const auto s = newScene();
+        writeOldPackage(*s);
+        testing::LocalHttpServer http({"--root", s->tree().string()});
+        CALL(publish(s->tree(), {http.url("")}));
+        const std::string published = readBytes(s->tree() / "satdata.sta");
+        useServers({http.url("")});
+
+        const fs::path log = s->root / "first.log";
+        const pid_t first = startProgram(s->program(), log);
+        QVERIFY(first > 0);
+        // Started on the old data; the update begins a second later.
+        const bool started =
+            waitFor([&] { return fs::exists(s->workFolder() / "satdata.str"); }, 20s);
+        const std::optional<ino_t> oldInode = inodeOf(s->program() / "satdata.sta");
+        const auto reached = [&] {
+            if (moment == "download") {
+                return fs::exists(s->program() / "satdata.tmp");
+            }
+            if (moment == "staging") {
+                return fs::exists(s->stagingFolder());
+            }
+            if (moment == "refilled") {
+                // Only the new package carries a signature file.
+                return fs::exists(s->workFolder() / update::kSignatureEntry);
+            }
+            return inodeOf(s->program() / "satdata.sta") != oldInode;
+        };
+        bool atMoment = started && waitFor(reached, 30s, 1ms);
+        const bool complete = moment == "complete";
+        if (atMoment && complete) {
+            // The apply goes on with the lists and pages, then writes the city database again
+            // and takes the controls back: the new data is in use.
+            const timespec stored = stamp(s->root / "stored.stamp");
+            atMoment = waitFor(
+                [&] {
+                    return writtenSince(s->workFolder() / "city.dat", stored) &&
+                           markerHeldBy(s->marker(), first);
+                },
+                30s);
+        }
+        if (atMoment && afterMs > 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(afterMs));
+        }
+        std::optional<int> second;
+        bool firstUndisturbed = true;
+        if (atMoment && complete) {
+            // The new marker holder keeps a second copy out, as before the update.
+            const pid_t other = startProgram(s->program(), s->root / "second.log");
+            second = waitForChild(other, 20s);
+            if (!second) {
+                ::kill(other, SIGKILL);
+                waitForChild(other, 10s);
+            }
+            firstUndisturbed = markerHeldBy(s->marker(), first) &&
+                               readBytes(s->workFolder() / "satdata.str") == newStored_;
+        }
+        ::kill(first, complete ? SIGTERM : SIGKILL);
+        std::optional<int> status = waitForChild(first, 20s);
+        if (!status) {
+            ::kill(first, SIGKILL);
+            status = waitForChild(first, 10s);
+        }
+        QVERIFY2(atMoment, ("the update never got there:\n" + tailOf(log)).c_str());
+        if (complete) {
+            QVERIFY2(
+                second && WIFEXITED(*second) && WEXITSTATUS(*second) == 0,
+                ("a second copy did not end at once:\n" + tailOf(s->root / "second.log")).c_str());
+            QVERIFY2(firstUndisturbed, "the second copy disturbed the running one");
+            QVERIFY2(status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0,
+                     ("the program did not end cleanly:\n" + tailOf(log)).c_str());
+            QVERIFY(!fs::exists(s->workFolder()));
+        } else {
+            QVERIFY2(status && WIFSIGNALED(*status) && WTERMSIG(*status) == SIGKILL,
+                     ("the program had ended before the kill:\n" + tailOf(log)).c_str());
+        }
+        QVERIFY2(waitFor([&] { return strayProcesses(s->root).empty(); }, 15s),
+                 joined(strayProcesses(s->root)).c_str());
+
+        bool isNew = false;
+        CALL(checkRestartReadsAValidPackage(*s, published, isNew));
+        if (newForSure) {
+            QVERIFY2(isNew, "the package was stored before the kill, yet the old one is back");
+        }
+        qInfo("ended at \"%s\": the restart found the %s package", qPrintable(moment),
+              isNew ? "new" : "old");
+    }
+};
+
+QTEST_MAIN(UpdateEndToEndTest)
+#include "UpdateEndToEndTest.moc"
