@@ -150,6 +150,10 @@ void runFirstDataCheck(UpdateFlow& flow);
 // banner are marked for reloading and the one-shot DeferredTimer is set to 5000 ms.
 void scheduleDeferredReload(UpdateFlow& flow);
 
+// The software check: the server's program version against 1.02; a newer one starts the
+// software package download. Ends with the deferred reload unless no mirror was found.
+void runSoftwareCheck(UpdateFlow& flow);
+
 // A software check that asks no server, for builds without the program update: any transfer
 // is stopped, the monitor stopped and the download bar hidden, then the deferred reload.
 void runSoftwareCheckStandIn(UpdateFlow& flow);
