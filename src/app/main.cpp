@@ -1,4 +1,5 @@
 #include "shell/ui/AppController.h"
+#include "shell/ui/LogoArtwork.h"
 #include "shell/ui/MainWindow.h"
 
 #include <QApplication>
@@ -48,6 +49,7 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(true);
+    app.setWindowIcon(zorvast::shell::ui::applicationIcon());
     quitOnSignals(app);
 
     zorvast::shell::ui::AppController controller(zorvast::shell::ui::systemEnvironment());

@@ -20,6 +20,8 @@
 #include "pointing/ui/PointingController.h"
 #include "pointing/ui/PointingTab.h"
 #include "shell/startup/TabHints.h"
+#include "shell/ui/AboutWindow.h"
+#include "shell/ui/LogoArtwork.h"
 #include "shell/ui/MainWindow.h"
 #include "shell/ui/SplashWindow.h"
 #include "shell/ui/UiThread.h"
@@ -289,7 +291,15 @@ void AppController::showSplash() {
 
 void AppController::prepareMainWindow() {
     window_->newsTab()->newsLists()->clear();
-    window_->logoButton()->setIcon({});
+    setLogoButtonPicture(window_->logoButton(), LogoPicture::Blank);
+    connect(window_->logoButton(), &QToolButton::clicked, this, &AppController::openAbout,
+            Qt::UniqueConnection);
+}
+
+void AppController::openAbout() {
+    AboutWindow about(window_.get(), window_->logoButton(), state_.paths.workFolder, clock_);
+    about.openAbout();
+    about.exec();
 }
 
 Answer AppController::askRetryCancel(const std::string& caption, const std::string& text) {
@@ -706,18 +716,8 @@ void AppController::runLocalPages() {
 }
 
 void AppController::runSplash() {
-    // The sliding splash comes with the secondary windows; this keeps its timing.
-    clock_.sleepFor(1000ms);
-    if (state_.downloadMode) {
-        clock_.sleepFor(4000ms);
-    }
-    postToUi(window_.get(), [this] {
-        window_->setEnabled(true);
-        if (splash_) {
-            splash_->close();
-            splash_->deleteLater();
-        }
-    });
+    SplashWindowView view(window_.get(), splash_, window_.get(), window_->logoButton());
+    runSplashSequence(view, clock_, state_.downloadMode);
 }
 
 void AppController::showSatelliteInfo() {

@@ -122,6 +122,8 @@ private:
     bool handOverToRestartHelper(bool afterStartUpFailure);
     void runRestartHelperRole();
     void runSplash();
+    // The logo button opens the about box modally.
+    void openAbout();
     void showSatelliteInfo();
     void findSatellite();
 
