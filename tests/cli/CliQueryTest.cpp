@@ -23,51 +23,15 @@ using zorvast::testing::TempFolder;
 // ---------------------------------------------------------------------------------------------
 // The small package: two satellites with channels, one without.
 
-jetwriter::Table channelTable() {
-    using jetwriter::ColumnType;
-    jetwriter::Table t;
-    t.name = "sat";
-    t.columns = {{"s_loca", ColumnType::Text, 10}, {"s_name", ColumnType::Text, 40},
-                 {"s_freq", ColumnType::Long, 0},  {"s_pola", ColumnType::Text, 2},
-                 {"s_sr", ColumnType::Long, 0},    {"s_ch", ColumnType::Text, 60},
-                 {"s_sys", ColumnType::Text, 10},  {"s_free", ColumnType::YesNo, 0},
-                 {"s_upda", ColumnType::Text, 40}};
-    const struct {
-        const char* loca;
-        const char* name;
-        std::int64_t freq;
-        const char* pola;
-        std::int64_t sr;
-        const char* ch;
-        const char* sys;
-        bool free;
-        const char* upda;
-    } rows[] = {
-        // Stored out of order: the query sorts by position, frequency and name.
-        {"E125", "中星6A", 4100, "H", 6000, "O'Brien TV", "标清电视", true, "X's"},
-        {"E115.5", "中星6B", 3840, "H", 27500, "CCTV-2", "标清电视", false, "中央电视台"},
-        {"E115.5", "中星6B", 3840, "H", 27500, "CCTV-1", "标清电视", true, "中央电视台"},
-        {"E115.5", "中星6B", 4000, "V", 4420, "凤凰卫视", "高清电视", true, "凤凰卫视"},
-        {"E115.5", "中星6B", 12395, "V", 27500, "广播A", "广播", true, "中央电视台"},
-        {"E125", "中星6A", 3840, "V", 27500, "CCTV-1 HD", "高清电视", false, "中央电视台"},
-    };
-    for (const auto& r : rows) {
-        t.rows.push_back({std::string(r.loca), std::string(r.name), r.freq, std::string(r.pola),
-                          r.sr, std::string(r.ch), std::string(r.sys), r.free,
-                          std::string(r.upda)});
-    }
-    return t;
-}
-
 const std::string& smallPackage() {
     static const TempFolder folder;
     static const std::string path = [] {
         const std::string file = folder.file("small.sta");
         zorvast::testing::writePackage(
-            file,
-            zorvast::testing::storedDatabase(
-                {channelTable(), zorvast::testing::satlistTable(
-                                     {{"E115.5", "中星6B"}, {"E125", "中星6A"}, {"E12", "短"}})}));
+            file, zorvast::testing::storedDatabase(
+                      {zorvast::testing::channelTable(),
+                       zorvast::testing::satlistTable(
+                           {{"E115.5", "中星6B"}, {"E125", "中星6A"}, {"E12", "短"}})}));
         return file;
     }();
     return path;

@@ -1,4 +1,5 @@
 #include "channels/ui/ParameterController.h"
+#include "common/ui/QtText.h"
 
 #include "channels/query/TableExport.h"
 #include "channels/store/DatabaseStore.h"
@@ -19,13 +20,8 @@ namespace zorvast::channels::ui {
 
 namespace {
 
-QString q(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-std::string text(const QString& value) {
-    return value.toStdString();
-}
+constexpr auto q = common::ui::qText;
+constexpr auto text = common::ui::stdText;
 
 } // namespace
 

@@ -1,4 +1,5 @@
 #include "info/ui/ForumBrowserWindow.h"
+#include "common/ui/QtText.h"
 
 #include "info/forum/ForumLoader.h"
 #include "info/forum/ForumWindowRules.h"
@@ -16,9 +17,7 @@ namespace zorvast::info::ui {
 
 namespace {
 
-QString q(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
+constexpr auto q = common::ui::qText;
 
 // The bar along the top; the browser starts right under it.
 constexpr int kBarTop = 1;

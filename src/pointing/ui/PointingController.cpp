@@ -1,4 +1,5 @@
 #include "pointing/ui/PointingController.h"
+#include "common/ui/QtText.h"
 
 #include "common/Files.h"
 #include "common/Numbers.h"
@@ -27,13 +28,8 @@ namespace zorvast::pointing::ui {
 
 namespace {
 
-QString q(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-std::string text(const QString& value) {
-    return value.toStdString();
-}
+constexpr auto q = common::ui::qText;
+constexpr auto text = common::ui::stdText;
 
 } // namespace
 

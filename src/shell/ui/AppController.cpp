@@ -1,4 +1,5 @@
 #include "shell/ui/AppController.h"
+#include "common/ui/QtText.h"
 
 #include "channels/store/CityArchive.h"
 #include "channels/ui/ParameterController.h"
@@ -58,9 +59,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-QString q(const std::string& text) {
-    return QString::fromStdString(text);
-}
+constexpr auto q = common::ui::qText;
 
 } // namespace
 
@@ -196,26 +195,28 @@ void AppController::onTabChanged(int index) {
     window_->pageProgress()->setValue(0);
 }
 
-// The two refresh links share one ten-second lock-out.
-void AppController::refreshNewsTab() {
+// The two refresh links share one ten-second lock-out around the reload.
+void AppController::refreshWithLockOut(const std::function<void()>& reload) {
     const info::RefreshLinks links =
         window_->newsTab()->refreshLinks(window_->tradeTab()->refreshLink());
     links.setEnabled(false);
-    loadNewsList(info::ListKind::LatestChannels);
-    loadNewsList(info::ListKind::Sng);
-    window_->newsTab()->homeView()->reload();
-    window_->newsBanner()->reload();
-    window_->tyroTab()->view()->reload();
-    window_->datumTab()->view()->reload();
+    reload();
     start("refresh countdown", [this, links] { info::refreshCountdown(clock_, links); });
 }
 
+void AppController::refreshNewsTab() {
+    refreshWithLockOut([this] {
+        loadNewsList(info::ListKind::LatestChannels);
+        loadNewsList(info::ListKind::Sng);
+        window_->newsTab()->homeView()->reload();
+        window_->newsBanner()->reload();
+        window_->tyroTab()->view()->reload();
+        window_->datumTab()->view()->reload();
+    });
+}
+
 void AppController::refreshTradeTab() {
-    const info::RefreshLinks links =
-        window_->newsTab()->refreshLinks(window_->tradeTab()->refreshLink());
-    links.setEnabled(false);
-    window_->tradeTab()->view()->reload();
-    start("refresh countdown", [this, links] { info::refreshCountdown(clock_, links); });
+    refreshWithLockOut([this] { window_->tradeTab()->view()->reload(); });
 }
 
 AppController::~AppController() {

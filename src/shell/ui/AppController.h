@@ -113,6 +113,7 @@ private:
     void runLocalPages();
     void loadNewsList(info::ListKind kind);
     void refreshNewsTab();
+    void refreshWithLockOut(const std::function<void()>& reload);
     void setUpInformationPages();
     void onTabChanged(int index);
     void refreshTradeTab();

@@ -1,4 +1,5 @@
 #include "shell/ui/UpdateWindowView.h"
+#include "common/ui/QtText.h"
 
 #include "shell/ui/MainWindow.h"
 #include "shell/ui/UiThread.h"
@@ -13,9 +14,7 @@ namespace zorvast::shell::ui {
 
 namespace {
 
-QString q(const std::string& text) {
-    return QString::fromStdString(text);
-}
+constexpr auto q = common::ui::qText;
 
 void restart(QTimer& timer, int milliseconds) {
     if (milliseconds <= 0) {
