@@ -1,3 +1,4 @@
+#include "common/ProgramVersion.h"
 #include "shell/ui/AppController.h"
 #include "shell/ui/LogoArtwork.h"
 #include "shell/ui/MainWindow.h"
@@ -8,6 +9,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <unistd.h>
 
 namespace {
@@ -38,6 +40,10 @@ void quitOnSignals(QApplication& app) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("Zorvast %s\n", zorvast::common::programVersion());
+        return 0;
+    }
     // WebEngine refuses to start as root unless its sandbox is off.
     if (geteuid() == 0) {
         QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");

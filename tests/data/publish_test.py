@@ -14,16 +14,20 @@ PACKAGE = BUILD / "data/satdata.sta"
 PACK = BUILD / "tools/pack/zorvast-pack"
 TEST_SECRET_KEY = REPO / "keys/test-package.sec"
 TEST_PUBLIC_KEY = REPO / "keys/test-package.pub"
-# Any file above the package check's 400,000 bytes stands in for a program build.
+# Any file above the package check's 400,000 bytes stands in for a program build (its version
+# is then given); the real build reports its own.
+BUILT_PROGRAM = BUILD / "src/app/zorvast"
 PROGRAM_DIR = tempfile.TemporaryDirectory()
 PROGRAM = pathlib.Path(PROGRAM_DIR.name) / "zorvast"
 PROGRAM.write_bytes(bytes(range(256)) * 2000)
 MIRRORS = ["http://127.0.0.1:8080/zorvast", "ftp://127.0.0.1:2121/pub/"]
 
 
-def publish(out, *extra, mirrors=MIRRORS, program=PROGRAM, key=TEST_SECRET_KEY):
+def publish(out, *extra, mirrors=MIRRORS, program=PROGRAM, key=TEST_SECRET_KEY, version="1.03"):
     args = ["/usr/bin/python3", str(PUBLISH), "--data-package", str(PACKAGE), "--program",
             str(program), "--out", str(out), "--build", str(BUILD)]
+    if version is not None:
+        args += ["--program-version", version]
     if key is not None:
         args += ["--signing-key", str(key)]
     for mirror in mirrors:
@@ -58,7 +62,7 @@ class PublishTest(unittest.TestCase):
             self.assertTrue(version.isdigit(), version)
             sys_tsv = (REPO / "data/channels/sys.tsv").read_text().splitlines()
             self.assertEqual(version.decode(), sys_tsv[1].strip())
-            self.assertEqual((out / "sv.htm").read_bytes(), b"1.02")
+            self.assertEqual((out / "sv.htm").read_bytes(), b"1.03")
 
             comma = "，".encode("gbk")
             self.assertEqual((out / "du.htm").read_bytes().split(comma),
@@ -92,8 +96,17 @@ class PublishTest(unittest.TestCase):
             checked = verify(out / "satdata.sta")
             self.assertEqual(checked.returncode, 0, checked.stderr)
             with zipfile.ZipFile(out / "zorvast.zip") as software:
-                self.assertEqual(software.namelist(), ["plumo.exe"])
+                self.assertEqual(software.namelist(), ["plumo.exe", "zorvast.sig"])
                 self.assertEqual(software.read("plumo.exe"), PROGRAM.read_bytes())
+            checked = verify(out / "zorvast.zip")
+            self.assertEqual(checked.returncode, 0, checked.stderr)
+
+    def test_program_version_comes_from_the_build(self):
+        with tempfile.TemporaryDirectory() as out:
+            out = pathlib.Path(out)
+            result = publish(out, program=BUILT_PROGRAM, version=None)
+            self.assertEqual(result.returncode, 0, result.stderr)
+            self.assertEqual((out / "sv.htm").read_bytes(), b"1.02")
 
     def test_package_signature(self):
         with tempfile.TemporaryDirectory() as out:
@@ -112,8 +125,14 @@ class PublishTest(unittest.TestCase):
             renamed = out / "renamed.sta"
             rewrite_zip(renamed, [(zipfile.ZipInfo("nch2.str", i.date_time), d)
                                   if i.filename == "nch.str" else (i, d) for i, d in signed])
+            program = zip_entries(out / "zorvast.zip")
+            altered_program = out / "altered.zip"
+            rewrite_zip(altered_program, [(i, d[:100] + bytes([d[100] ^ 1]) + d[101:])
+                                          if i.filename == "plumo.exe" else (i, d)
+                                          for i, d in program])
             for what, package in (("unsigned", unsigned), ("one byte changed", altered),
-                                  ("an entry added", extra), ("an entry renamed", renamed)):
+                                  ("an entry added", extra), ("an entry renamed", renamed),
+                                  ("one byte of the program changed", altered_program)):
                 result = verify(package)
                 self.assertNotEqual(result.returncode, 0, what)
                 self.assertIn("signature missing or wrong", result.stderr, what)
@@ -143,6 +162,8 @@ class PublishTest(unittest.TestCase):
                 "mirror that is no URL": dict(mirrors=["/srv/zorvast"]),
                 "mirror with an edge space": dict(mirrors=["http://a/ "]),
                 "program too small to be accepted": dict(program=small),
+                "program that reports no version": dict(version=None),
+                "version too long for a version answer": dict(version="1.0300"),
             }
             cases["a signing key that is not there"] = dict(key=pathlib.Path(out) / "none.sec")
             bad_key = pathlib.Path(out) / "bad.sec"

@@ -15,15 +15,19 @@
 #include "support/TempFolder.h"
 #include "update/package/PackageSignature.h"
 #include "update/roles/InstanceMarker.h"
+#include "update/roles/ReplaceHelper.h"
 #include "update/ui/DownloadWindow.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPointer>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
@@ -69,6 +73,7 @@ const common::EntryDate kNewDate{2026, 12, 10};
 constexpr const char* kDeadServer = "http://127.0.0.1:9";
 constexpr const char* kOtherDeadServer = "http://127.0.0.1:1";
 constexpr const char* kRestartHelperComm = "plumo_updata_69"; // the kernel keeps 15 characters
+constexpr const char* kReplaceHelperComm = "plumo_updata_89";
 
 const QString kUpdatedText = QStringLiteral(" ◎ 最新数据日期：2026年12月10日。");
 const QString kMirrorsFailedText =
@@ -78,6 +83,14 @@ const QString kNoServerText =
 const QString kNoMirrorListText =
     QStringLiteral(" ◎ 无法获取远程列表，下载已停止，下次启动软件将重试。");
 const QString kStoredText = QStringLiteral(" ◎ 最新版本更新成功！");
+const QString kQuestionCaption = QStringLiteral("新版Zorvast下载完成");
+const QString kQuestionText =
+    QStringLiteral("软件更新已下载完毕，现在立即更换新版吗？(会自动退出并重新打开本软件)\r\n"
+                   "选 [取消]，则在下次打开本软件时再自动更新。");
+const QString kLaterText =
+    QStringLiteral(" ◎ 本软件有新版，增加更多功能，下次打开时记得及时更新。");
+const QString kProgramMirrorsFailedText =
+    QStringLiteral(" ◎ 读远程列表发生错误，更新软件失败，下次运行本软件自动重试...");
 
 std::string readBytes(const fs::path& file) {
     return testing::readAll(file.string());
@@ -288,7 +301,8 @@ void endStrayProcesses(const fs::path& root) {
                 }
                 if (p.state == 'Z') {
                     if (p.parent == ::getpid() &&
-                        (p.comm == "zorvast" || p.comm == kRestartHelperComm)) {
+                        (p.comm == "zorvast" || p.comm == kRestartHelperComm ||
+                         p.comm == kReplaceHelperComm)) {
                         ::waitpid(p.pid, nullptr, WNOHANG);
                     }
                     continue;
@@ -512,6 +526,48 @@ private:
     QStringList texts_;
 };
 
+// The user at the question "新版Zorvast下载完成": notes what it asked and presses `button`.
+class QuestionAnswerer : public QObject {
+public:
+    explicit QuestionAnswerer(QString button) : button_(std::move(button)) {
+        connect(&timer_, &QTimer::timeout, this, [this] { look(); });
+        timer_.start(20);
+    }
+    int asked() const { return asked_; }
+    const QString& text() const { return text_; }
+    const QString& otherMessage() const { return otherMessage_; }
+
+private:
+    void look() {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            if (!box || !box->isVisible()) {
+                continue;
+            }
+            if (box->windowTitle() != kQuestionCaption) {
+                otherMessage_ = box->windowTitle() + " " + box->text(); // any other box: noted
+                continue;
+            }
+            ++asked_;
+            text_ = box->text();
+            if (box->icon() != QMessageBox::Information || box->buttons().size() != 2) {
+                text_ += " [wrong icon or buttons]";
+            }
+            for (QAbstractButton* b : box->buttons()) {
+                if (b->text() == button_) {
+                    b->click();
+                }
+            }
+        }
+    }
+
+    QString button_;
+    QTimer timer_;
+    int asked_ = 0;
+    QString text_;
+    QString otherMessage_;
+};
+
 // The folders of one test: a temporary folder, a program folder, a server tree.
 struct Scene {
     fs::path root;
@@ -586,13 +642,14 @@ class UpdateEndToEndTest : public QObject {
     void writeOldPackage(const Scene& s) { writeBytes(s.program() / "satdata.sta", oldPackage_); }
 
     // tools/publish writes the server tree for the new package into `out`.
-    void publish(const fs::path& out, const std::vector<std::string>& mirrors) {
+    void publish(const fs::path& out, const std::vector<std::string>& mirrors,
+                 const char* program = ZORVAST_PROGRAM) {
         QStringList arguments = {
             ZORVAST_SOURCE_DIR "/tools/publish/publish.py",
             "--data-package",
             QString::fromStdString(newSource_.string()),
             "--program",
-            ZORVAST_PROGRAM,
+            program,
             "--signing-key",
             ZORVAST_SOURCE_DIR "/keys/test-package.sec",
             "--out",
@@ -631,8 +688,10 @@ class UpdateEndToEndTest : public QObject {
         QVERIFY2(!probe.hold(s.marker()), "nobody holds the instance marker after the update");
     }
 
-    // The failed update left everything as it was and the program runs on.
-    void checkUnchanged(Scene& s, AppController& controller) {
+    // The failed update left everything as it was and the program runs on; the program folder
+    // holds `programFolder`.
+    void checkUnchanged(Scene& s, AppController& controller,
+                        const std::string& programFolder = "satdata.sta") {
         QVERIFY2(readBytes(s.program() / "satdata.sta") == oldPackage_,
                  "satdata.sta changed although the update failed");
         QVERIFY2(readBytes(s.workFolder() / "satdata.str") == oldStored_,
@@ -640,7 +699,7 @@ class UpdateEndToEndTest : public QObject {
         QVERIFY2(!fs::exists(s.workFolder() / update::kSignatureEntry),
                  "files of the failed package reached the working folder");
         QVERIFY(!fs::exists(s.stagingFolder()));
-        QCOMPARE(joined(namesIn(s.program())), std::string("satdata.sta"));
+        QCOMPARE(joined(namesIn(s.program())), programFolder);
         QTRY_VERIFY(controller.initialisationDone());
         QCOMPARE(controller.initialisationOutcome(), shell::InitOutcome::Ready);
         QTRY_VERIFY_WITH_TIMEOUT(controller.window()->isEnabled(), 10000);
@@ -910,6 +969,195 @@ private slots:
         QCOMPARE(joined(namesIn(s->program())), std::string());
         QVERIFY(!fs::exists(s->workFolder()));
         QVERIFY(!fs::exists(s->stagingFolder()));
+    }
+
+    // --- program update
+
+    // The scene's program file, a copy of the 1.02 build under a name with a space.
+    fs::path installProgram(const Scene& s) {
+        const fs::path file = s.program() / "zorvast app";
+        fs::copy_file(ZORVAST_PROGRAM, file);
+        fs::permissions(file, static_cast<fs::perms>(0755));
+        return file;
+    }
+
+    // The server offers the 1.03 build; the data on it is what the program already has.
+    void publishNextProgram(const Scene& s, const std::string& mirror) {
+        CALL(publish(s.tree(), {mirror}, ZORVAST_NEXT_PROGRAM));
+        QCOMPARE(readBytes(s.tree() / "sv.htm"), std::string("1.03"));
+        writeBytes(s.tree() / "dv.htm", kOldVersion);
+    }
+
+    shell::ui::AppEnvironment programEnvironment(Scene& s) {
+        shell::ui::AppEnvironment env = s.environment();
+        env.executableName = "zorvast app";
+        return env;
+    }
+
+    void aNewProgramReplacesTheOldOne_data() {
+        QTest::addColumn<bool>("ftp");
+        QTest::newRow("HTTP mirror") << false;
+        QTest::newRow("FTP mirror") << true;
+    }
+
+    void aNewProgramReplacesTheOldOne() {
+        QFETCH(bool, ftp);
+        const auto s = newScene();
+        writeOldPackage(*s);
+        const fs::path programFile = installProgram(*s);
+        testing::LocalHttpServer http({"--root", s->tree().string()});
+        std::unique_ptr<testing::LocalFtpServer> ftpServer;
+        if (ftp) {
+            ftpServer = std::make_unique<testing::LocalFtpServer>(s->tree().string());
+        }
+        CALL(publishNextProgram(*s, ftp ? ftpServer->url("") : http.url("")));
+        // The helper and the new program inherit this list: the new one finds itself current.
+        useServers({http.url("")});
+
+        QuestionAnswerer user(QStringLiteral("确定"));
+        std::optional<int> helperStatus;
+        bool waitedForUs = false;
+        {
+            AppController controller(programEnvironment(*s));
+            QSignalSpy ended(&controller, &AppController::quitRequested);
+            QCOMPARE(controller.startUp(), StartUpResult::Running);
+            QTRY_VERIFY_WITH_TIMEOUT(user.asked() > 0, 30000);
+            QCOMPARE(user.text(), kQuestionText);
+            QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 1, 10000);
+            // The helper runs, but leaves the program alone while this copy holds its marker.
+            pid_t helper = 0;
+            QVERIFY2(waitFor(
+                         [&] {
+                             helper = childNamed(kReplaceHelperComm);
+                             return helper > 0;
+                         },
+                         10s),
+                     "no replacement helper was started");
+            std::this_thread::sleep_for(1500ms);
+            waitedForUs = readBytes(programFile) == readBytes(ZORVAST_PROGRAM) &&
+                          ::waitpid(helper, nullptr, WNOHANG) == 0;
+            controller.shutDown();
+            helperStatus = waitForChild(helper, 30s);
+        }
+        QVERIFY2(waitedForUs, "the helper did not wait for the old program to end");
+        QVERIFY2(helperStatus && WIFEXITED(*helperStatus) && WEXITSTATUS(*helperStatus) == 0,
+                 "the replacement helper did not end cleanly");
+        QVERIFY2(readBytes(programFile) == readBytes(ZORVAST_NEXT_PROGRAM),
+                 "the program file is not the new build");
+        QVERIFY(fs::status(programFile).permissions() == static_cast<fs::perms>(0755));
+
+        // The new program came up from its usual place, on the data it found there.
+        pid_t restarted = 0;
+        const bool running = waitFor(
+            [&] {
+                restarted = processRunning(programFile);
+                return restarted > 0 && markerHeldBy(s->marker(), restarted) &&
+                       fs::exists(s->workFolder() / "city.dat");
+            },
+            30s);
+        QProcess version;
+        version.start(QString::fromStdString(programFile.string()), {"--version"});
+        const bool answered = version.waitForFinished(20000);
+        const QString printed = QString::fromUtf8(version.readAllStandardOutput()).trimmed();
+        if (restarted > 0) {
+            ::kill(restarted, SIGTERM);
+        }
+        const bool stopped = waitFor([&] { return processRunning(programFile) == 0; }, 20s, 10ms);
+        QVERIFY2(running, "the new program did not start");
+        QVERIFY(answered);
+        QCOMPARE(printed, QStringLiteral("Zorvast 1.03"));
+        QVERIFY2(stopped, "the new program did not end on SIGTERM");
+        QVERIFY(waitFor([&] { return !fs::exists(s->workFolder()); }, 5s));
+        QVERIFY(!fs::exists(s->helperFolder()));
+        QCOMPARE(QString::fromStdString(joined(namesIn(s->program()))),
+                 QStringLiteral("satdata.sta, zorvast app"));
+        QVERIFY2(waitFor([&] { return strayProcesses(s->root).empty(); }, 15s),
+                 joined(strayProcesses(s->root)).c_str());
+    }
+
+    void cancelKeepsTheDownloadUntilTheCleanUp() {
+        const auto s = newScene();
+        writeOldPackage(*s);
+        const fs::path programFile = installProgram(*s);
+        testing::LocalHttpServer http({"--root", s->tree().string()});
+        CALL(publishNextProgram(*s, http.url("")));
+        useServers({http.url("")});
+
+        QuestionAnswerer user(QStringLiteral("取消"));
+        AppController controller(programEnvironment(*s));
+        QCOMPARE(controller.startUp(), StartUpResult::Running);
+        QTRY_COMPARE_WITH_TIMEOUT(statusOf(controller), kLaterText, 30000);
+        QCOMPARE(user.asked(), 1);
+        QVERIFY(childNamed(kReplaceHelperComm) == 0);
+        QCOMPARE(readBytes(programFile), readBytes(ZORVAST_PROGRAM));
+        CALL(checkUnchanged(*s, controller, "plumo.tmp, satdata.sta, zorvast app"));
+        controller.shutDown();
+        QCOMPARE(joined(namesIn(s->program())), std::string("satdata.sta, zorvast app"));
+        QVERIFY(!fs::exists(s->helperFolder()));
+    }
+
+    void aProgramPackageThatIsNotOursIsNeverOffered_data() {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("plumo.exe of 400000 bytes, signed") << "small" << kLaterText;
+        QTest::newRow("plumo.exe altered after signing") << "tampered" << kProgramMirrorsFailedText;
+        QTest::newRow("no signature") << "unsigned" << kProgramMirrorsFailedText;
+        QTest::newRow("signed with another key") << "other key" << kProgramMirrorsFailedText;
+    }
+
+    void aProgramPackageThatIsNotOursIsNeverOffered() {
+        QFETCH(QString, fault);
+        QFETCH(QString, status);
+        const auto s = newScene();
+        writeOldPackage(*s);
+        const fs::path programFile = installProgram(*s);
+        testing::LocalHttpServer http(
+            {"--root", s->tree().string(), "--log", s->requestLog().string()});
+        CALL(publishNextProgram(*s, http.url("")));
+        const fs::path package = s->tree() / "zorvast.zip";
+        std::vector<common::ArchiveEntry> entries = entriesOf(package, s->scratch());
+        for (common::ArchiveEntry& e : entries) {
+            if (e.name == "plumo.exe" && fault == "tampered") {
+                e.data[e.data.size() / 2] ^= 0x20; // one bit of the program, after signing
+            }
+        }
+        if (fault == "small") {
+            entries = signedAgain({{"plumo.exe", std::string(400000, 'z'), true, kNewDate}});
+        } else if (fault == "unsigned") {
+            entries = withoutSignature(std::move(entries));
+        } else if (fault == "other key") {
+            const auto other = update::generateKeyPair();
+            QVERIFY(other.has_value());
+            std::vector<update::PackageEntry> plain;
+            entries = withoutSignature(std::move(entries));
+            for (const common::ArchiveEntry& e : entries) {
+                plain.push_back({e.name, e.data});
+            }
+            entries.push_back({update::kSignatureEntry,
+                               *update::signPackageEntries(plain, other->secretKey), true,
+                               kNewDate});
+        }
+        fs::remove(package);
+        writeArchive(package, entries);
+        useServers({http.url("")});
+
+        QuestionAnswerer user(QStringLiteral("确定"));
+        AppController controller(programEnvironment(*s));
+        QCOMPARE(controller.startUp(), StartUpResult::Running);
+        QTRY_COMPARE_WITH_TIMEOUT(statusOf(controller), status, 30000);
+        QVERIFY(requestIndex(s->requests(), "/zorvast.zip") >= 0);
+        QCOMPARE(user.asked(), 0);
+        QVERIFY2(user.otherMessage().isEmpty(), qPrintable(user.otherMessage()));
+        QVERIFY(childNamed(kReplaceHelperComm) == 0);
+        QCOMPARE(readBytes(programFile), readBytes(ZORVAST_PROGRAM));
+        // What is not ours is not kept: no program waits in the helper folder.
+        QCOMPARE(fs::exists(s->helperFolder() / "plumo.exe"), fault == "small");
+        QCOMPARE(joined(filesNamed(s->root / "tmp", update::kReplaceHelperFile)), std::string());
+        CALL(checkUnchanged(*s, controller,
+                            fault == "small" ? "plumo.tmp, satdata.sta, zorvast app"
+                                             : "satdata.sta, zorvast app"));
+        controller.shutDown();
+        QCOMPARE(joined(namesIn(s->program())), std::string("satdata.sta, zorvast app"));
     }
 
     // --- faults

@@ -3,13 +3,13 @@
 
 Usage:
   publish.py --data-package satdata.sta --program zorvast --mirror URL [--mirror URL ...]
-             --signing-key FILE --out FOLDER [--program-version 1.02]
+             --signing-key FILE --out FOLDER [--program-version 1.03]
              [--trade-page trade.htm]
 
 From a data package (satdata.sta) and a program build it writes into FOLDER:
   dv.htm        the data version of the package (table sys, field s_ver)
   du.htm        the data package mirrors, joined by the full-width comma, GBK
-  sv.htm        the program version
+  sv.htm        the program version (what "PROGRAM --version" prints, unless given)
   su.htm        the program package mirrors, the same way
   nch.htm       the package's latest-channel list with the end mark "￣"
   sng.htm       the package's SNG list with the end mark
@@ -17,7 +17,8 @@ From a data package (satdata.sta) and a program build it writes into FOLDER:
   trade.htm     the online trade board (its title marks it as the online page)
   satdata.sta   the data package, signed with the key of --signing-key (an entry
                 "zorvast.sig" added; the program refuses a package without a valid one)
-  zorvast.zip   the program package: the program file as "plumo.exe"
+  zorvast.zip   the program package: the program file as "plumo.exe", signed the same way
+                (the program never offers or runs an unsigned or altered one)
 Each mirror is a base URL; the packages are expected at MIRROR/satdata.sta and
 MIRROR/zorvast.zip, so the output folder itself can be one of the mirrors.
 
@@ -79,6 +80,19 @@ def data_version(package, build):
     return version
 
 
+def program_version(program):
+    """The version the program build reports ("Zorvast 1.02")."""
+    try:
+        result = subprocess.run([str(program), "--version"], capture_output=True, text=True,
+                                timeout=60)
+    except OSError as error:
+        fail(f"cannot run {program}: {error}")
+    words = result.stdout.split()
+    if result.returncode != 0 or len(words) != 2 or words[0] != "Zorvast":
+        fail(f"{program} --version did not name a version")
+    return words[1]
+
+
 def mirror_list(mirrors, name):
     return COMMA.join(m.rstrip("/") + "/" + name for m in mirrors).encode("gbk")
 
@@ -105,14 +119,17 @@ def main():
     parser.add_argument("--mirror", action="append", required=True)
     parser.add_argument("--out", required=True, type=pathlib.Path)
     parser.add_argument("--signing-key", required=True, type=pathlib.Path,
-                        help="secret package key (hex text) the data package is signed with")
-    parser.add_argument("--program-version", default="1.02")
+                        help="secret package key (hex text) both packages are signed with")
+    parser.add_argument("--program-version",
+                        help="the version sv.htm offers; default: the program's own")
     parser.add_argument("--trade-page", type=pathlib.Path,
                         default=REPO / "data/server/trade.htm")
     parser.add_argument("--build", type=pathlib.Path, default=REPO / "build",
                         help="build folder holding zorvast-pack and zorvast-cli")
     args = parser.parse_args()
 
+    if args.program_version is None:
+        args.program_version = program_version(args.program)
     if not 1 <= len(args.program_version.encode()) <= 5:
         fail("the program version must be 1 to 5 bytes")
     for mirror in args.mirror:
@@ -150,6 +167,7 @@ def main():
     shutil.copyfile(args.data_package, out / DATA_PACKAGE)
     sign_package(out / DATA_PACKAGE, args.signing_key, args.build)
     write_zip(out / PROGRAM_PACKAGE, [("plumo.exe", program)])
+    sign_package(out / PROGRAM_PACKAGE, args.signing_key, args.build)
     print(f"published data {version}, program {args.program_version} to {out}")
 
 

@@ -1,5 +1,6 @@
 #include "shell/startup/TabHints.h"
 
+#include "common/ProgramVersion.h"
 #include "shell/startup/LocalPagesStep.h"
 
 namespace zorvast::shell {
@@ -28,6 +29,10 @@ std::string tabHintFor(int tabIndex, const std::filesystem::path& storedFile) {
     default:
         return {};
     }
+}
+
+std::string tabVersionText() {
+    return "§版号: " + std::string(common::programVersion()) + " ";
 }
 
 } // namespace zorvast::shell

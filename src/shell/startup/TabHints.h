@@ -10,6 +10,7 @@ namespace zorvast::shell {
 // fixed hint. Unknown tabs get no hint.
 std::string tabHintFor(int tabIndex, const std::filesystem::path& storedFile);
 
-inline constexpr const char* kTabVersionText = "§版号: 1.02 ";
+// "§版号: 1.02 ", the version field's text after a tab change.
+std::string tabVersionText();
 
 } // namespace zorvast::shell

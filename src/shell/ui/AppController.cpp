@@ -30,6 +30,7 @@
 #include "update/check/UpdateFlow.h"
 #include "update/net/FetchText.h"
 #include "update/package/PackageDownload.h"
+#include "update/roles/ReplaceHelper.h"
 #include "update/roles/RestartHelper.h"
 #include "update/ui/DownloadWindow.h"
 
@@ -191,7 +192,7 @@ void AppController::onTabChanged(int index) {
     } else if (index == MainWindow::CommunityTabIndex) {
         window_->communityTab()->openCommunityTab();
     }
-    window_->versionText()->setText(QStringLiteral("§版号: 1.02 "));
+    window_->versionText()->setText(q(tabVersionText()));
     window_->pageProgress()->setValue(0);
 }
 
@@ -254,6 +255,9 @@ StartUpResult AppController::startUp() {
     hooks.runRestartHelper = [this] {
         runRestartHelperRole();
     };
+    hooks.runReplaceHelper = [this] {
+        runReplaceHelperRole();
+    };
     hooks.handOverToRestartHelper = [this] {
         return handOverToRestartHelper(true);
     };
@@ -275,7 +279,10 @@ void AppController::shutDown() {
     }
     downloader_.stop();
     clock_.sleepFor(200ms);
-    store_.cleanupWorkFiles();
+    // The replacement helper waits for the marker and then cleans up for both of us.
+    if (!helperHandedOver_) {
+        store_.cleanupWorkFiles();
+    }
     marker_.release();
 }
 
@@ -600,9 +607,8 @@ void AppController::setUpUpdateFlow() {
         return state_.dataDate();
     };
     update::UpdateHooks& h = flow.hooks;
-    // The program update replaces this stand-in with the real software check.
     h.runSoftwareCheck = [this] {
-        update::runSoftwareCheckStandIn(*updateFlow_);
+        update::runSoftwareCheck(*updateFlow_);
     };
     h.startWorker = [this](const std::string& name, std::function<void()> job) {
         start(name, std::move(job));
@@ -641,6 +647,12 @@ void AppController::setUpUpdateFlow() {
     h.handOverToRestartHelper = [this] {
         return handOverToRestartHelper(false);
     };
+    h.databaseInUse = [this] {
+        return store_.databaseBusy().load();
+    };
+    h.handOverToReplaceHelper = [this] {
+        return handOverToReplaceHelper();
+    };
 }
 
 bool AppController::handOverToRestartHelper(bool afterStartUpFailure) {
@@ -658,8 +670,38 @@ bool AppController::handOverToRestartHelper(bool afterStartUpFailure) {
         };
     }
     const bool started = update::handOverToRestartHelper(handOver);
-    restartHandedOver_ = started;
+    helperHandedOver_ = started;
     return started;
+}
+
+bool AppController::handOverToReplaceHelper() {
+    update::ReplaceHandOver handOver;
+    handOver.helperFolder = state_.paths.helperFolder;
+    handOver.programPath = (env_.programFolder / env_.executableName).string();
+    handOver.programFolder = env_.programFolder;
+    handOver.clock = &clock_;
+    handOver.processEvents = [this] {
+        processEvents();
+    };
+    const bool started = update::handOverToReplaceHelper(handOver);
+    helperHandedOver_ = started;
+    return started;
+}
+
+void AppController::runReplaceHelperRole() {
+    update::ReplaceHelperRole role;
+    role.helperFolder = state_.paths.helperFolder;
+    role.instanceMarker = state_.paths.instanceMarker;
+    role.softwareDownload = state_.paths.softwareDownload;
+    role.selfExecutable = env_.selfExecutable;
+    role.clock = &clock_;
+    role.showMessage = [this](const std::string& caption, const std::string& text) {
+        updateView_->showMessage(caption, text);
+    };
+    role.cleanupWorkFiles = [this] {
+        store_.cleanupWorkFiles();
+    };
+    update::runReplaceHelper(role);
 }
 
 void AppController::runRestartHelperRole() {
@@ -679,7 +721,7 @@ void AppController::runRestartHelperRole() {
 void AppController::endFromUpdate() {
     if (downloadWindow_) {
         downloadOutcome_ =
-            restartHandedOver_ ? DownloadWindowOutcome::Restarted : DownloadWindowOutcome::Quit;
+            helperHandedOver_ ? DownloadWindowOutcome::Restarted : DownloadWindowOutcome::Quit;
         downloadWindow_->done(0);
         return;
     }

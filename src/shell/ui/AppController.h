@@ -122,6 +122,8 @@ private:
     void endFromUpdate();
     bool handOverToRestartHelper(bool afterStartUpFailure);
     void runRestartHelperRole();
+    bool handOverToReplaceHelper();
+    void runReplaceHelperRole();
     void runSplash();
     // The logo button opens the about box modally.
     void openAbout();
@@ -143,7 +145,8 @@ private:
     std::unique_ptr<update::UpdateFlow> updateFlow_;
     QPointer<update::ui::DownloadWindow> downloadWindow_;
     DownloadWindowOutcome downloadOutcome_ = DownloadWindowOutcome::Closed;
-    std::atomic<bool> restartHandedOver_{false};
+    // A helper took over (restart or replacement): its folder must stay when this run ends.
+    std::atomic<bool> helperHandedOver_{false};
     QPointer<SplashWindow> splash_;
     std::atomic<bool> stopInit_{false};
     std::atomic<bool> initRunning_{false};

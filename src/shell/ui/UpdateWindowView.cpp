@@ -5,6 +5,7 @@
 #include "shell/ui/UiThread.h"
 #include "update/ui/DownloadWindow.h"
 
+#include <QAbstractButton>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -144,6 +145,20 @@ void UpdateWindowView::showMessage(const std::string& caption, const std::string
         box.addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
         box.exec();
     });
+}
+
+bool UpdateWindowView::askOkCancel(const std::string& caption, const std::string& text) {
+    bool ok = false;
+    runOnUi(this, [&] {
+        QMessageBox box(QMessageBox::Information, q(caption), q(text), QMessageBox::NoButton,
+                        downloadWindow_ ? static_cast<QWidget*>(downloadWindow_.data())
+                                        : static_cast<QWidget*>(window_.data()));
+        QAbstractButton* okButton = box.addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
+        box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
+        box.exec();
+        ok = box.clickedButton() == okButton;
+    });
+    return ok;
 }
 
 void UpdateWindowView::endProgram() {

@@ -45,6 +45,7 @@ public:
     void setDeferredTimerInterval(int milliseconds) override;
     void processEvents() override;
     void showMessage(const std::string& caption, const std::string& text) override;
+    bool askOkCancel(const std::string& caption, const std::string& text) override;
     void endProgram() override;
 
 private:

@@ -108,11 +108,4 @@ void scheduleDeferredReload(UpdateFlow& flow) {
     flow.view.setDeferredTimerInterval(5000);
 }
 
-void runSoftwareCheckStandIn(UpdateFlow& flow) {
-    flow.downloader.stop();
-    flow.view.setTransferMonitorInterval(0);
-    flow.view.setDownloadBarVisible(false);
-    scheduleDeferredReload(flow);
-}
-
 } // namespace zorvast::update

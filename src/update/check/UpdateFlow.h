@@ -66,6 +66,8 @@ public:
     virtual void processEvents() = 0;
     // A modal box with the OK button only and no icon.
     virtual void showMessage(const std::string& caption, const std::string& text) = 0;
+    // A modal box with OK and Cancel and the information icon; true for OK.
+    virtual bool askOkCancel(const std::string& caption, const std::string& text) = 0;
     // Ends the program. The flows return right after calling it.
     virtual void endProgram() = 0;
 };
@@ -95,9 +97,12 @@ struct UpdateHooks {
     // Hands the restart over to the restart helper; false when the helper folder could not be
     // prepared. Empty: false.
     std::function<bool()> handOverToRestartHelper;
-    // The software branch of the monitor tick, called when a watched software transfer has
-    // ended (the program update adds it).
-    std::function<void()> softwareTransferEnded;
+    // Whether a database access is under way (the program is not ended during one). Empty:
+    // false.
+    std::function<bool()> databaseInUse;
+    // Hands the new program over to the replacement helper; false when that failed. Empty:
+    // false.
+    std::function<bool()> handOverToReplaceHelper;
 };
 
 // Called at the start of each numbered step of a data apply (1 to 13 in normal mode, 1 to 6 in
@@ -150,13 +155,9 @@ void runFirstDataCheck(UpdateFlow& flow);
 // banner are marked for reloading and the one-shot DeferredTimer is set to 5000 ms.
 void scheduleDeferredReload(UpdateFlow& flow);
 
-// The software check: the server's program version against 1.02; a newer one starts the
+// The software check: the server's program version against ours; a newer one starts the
 // software package download. Ends with the deferred reload unless no mirror was found.
 void runSoftwareCheck(UpdateFlow& flow);
-
-// A software check that asks no server, for builds without the program update: any transfer
-// is stopped, the monitor stopped and the download bar hidden, then the deferred reload.
-void runSoftwareCheckStandIn(UpdateFlow& flow);
 
 // Shows a text where the current mode shows texts: the DownloadWindow label (first-download
 // mode) or the status line.

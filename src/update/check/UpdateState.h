@@ -14,8 +14,6 @@
 
 namespace zorvast::update {
 
-inline constexpr const char* kProgramVersionText = "1.02";
-
 // The data servers, tried in this order. Server 2 is listed twice so it gets two attempts.
 inline constexpr const char* kDataServers[] = {
     "http://data1.zorvast.cn",

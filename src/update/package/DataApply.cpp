@@ -177,8 +177,9 @@ bool packageArchiveAcceptable(const fs::path& archive, std::uint64_t sizeLimit) 
     return true;
 }
 
-PackageVerdict examineDataPackage(const fs::path& archive, const fs::path& folder,
-                                  const PublicKey& key, std::uint64_t sizeLimit) {
+PackageVerdict examinePackage(const fs::path& archive, const fs::path& folder, const PublicKey& key,
+                              std::uint64_t sizeLimit,
+                              const std::function<bool(const fs::path& folder)>& contentUsable) {
     if (!common::fileExists(archive) || !packageArchiveAcceptable(archive, sizeLimit)) {
         return PackageVerdict::Unreadable;
     }
@@ -190,13 +191,19 @@ PackageVerdict examineDataPackage(const fs::path& archive, const fs::path& folde
     if (!extracted.ok) {
         return PackageVerdict::Unreadable;
     }
-    const bool sizes = largerThan(folder / "satdata.str", kMinimumDatabaseBytes) &&
-                       largerThan(folder / "nch.str", kMinimumListBytes) &&
-                       largerThan(folder / "sng.str", kMinimumListBytes);
-    if (!sizes || !verifyPackageFolder(folder, key)) {
+    if ((contentUsable && !contentUsable(folder)) || !verifyPackageFolder(folder, key)) {
         return PackageVerdict::Unusable;
     }
     return PackageVerdict::Usable;
+}
+
+PackageVerdict examineDataPackage(const fs::path& archive, const fs::path& folder,
+                                  const PublicKey& key, std::uint64_t sizeLimit) {
+    return examinePackage(archive, folder, key, sizeLimit, [](const fs::path& unpacked) {
+        return largerThan(unpacked / "satdata.str", kMinimumDatabaseBytes) &&
+               largerThan(unpacked / "nch.str", kMinimumListBytes) &&
+               largerThan(unpacked / "sng.str", kMinimumListBytes);
+    });
 }
 
 bool checkDataPackage(UpdateFlow& flow) {
@@ -366,7 +373,7 @@ void applyFirstDataPackage(UpdateFlow& flow) {
     flow.view.endProgram();
 }
 
-bool copyFileAtomically(const fs::path& from, const fs::path& to) {
+bool copyFileAtomically(const fs::path& from, const fs::path& to, unsigned permissions) {
     const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0) {
         return false;
@@ -394,6 +401,8 @@ bool copyFileAtomically(const fs::path& from, const fs::path& to) {
         }
     }
     ::close(in);
+    // Set explicitly: the creation mode is narrowed by the umask.
+    ok = ::fchmod(out, static_cast<mode_t>(permissions)) == 0 && ok;
     ok = ::fsync(out) == 0 && ok;
     ok = ::close(out) == 0 && ok;
     ok = ok && ::rename(partial.c_str(), to.c_str()) == 0;

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -27,9 +28,16 @@ enum class PackageVerdict {
     Unusable,   // extracted, but too small, not flat, unsigned or altered
 };
 
-// Extracts `archive` into `folder` (which the caller has emptied) and judges what came out;
-// extraction stops once `sizeLimit` bytes have been inflated. The folder is left as it is; the
-// caller removes it when the package is not usable.
+// Extracts `archive` into `folder` (which the caller has emptied) and judges what came out: a
+// flat folder signed with `key` whose content `contentUsable` accepts (none: any); extraction
+// stops once `sizeLimit` bytes have been inflated. The folder is left as it is.
+PackageVerdict
+examinePackage(const std::filesystem::path& archive, const std::filesystem::path& folder,
+               const PublicKey& key, std::uint64_t sizeLimit,
+               const std::function<bool(const std::filesystem::path&)>& contentUsable);
+
+// examinePackage for a data package: its database and both lists large enough. The caller
+// removes the folder when the package is not usable.
 PackageVerdict examineDataPackage(const std::filesystem::path& archive,
                                   const std::filesystem::path& folder, const PublicKey& key,
                                   std::uint64_t sizeLimit = kPackageSizeLimit);
@@ -48,9 +56,10 @@ void applyFirstDataPackage(UpdateFlow& flow);
 
 using common::fileDateText;
 
-// Copies `from` to a temporary file beside `to`, flushes it and renames it over `to`: `to` is
-// always either the old file or the complete new one.
-bool copyFileAtomically(const std::filesystem::path& from, const std::filesystem::path& to);
+// Copies `from` to a temporary file beside `to` with the given permission bits, flushes it and
+// renames it over `to`: `to` is always either the old file or the complete new one.
+bool copyFileAtomically(const std::filesystem::path& from, const std::filesystem::path& to,
+                        unsigned permissions = 0644);
 
 // rename(2) of `from` over `to` after flushing `from`, then the folder flushed.
 bool replaceFileAtomically(const std::filesystem::path& from, const std::filesystem::path& to);

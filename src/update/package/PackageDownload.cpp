@@ -3,6 +3,7 @@
 #include "channels/query/TableExport.h"
 #include "common/Numbers.h"
 #include "update/package/DataApply.h"
+#include "update/package/SoftwareApply.h"
 
 #include <algorithm>
 #include <limits>
@@ -216,9 +217,7 @@ void transferMonitorTick(UpdateFlow& flow) {
     if (state.dataDownloadActive) {
         dataTransferEnded(flow);
     } else if (state.softwareDownloadActive) {
-        if (flow.hooks.softwareTransferEnded) {
-            flow.hooks.softwareTransferEnded();
-        }
+        softwareTransferEnded(flow);
     }
 }
 

@@ -52,4 +52,14 @@ bool removeStaleMarker(const std::filesystem::path& marker) {
     return removed;
 }
 
+bool markerHeld(const std::filesystem::path& marker) {
+    const int fd = ::open(marker.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    const bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd); // also drops the probe's own lock
+    return held;
+}
+
 } // namespace zorvast::update

@@ -27,4 +27,8 @@ private:
 // holds it, so the caller ends silently; true when it is gone or never existed.
 bool removeStaleMarker(const std::filesystem::path& marker);
 
+// True while a running copy holds the marker; false once it is gone or nobody holds it. Only
+// looks: the marker is neither locked for long nor deleted.
+bool markerHeld(const std::filesystem::path& marker);
+
 } // namespace zorvast::update

@@ -220,13 +220,5 @@ TEST_F(DataCheck, DeferredReloadIsTheLastStepOfEverySoftwareCheck) {
     EXPECT_EQ(view.deferredInterval, 5000);
 }
 
-TEST_F(DataCheck, TheStandInStopsTheMonitorAndHidesTheBar) {
-    view.barVisible = true;
-    runSoftwareCheckStandIn(flow);
-    const std::vector<std::string> expected = {"stop", "monitor 0", "bar hidden", "deferred 5000"};
-    EXPECT_EQ(journal.all(), expected) << journal.dump();
-    EXPECT_TRUE(state.listsPending);
-}
-
 } // namespace
 } // namespace zorvast::update

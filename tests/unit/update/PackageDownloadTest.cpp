@@ -314,18 +314,5 @@ TEST_F(PackageDownload, ATickInsideItsOwnProcessEventsDoesNothing) {
     EXPECT_EQ(journal.count("start http://m3/p.zip"), 0) << journal.dump();
 }
 
-TEST_F(PackageDownload, TheSoftwareBranchIsAHook) {
-    state.softwareDownloadActive = true;
-    flow.hooks.softwareTransferEnded = [this] {
-        journal.add("software ended");
-    };
-    transferMonitorTick(flow);
-    EXPECT_TRUE(journal.has("software ended"));
-    journal.lines.clear();
-    state.transferRunning = true;
-    transferMonitorTick(flow);
-    EXPECT_FALSE(journal.has("software ended"));
-}
-
 } // namespace
 } // namespace zorvast::update

@@ -112,6 +112,7 @@ public:
     int monitorInterval = -1;
     int deferredInterval = -1;
     bool ended = false;
+    bool answerOk = true; // what askOkCancel answers
     std::function<void()> onProcessEvents;
 
     std::string statusText() override { return status; }
@@ -160,6 +161,10 @@ public:
     }
     void showMessage(const std::string& caption, const std::string& text) override {
         journal_.add("message " + caption + " " + text);
+    }
+    bool askOkCancel(const std::string& caption, const std::string& text) override {
+        journal_.add("ask " + caption + " " + text);
+        return answerOk;
     }
     void endProgram() override {
         ended = true;
@@ -341,6 +346,13 @@ public:
             journal.add("hand over");
             return handOverWorks;
         };
+        h.databaseInUse = [this] {
+            return databaseReads > 0 && databaseReads-- > 0;
+        };
+        h.handOverToReplaceHelper = [this] {
+            journal.add("replace hand over");
+            return handOverWorks;
+        };
     }
 
     // The state start-up leaves: the old package beside the program and unpacked in the
@@ -388,6 +400,7 @@ public:
     bool controlsEnabled = true;
     bool cityExtracts = true;
     bool handOverWorks = true;
+    int databaseReads = 0; // looks at databaseInUse that still find an access running
     fs::path oldPackage;
     std::string oldPackageBytes;
     std::string newPackageBytes;

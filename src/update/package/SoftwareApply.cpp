@@ -1,0 +1,76 @@
+#include "update/package/SoftwareApply.h"
+
+#include "common/Files.h"
+#include "update/package/DataApply.h"
+#include "update/package/PackageDownload.h"
+#include "update/roles/ReplaceHelper.h"
+
+namespace zorvast::update {
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+constexpr const char* kQuestionCaption = "新版Zorvast下载完成";
+constexpr const char* kQuestionText =
+    "软件更新已下载完毕，现在立即更换新版吗？(会自动退出并重新打开本软件)\r\n"
+    "选 [取消]，则在下次打开本软件时再自动更新。";
+// A database access takes seconds; one that never ends must not freeze the window for good.
+constexpr int kDatabaseWaits = 60;
+
+} // namespace
+
+void softwareTransferEnded(UpdateFlow& flow) {
+    UpdateState& state = flow.state;
+    const channels::store::StorePaths& paths = flow.store.paths();
+    // Leftovers of an earlier restart would spoil the signature over the folder.
+    common::removeTree(paths.helperFolder);
+    const PackageVerdict verdict = examinePackage(paths.softwareDownload, paths.helperFolder,
+                                                  flow.packageKey, flow.packageSizeLimit, {});
+    if (verdict == PackageVerdict::Usable) {
+        state.softwareDownloadActive = false;
+        flow.view.setTransferMonitorInterval(0);
+        applySoftwarePackage(flow);
+        return;
+    }
+    // A program that is not ours is never kept, let alone started.
+    common::removeTree(paths.helperFolder);
+    if (goToNextMirror(flow, PackageKind::Software)) {
+        return;
+    }
+    state.softwareDownloadActive = false;
+    if (flow.downloadMode) {
+        flow.view.setDownloadLabel("读列表错误，更新失败，下次运行自动重试...");
+        flow.clock.sleepFor(6000ms);
+        flow.view.setDownloadLabel("请退出，稍后再次重试...");
+    } else {
+        flow.view.setDownloadBarVisible(false);
+        flow.view.setStatusText(" ◎ 读远程列表发生错误，更新软件失败，下次运行本软件自动重试...");
+    }
+    flow.view.setTransferMonitorInterval(0);
+}
+
+void applySoftwarePackage(UpdateFlow& flow) {
+    for (int i = 0; i < kDatabaseWaits && flow.hooks.databaseInUse && flow.hooks.databaseInUse();
+         ++i) {
+        flow.clock.sleepFor(1000ms);
+    }
+    const fs::path program = flow.store.paths().helperFolder / kNewProgramFile;
+    const std::optional<std::uint64_t> size = common::fileSize(program);
+    if (size && *size > kMinimumProgramBytes &&
+        flow.view.askOkCancel(kQuestionCaption, kQuestionText)) {
+        // A hand-over that fails keeps the program running, as after Cancel.
+        if (flow.hooks.handOverToReplaceHelper && flow.hooks.handOverToReplaceHelper()) {
+            flow.view.endProgram();
+            return;
+        }
+    }
+    showUpdateText(flow, "请退出，稍后重新尝试进入。",
+                   " ◎ 本软件有新版，增加更多功能，下次打开时记得及时更新。");
+    if (!flow.downloadMode) {
+        flow.view.setDownloadBarVisible(false);
+    }
+}
+
+} // namespace zorvast::update
