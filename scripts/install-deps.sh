@@ -7,7 +7,7 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 
 apt_packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-webengine-dev qt6-svg-dev libxkbcommon-dev
+  qt6-base-dev qt6-webengine-dev qt6-svg-dev libxkbcommon-dev qt6-translations-l10n
   mdbtools mdbtools-dev libcurl4-openssl-dev libzip-dev libsodium-dev
   xvfb xauth x11-utils fonts-wqy-microhei imagemagick python3 python3-pyftpdlib
   libgtest-dev libgmock-dev

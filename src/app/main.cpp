@@ -5,7 +5,9 @@
 
 #include <QApplication>
 #include <QByteArray>
+#include <QLibraryInfo>
 #include <QSocketNotifier>
+#include <QTranslator>
 
 #include <csignal>
 #include <cstdio>
@@ -56,6 +58,12 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(true);
     app.setWindowIcon(zorvast::shell::ui::applicationIcon());
+    // Qt's own dialogs (the save dialog) speak the program's language.
+    QTranslator qtTexts;
+    if (qtTexts.load(QStringLiteral("qtbase_zh_CN"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        app.installTranslator(&qtTexts);
+    }
     quitOnSignals(app);
 
     zorvast::shell::ui::AppController controller(zorvast::shell::ui::systemEnvironment());

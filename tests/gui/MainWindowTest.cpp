@@ -181,6 +181,26 @@ private slots:
         QCOMPARE(window.findChildren<zorvast::info::ui::WebPageView*>().size(), 6);
     }
 
+    // Every browser view has its render widget before the window is first shown: one that
+    // came with the first page would make the shown window be re-created (it flickers and
+    // falls under the splash and the other windows it owns).
+    void browserViewsAreReadyBeforeTheWindowShows() {
+        MainWindow window;
+        const auto views = window.findChildren<zorvast::info::ui::WebPageView*>();
+        QVERIFY(views.size() >= 6);
+        for (const auto* view : views) {
+            QVERIFY2(view->focusProxy() != nullptr,
+                     qPrintable(view->parentWidget()->metaObject()->className()));
+        }
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const WId before = window.winId();
+        QSignalSpy loaded(window.newsBanner(), &QWebEngineView::loadFinished);
+        window.newsBanner()->setHtml(QStringLiteral("<p>news</p>"));
+        QVERIFY(loaded.wait(20000));
+        QCOMPARE(window.winId(), before);
+    }
+
     void newsTab() {
         MainWindow window;
         window.show();
@@ -210,6 +230,10 @@ private slots:
             height += grid->rowHeight(row);
         }
         QVERIFY(height <= grid->viewport()->height());
+        // One line per entry, shortened at the right, so no line is cut by a row's edge.
+        QVERIFY(!grid->wordWrap());
+        QCOMPARE(grid->textElideMode(), Qt::ElideRight);
+        QVERIFY(grid->rowHeight(1) >= grid->fontMetrics().height());
         expectCaptions(tab, {"刷新数据"});
         QVERIFY(tab->refreshLink()->text().contains(QStringLiteral("<a ")));
         QVERIFY(!tab->homeView()->geometry().intersects(grid->geometry()));
@@ -426,6 +450,19 @@ private slots:
         QCOMPARE(window.progressBar()->maximum(), 100);
         QCOMPARE(window.cancelButton()->text(), QStringLiteral("取消并退出"));
         QVERIFY(window.progressBar()->geometry().top() > window.label()->geometry().top());
+        // The longest text the window shows wraps inside it, above the bar and the button.
+        window.label()->setText(QStringLiteral(
+            "下载失败！无法运行，请退出稍后再试，或进入www.zorvast.cn下载最新版本。"));
+        QCoreApplication::processEvents();
+        QVERIFY(window.label()->wordWrap());
+        QVERIFY2(window.label()->heightForWidth(window.label()->width()) <=
+                     window.label()->height(),
+                 qPrintable(QStringLiteral("text needs %1 pixels, label has %2")
+                                .arg(window.label()->heightForWidth(window.label()->width()))
+                                .arg(window.label()->height())));
+        QVERIFY(window.label()->geometry().bottom() < window.progressBar()->geometry().top());
+        QVERIFY(window.rect().contains(window.cancelButton()->geometry()));
+        QVERIFY(window.rect().contains(window.label()->geometry()));
         QSignalSpy cancelled(&window, &zorvast::update::ui::DownloadWindow::cancelRequested);
         QTest::mouseClick(window.cancelButton(), Qt::LeftButton);
         QCOMPARE(cancelled.count(), 1);

@@ -222,6 +222,19 @@ private slots:
     }
 
     // Sized before it is first shown, the grid still spans its whole viewport once visible.
+    void longEntriesKeepTheirWholeTextAsTip() {
+        QTableWidget table(19, 2);
+        auto* grid = new NewsGrid(&table);
+        const QString text = q("本版数据按卫星整理转发器参数：频率、极化、符号率、频道名和权限");
+        grid->setCell(2, 2, text);
+        QVERIFY(table.item(1, 1));
+        QCOMPARE(table.item(1, 1)->text(), text);
+        QCOMPARE(table.item(1, 1)->toolTip(), text);
+        grid->clear();
+        QVERIFY(table.item(1, 1)->text().isEmpty());
+        QVERIFY(table.item(1, 1)->toolTip().isEmpty());
+    }
+
     void columnsFillTheViewportOnceShown() {
         NewsTab tab;
         tab.resize(1100, 700);

@@ -200,6 +200,11 @@ private slots:
                  qPrintable(QStringLiteral("%1 vs %2")
                                 .arg(frequency.pixelSize())
                                 .arg(polarisation.pixelSize())));
+        // Even the smallest text stays readable.
+        QVERIFY2(polarisation.pixelSize() >= 11 && header.pixelSize() >= 11,
+                 qPrintable(QStringLiteral("%1 and %2 px")
+                                .arg(polarisation.pixelSize())
+                                .arg(header.pixelSize())));
         // Every font fits its row.
         QVERIFY2(frequency.pixelSize() < grid.rowHeight(3),
                  qPrintable(QStringLiteral("%1 px font in a %2 px row")

@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -12,6 +13,7 @@
 #include <QtTest>
 
 #include <chrono>
+#include <filesystem>
 #include <thread>
 #include <vector>
 
@@ -88,6 +90,45 @@ private slots:
                  qPrintable(QStringLiteral("sizes: %1").arg(icon.availableSizes().size())));
     }
 
+    void applicationIconFile() {
+        using namespace zorvast::shell::ui;
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const std::filesystem::path file =
+            std::filesystem::path(dir.path().toStdString()) / "icons" / "hicolor" / "zorvast.png";
+        QVERIFY(!std::filesystem::exists(file.parent_path()));
+        QVERIFY(writeApplicationIconFile(file));
+
+        QImage written;
+        QVERIFY2(written.load(QString::fromStdString(file.string()), "PNG"),
+                 "the icon file is not a PNG picture");
+        QCOMPARE(written.size(), QSize(256, 256));
+        QVERIFY(written.hasAlphaChannel());
+        // The rounded badge leaves the corners clear and fills the middle.
+        QCOMPARE(written.pixelColor(1, 1).alpha(), 0);
+        QCOMPARE(written.pixelColor(128, 128).alpha(), 255);
+        const QImage drawn = applicationIcon()
+                                 .pixmap(QSize(256, 256), 1.0)
+                                 .toImage()
+                                 .convertToFormat(QImage::Format_ARGB32);
+        QVERIFY2(written.convertToFormat(QImage::Format_ARGB32) == drawn,
+                 "the file does not hold the program's icon");
+
+        // Written again over an old file, it stays a whole picture.
+        QVERIFY(writeApplicationIconFile(file));
+        QVERIFY(written.load(QString::fromStdString(file.string()), "PNG"));
+        QCOMPARE(written.size(), QSize(256, 256));
+
+        // A folder that cannot be made: a plain file stands where it should be.
+        const std::filesystem::path blocker =
+            std::filesystem::path(dir.path().toStdString()) / "blocker";
+        QFile plain(QString::fromStdString(blocker.string()));
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.close();
+        QVERIFY(!writeApplicationIconFile(blocker / "zorvast.png"));
+        QVERIFY(!std::filesystem::exists(blocker / "zorvast.png"));
+    }
+
     void splashLayout() {
         SplashWindow splash;
         QCOMPARE(splash.size(), QSize(194, 82));
@@ -97,6 +138,24 @@ private slots:
         QCOMPARE(splash.text()->text(), QStringLiteral("正在启动，请稍候..."));
         QVERIFY2(splash.text()->geometry().top() >= splash.logo()->geometry().bottom(),
                  "the caption is not under the logo");
+    }
+
+    void splashStaysBrightOverTheDisabledWindow() {
+        QWidget main;
+        main.setGeometry(100, 100, 800, 600);
+        main.show();
+        auto* splash = new SplashWindow(&main);
+        splash->show();
+        QVERIFY(QTest::qWaitForWindowExposed(splash));
+        const QImage bright = splash->grab().toImage();
+        main.setEnabled(false);
+        QCoreApplication::processEvents();
+        QVERIFY(!main.isEnabled());
+        QVERIFY(splash->isEnabled());
+        QVERIFY(splash->logo()->isEnabled());
+        QVERIFY2(splash->grab().toImage() == bright, "the splash changed its look");
+        main.setEnabled(true);
+        QVERIFY(splash->isEnabled());
     }
 
     void splashSlidesAway_data() {

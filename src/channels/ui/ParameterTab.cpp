@@ -100,6 +100,11 @@ QWidget* ParameterTab::buildSidePanel() {
     tightLayout(singleRow);
     providerList_ = makeList(single);
     providerShowResultsButton_ = new QPushButton(QStringLiteral("显示结果"), single);
+    // As wide as its caption: provider names are long and the list needs the room.
+    providerShowResultsButton_->setFixedWidth(
+        providerShowResultsButton_->fontMetrics().horizontalAdvance(
+            providerShowResultsButton_->text()) +
+        18);
     singleRow->addWidget(makeCaption(QStringLiteral("节目提供商："), single));
     singleRow->addWidget(providerList_, 1);
     singleRow->addWidget(providerShowResultsButton_);

@@ -22,7 +22,8 @@ constexpr int kDefaultTextUnits = 35;
 // A text height in grid units is about twice the font's pixel size at the same scale, which
 // leaves the text a comfortable margin inside its row.
 constexpr double kFontPixelsPerTextUnit = 0.5;
-constexpr int kMinimumFontPixels = 9;
+// Smaller than this, CJK glyphs blur into each other on a normal screen.
+constexpr int kMinimumFontPixels = 11;
 constexpr int kMaximumFontPixels = 24;
 
 QColor toColor(const Rgb& colour) {

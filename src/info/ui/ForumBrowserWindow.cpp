@@ -7,6 +7,7 @@
 #include "info/ui/WebBrowserView.h"
 #include "info/ui/WebPageView.h"
 
+#include <QFont>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -35,6 +36,10 @@ constexpr int kProgressWidth = 160;
 ForumBrowserWindow::ForumBrowserWindow(std::string forumRoot, QWidget* parent)
     : QWidget(parent, Qt::Window), forumRoot_(std::move(forumRoot)) {
     setWindowTitle(q(kForumWindowInitialTitle));
+    // A window does not take its owner's font; this one uses the main window's.
+    QFont font(QStringLiteral("WenQuanYi Micro Hei"));
+    font.setPointSize(9);
+    setFont(font);
 
     const auto makeButton = [this](const QString& caption) {
         auto* button = new QPushButton(caption, this);

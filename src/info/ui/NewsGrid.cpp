@@ -125,7 +125,9 @@ void NewsGrid::clear() {
             styles_[row - 1] = NewsRowStyle{};
         }
         for (int column = 1; column <= kNewsGridColumns; ++column) {
-            ensureItem(row, column)->setText(QString());
+            QTableWidgetItem* item = ensureItem(row, column);
+            item->setText(QString());
+            item->setToolTip(QString());
         }
         applyStyle(row);
     }
@@ -138,6 +140,8 @@ void NewsGrid::setCell(int row, int column, const QString& text) {
     }
     QTableWidgetItem* item = ensureItem(row, column);
     item->setText(text);
+    // Long entries are shortened in the grid; the whole text shows on hovering.
+    item->setToolTip(text);
 }
 
 void NewsGrid::shadeRow(int row, common::Rgb background) {

@@ -61,8 +61,9 @@ NewsTab::NewsTab(QWidget* parent) : QWidget(parent) {
     newsGrid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     newsGrid_->setSelectionMode(QAbstractItemView::NoSelection);
     newsGrid_->setFocusPolicy(Qt::NoFocus);
-    newsGrid_->setWordWrap(true);
-    newsGrid_->setTextElideMode(Qt::ElideNone);
+    // One line per entry: a wrapped second line would be cut by the row's lower edge.
+    newsGrid_->setWordWrap(false);
+    newsGrid_->setTextElideMode(Qt::ElideRight);
     newsGrid_->viewport()->installEventFilter(this);
     newsLists_ = new NewsGrid(newsGrid_);
 

@@ -2,6 +2,7 @@
 
 #include "common/Clock.h"
 #include "common/Files.h"
+#include "common/ProgramVersion.h"
 #include "info/forum/ForumLoader.h"
 #include "info/pages/ExternalPages.h"
 #include "shell/ui/LogoArtwork.h"
@@ -49,7 +50,8 @@ void runAboutSteps(const QRect& first, const AboutSteps& steps, common::Clock& c
 
 QString aboutVersionText(const std::filesystem::path& workFolder) {
     const std::optional<std::string> date = common::fileDateText(workFolder / "satdata.str");
-    return QStringLiteral("软件：1.02  数据：") +
+    return QStringLiteral("软件：") + QString::fromLatin1(common::programVersion()) +
+           QStringLiteral("  数据：") +
            (date ? QString::fromStdString(*date) : QStringLiteral("错误，检测不到可用数据。"));
 }
 

@@ -75,6 +75,9 @@ AppEnvironment systemEnvironment() {
     env.shortcuts = {
         menu, menu,
         QStandardPaths::writableLocation(QStandardPaths::DesktopLocation).toStdString()};
+    env.iconFile =
+        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation).toStdString() +
+        "/icons/hicolor/256x256/apps/zorvast.png";
     return env;
 }
 
@@ -755,6 +758,10 @@ void AppController::runLocalPages() {
     launcher.currentFolder = env_.programFolder;
     launcher.target = (env_.programFolder / env_.executableName).string();
     launcher.icon = "zorvast";
+    if (!env_.iconFile.empty()) {
+        // Pictures are drawn on the window thread. A missing icon costs the entry nothing.
+        runOnUi(window_.get(), [this] { writeApplicationIconFile(env_.iconFile); });
+    }
     checkLocalPages(state_, *this, launcher, clock_);
 }
 

@@ -45,6 +45,9 @@ struct AppEnvironment {
     common::Clock* clock = nullptr; // the system clock when null
     // The running program's own file, which the restart helper is copied from.
     std::filesystem::path selfExecutable = "/proc/self/exe";
+    // Where the desktop entry's icon "zorvast" is written with the launcher entries; empty:
+    // nowhere.
+    std::filesystem::path iconFile;
 };
 
 AppEnvironment systemEnvironment();

@@ -6,7 +6,10 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
+#include <QSaveFile>
 #include <QToolButton>
+
+#include <system_error>
 
 namespace zorvast::shell::ui {
 
@@ -228,6 +231,36 @@ QIcon applicationIcon() {
     QIcon icon;
     icon.addPixmap(picture);
     return icon;
+}
+
+bool writeApplicationIconFile(const std::filesystem::path& pngFile) {
+    constexpr QSize kIconSize(256, 256);
+    // At a ratio of 1, whatever the screen's, so the file is exactly 256 pixels square.
+    QImage image = applicationIcon().pixmap(kIconSize, 1.0).toImage();
+    if (image.isNull()) {
+        return false;
+    }
+    if (image.size() != kIconSize) {
+        image = image.scaled(kIconSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    }
+    image.setDevicePixelRatio(1.0);
+    std::error_code error;
+    if (pngFile.has_parent_path()) {
+        std::filesystem::create_directories(pngFile.parent_path(), error);
+        if (error) {
+            return false;
+        }
+    }
+    // Written beside the target and renamed over it: a desktop never reads half a picture.
+    QSaveFile file(QString::fromStdString(pngFile.string()));
+    if (!file.open(QIODevice::WriteOnly)) {
+        return false;
+    }
+    if (!image.save(&file, "PNG")) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
 }
 
 void setLogoButtonPicture(QToolButton* button, LogoPicture normal) {

@@ -5,6 +5,8 @@
 #include <QPixmap>
 #include <QSize>
 
+#include <filesystem>
+
 class QToolButton;
 
 namespace zorvast::shell::ui {
@@ -20,6 +22,9 @@ QPixmap logoPictureB();
 QPixmap blankLogoPicture();
 // The dish emblem alone, from a 256 × 256 drawing.
 QIcon applicationIcon();
+// Saves applicationIcon() as a 256 × 256 PNG for the desktop entry, creating the folders on the
+// way. False when the file cannot be written.
+bool writeApplicationIconFile(const std::filesystem::path& pngFile);
 
 enum class LogoPicture { A, B, Blank };
 

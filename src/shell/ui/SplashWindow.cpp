@@ -3,6 +3,7 @@
 #include "common/Clock.h"
 #include "shell/ui/UiThread.h"
 
+#include <QEvent>
 #include <QLabel>
 #include <QToolButton>
 
@@ -31,6 +32,15 @@ SplashWindow::SplashWindow(QWidget* owner)
 
 void SplashWindow::showSplashLogo() {
     logo_->setPixmap(logoPictureA());
+}
+
+void SplashWindow::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    // Start-up disables the main window while the splash stands over it, and that reaches the
+    // splash too; a window may stay enabled on its own, so the logo is not shown greyed out.
+    if (event->type() == QEvent::EnabledChange && !isEnabled()) {
+        setEnabled(true);
+    }
 }
 
 void runSplashSequence(SplashSequenceView& view, common::Clock& clock, bool downloadMode) {

@@ -25,6 +25,9 @@ public:
 
     void showSplashLogo();
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
     QLabel* logo_ = nullptr;
     QLabel* text_ = nullptr;

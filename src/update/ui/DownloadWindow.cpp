@@ -17,6 +17,10 @@ DownloadWindow::DownloadWindow(QWidget* parent) : QDialog(parent) {
 
     label_ = new QLabel(QStringLiteral("正在下载数据，请稍等..."), this);
     label_->setTextFormat(Qt::PlainText);
+    // The failure texts run to two lines in this narrow window.
+    label_->setWordWrap(true);
+    label_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    label_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
     progressBar_ = new QProgressBar(this);
     progressBar_->setRange(0, 100);
     progressBar_->setValue(0);
@@ -24,11 +28,12 @@ DownloadWindow::DownloadWindow(QWidget* parent) : QDialog(parent) {
     progressBar_->setFixedHeight(14);
     cancelButton_ = new QPushButton(QStringLiteral("取消并退出"), this);
     cancelButton_->setAutoDefault(false);
+    cancelButton_->setFixedHeight(24);
 
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(10, 8, 10, 8);
-    layout->setSpacing(6);
-    layout->addWidget(label_);
+    layout->setContentsMargins(10, 4, 10, 6);
+    layout->setSpacing(3);
+    layout->addWidget(label_, 1);
     auto* row = new QHBoxLayout;
     row->setSpacing(8);
     row->addWidget(progressBar_, 1);
