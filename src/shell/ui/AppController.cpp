@@ -75,6 +75,8 @@ AppEnvironment systemEnvironment() {
     env.shortcuts = {
         menu, menu,
         QStandardPaths::writableLocation(QStandardPaths::DesktopLocation).toStdString()};
+    // The file itself, wherever the program was started from.
+    env.programFile = QCoreApplication::applicationFilePath().toStdString();
     env.iconFile =
         QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation).toStdString() +
         "/icons/hicolor/256x256/apps/zorvast.png";
@@ -662,7 +664,8 @@ bool AppController::handOverToRestartHelper(bool afterStartUpFailure) {
     update::RestartHandOver handOver;
     handOver.helperFolder = state_.paths.helperFolder;
     handOver.selfExecutable = env_.selfExecutable;
-    handOver.programPath = (env_.programFolder / env_.executableName).string();
+    handOver.programPath = programFilePath();
+    handOver.programFolder = env_.programFolder;
     handOver.clock = &clock_;
     handOver.processEvents = [this] {
         processEvents();
@@ -677,10 +680,15 @@ bool AppController::handOverToRestartHelper(bool afterStartUpFailure) {
     return started;
 }
 
+std::string AppController::programFilePath() const {
+    return (env_.programFile.empty() ? env_.programFolder / env_.executableName : env_.programFile)
+        .string();
+}
+
 bool AppController::handOverToReplaceHelper() {
     update::ReplaceHandOver handOver;
     handOver.helperFolder = state_.paths.helperFolder;
-    handOver.programPath = (env_.programFolder / env_.executableName).string();
+    handOver.programPath = programFilePath();
     handOver.programFolder = env_.programFolder;
     handOver.clock = &clock_;
     handOver.processEvents = [this] {

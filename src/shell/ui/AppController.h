@@ -45,6 +45,9 @@ struct AppEnvironment {
     common::Clock* clock = nullptr; // the system clock when null
     // The running program's own file, which the restart helper is copied from.
     std::filesystem::path selfExecutable = "/proc/self/exe";
+    // Where the running program's file lies, as the helpers find it again. Empty: the program
+    // folder + the executable's name (the same when the program is started from its folder).
+    std::filesystem::path programFile;
     // Where the desktop entry's icon "zorvast" is written with the launcher entries; empty:
     // nowhere.
     std::filesystem::path iconFile;
@@ -126,6 +129,7 @@ private:
     bool handOverToRestartHelper(bool afterStartUpFailure);
     void runRestartHelperRole();
     bool handOverToReplaceHelper();
+    std::string programFilePath() const;
     void runReplaceHelperRole();
     void runSplash();
     // The logo button opens the about box modally.

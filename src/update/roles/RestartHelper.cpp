@@ -93,7 +93,7 @@ bool handOverToRestartHelper(const RestartHandOver& handOver) {
     if (handOver.start) {
         return handOver.start(helper);
     }
-    return startDetached(helper).has_value();
+    return startDetached(helper, handOver.programFolder).has_value();
 }
 
 RestartOutcome runRestartHelper(const RestartHelperRole& role) {
@@ -116,8 +116,8 @@ RestartOutcome runRestartHelper(const RestartHelperRole& role) {
     if (role.start) {
         return role.start(program) ? RestartOutcome::Started : RestartOutcome::StartFailed;
     }
-    return startDetached(program, program.parent_path()) ? RestartOutcome::Started
-                                                         : RestartOutcome::StartFailed;
+    // In the folder this helper was started in: the program folder, where the data lies.
+    return startDetached(program) ? RestartOutcome::Started : RestartOutcome::StartFailed;
 }
 
 } // namespace zorvast::update

@@ -30,14 +30,17 @@ struct RestartHandOver {
     std::filesystem::path helperFolder;
     // The running program's own file.
     std::filesystem::path selfExecutable = "/proc/self/exe";
-    // What the helper starts: the program folder + "/" + the executable's name.
+    // What the helper starts: the program's file.
     std::string programPath;
+    // The folder the helper runs in and starts the program in: the program folder, where the
+    // data lies. Empty: ours.
+    std::filesystem::path programFolder;
     common::Clock* clock = nullptr; // the 300 ms pause; none when null
     std::function<void()> processEvents;
     // Run between removing and recreating the helper folder (the marker holder on Retry after a
     // start-up failure).
     std::function<void()> afterHelperFolderRemoved;
-    // Empty: startDetached in the current folder.
+    // Empty: startDetached in `programFolder`.
     ProgramStarter start;
 };
 
@@ -50,7 +53,7 @@ struct RestartHelperRole {
     std::filesystem::path helperFolder;
     std::function<void(const std::string& caption, const std::string& text)> showMessage;
     std::function<void()> cleanupWorkFiles;
-    // Empty: startDetached in the target's own folder.
+    // Empty: startDetached in the current folder (the program folder it was started in).
     ProgramStarter start;
 };
 

@@ -176,20 +176,24 @@ TEST(StartDetached, StartsAProgramWhosePathHasSpaces) {
     EXPECT_FALSE(startDetached(temp.path() / "no such program"));
 }
 
-TEST(StartDetached, TheRoleStartsTheTargetInItsOwnFolder) {
+TEST(StartDetached, TheRoleStartsTheTargetInTheFolderItRunsIn) {
     TempFolder temp;
     const fs::path folder = temp.path() / "program folder";
-    const std::string script =
-        temp.write("program folder/zorvast", "#!/bin/sh\npwd > started.txt\n");
+    const std::string script = temp.write("program folder/zorvast",
+                                          "#!/bin/sh\npwd > \"" + folder.string() +
+                                              "/started.txt\"\n");
     ASSERT_EQ(::chmod(script.c_str(), 0755), 0);
     temp.write("satdata_temp2/file.tmp", script);
     RestartHelperRole role;
     role.helperFolder = temp.path() / "satdata_temp2";
-    // The default starter: the child stays ours until it ends, so it can be waited for.
+    // The helper was started in the program folder (where the data lies), which need not be
+    // the one holding the program file; the default starter: the child stays ours until it
+    // ends, so it can be waited for.
+    const fs::path here = fs::current_path();
     EXPECT_EQ(runRestartHelper(role), RestartOutcome::Started);
     int status = 0;
     ASSERT_GT(::wait(&status), 0);
-    EXPECT_EQ(readAll((folder / "started.txt").string()), folder.string() + "\n");
+    EXPECT_EQ(readAll((folder / "started.txt").string()), here.string() + "\n");
 }
 
 } // namespace
