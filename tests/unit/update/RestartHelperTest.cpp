@@ -179,9 +179,8 @@ TEST(StartDetached, StartsAProgramWhosePathHasSpaces) {
 TEST(StartDetached, TheRoleStartsTheTargetInTheFolderItRunsIn) {
     TempFolder temp;
     const fs::path folder = temp.path() / "program folder";
-    const std::string script = temp.write("program folder/zorvast",
-                                          "#!/bin/sh\npwd > \"" + folder.string() +
-                                              "/started.txt\"\n");
+    const std::string script = temp.write(
+        "program folder/zorvast", "#!/bin/sh\npwd > \"" + folder.string() + "/started.txt\"\n");
     ASSERT_EQ(::chmod(script.c_str(), 0755), 0);
     temp.write("satdata_temp2/file.tmp", script);
     RestartHelperRole role;
