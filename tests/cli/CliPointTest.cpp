@@ -302,14 +302,7 @@ TEST_P(CliPointError, ExitsTwoWithReason) {
     const ErrorCase& c = GetParam();
     const Outcome run = runPoint(c.args);
     const std::string call = "point " + joined(c.args) + "\n" + described(run);
-    EXPECT_EQ(run.status, 2) << call;
-    EXPECT_EQ(run.out, "") << call;
-    EXPECT_NE(run.err.find(c.stderrPart), std::string::npos)
-        << call << "\nexpected stderr to contain: " << c.stderrPart;
-    if (c.oneLine) {
-        EXPECT_EQ(linesOf(run.err).size(), 1u) << call;
-        EXPECT_TRUE(!run.err.empty() && run.err.back() == '\n') << call;
-    }
+    expectRefused(call, run, c.stderrPart, c.oneLine);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, CliPointError, ::testing::ValuesIn(kErrorCases),

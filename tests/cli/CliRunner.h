@@ -415,4 +415,18 @@ inline std::string withoutCr(std::string text) {
     return out;
 }
 
+// A refused call (`call` describes it): exit status 2, nothing on standard output and
+// `stderrPart` in the reason; with `oneLine` the reason is one line ending in a line break.
+inline void expectRefused(const std::string& call, const Outcome& run,
+                          const std::string& stderrPart, bool oneLine) {
+    EXPECT_EQ(run.status, 2) << call;
+    EXPECT_EQ(run.out, "") << call;
+    EXPECT_NE(run.err.find(stderrPart), std::string::npos)
+        << call << "\nexpected stderr to contain: " << stderrPart;
+    if (oneLine) {
+        EXPECT_EQ(linesOf(run.err).size(), 1u) << call;
+        EXPECT_TRUE(!run.err.empty() && run.err.back() == '\n') << call;
+    }
+}
+
 } // namespace zorvast::testing::cli

@@ -1,4 +1,5 @@
 #include "pointing/ui/DiagramArtwork.h"
+#include "common/ui/ArtworkPalette.h"
 
 #include <QFont>
 #include <QFontMetricsF>
@@ -17,36 +18,10 @@ namespace zorvast::pointing::ui {
 namespace {
 
 using namespace artwork;
-
-// One palette for every picture: brushed steel, painted steel blue, brass, and a warm accent
-// for reference marks.
-struct Palette {
-    QColor panelTop{247, 247, 244};
-    QColor panelBottom{235, 236, 232};
-    QColor frame{150, 160, 172};
-    QColor groove{190, 196, 204};
-    QColor ink{52, 60, 72};
-    QColor inkSoft{118, 128, 142};
-    QColor outline{50, 58, 70};
-    QColor steelHigh{246, 248, 250};
-    QColor steelLight{222, 227, 233};
-    QColor steel{184, 192, 202};
-    QColor steelMid{148, 158, 171};
-    QColor steelDark{96, 107, 121};
-    QColor blueLight{132, 166, 204};
-    QColor blue{72, 110, 152};
-    QColor blueDark{36, 60, 92};
-    QColor brassLight{240, 210, 140};
-    QColor brass{198, 152, 70};
-    QColor brassDark{124, 88, 34};
-    QColor accent{184, 78, 40};
-    QColor dialLight{253, 252, 248};
-    QColor dialShade{238, 236, 228};
-};
+using Palette = common::ui::ArtworkPalette;
 
 const Palette& colours() {
-    static const Palette palette;
-    return palette;
+    return common::ui::artworkPalette();
 }
 
 constexpr double kPi = std::numbers::pi;

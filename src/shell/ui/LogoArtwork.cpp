@@ -1,4 +1,5 @@
 #include "shell/ui/LogoArtwork.h"
+#include "common/ui/ArtworkPalette.h"
 
 #include <QFont>
 #include <QImage>
@@ -16,25 +17,8 @@ namespace zorvast::shell::ui {
 namespace {
 
 // The colours of the pointing diagram, so the logo sits with the rest of the artwork.
-struct Palette {
-    QColor ink{52, 60, 72};
-    QColor inkSoft{118, 128, 142};
-    QColor outline{50, 58, 70};
-    QColor steelHigh{246, 248, 250};
-    QColor steelLight{222, 227, 233};
-    QColor steel{184, 192, 202};
-    QColor steelMid{148, 158, 171};
-    QColor steelDark{96, 107, 121};
-    QColor blueLight{132, 166, 204};
-    QColor blue{72, 110, 152};
-    QColor blueDark{36, 60, 92};
-    QColor brassLight{240, 210, 140};
-    QColor brass{198, 152, 70};
-    QColor brassDark{124, 88, 34};
-    QColor accent{184, 78, 40};
-};
-
-const Palette kPalette;
+using Palette = common::ui::ArtworkPalette;
+const Palette& kPalette = common::ui::artworkPalette();
 
 const char* const kLogoProperty = "zorvastLogoPicture";
 

@@ -15,7 +15,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-constexpr std::uint64_t kShortestHandOver = 4; // bytes; a path needs more
 constexpr const char* kCaption = "错误204";
 constexpr const char* kFailedText = "无法读取临时文件，升级失败，请稍后重试。";
 
@@ -74,34 +73,22 @@ bool handOverToReplaceHelper(const ReplaceHandOver& handOver) {
     if (ec || ::chmod(helper.c_str(), 0755) != 0) {
         return false;
     }
-    if (!common::writeFileBytes(handOver.helperFolder / kHandOverFile, handOver.programPath)) {
-        return false;
-    }
-    call(handOver.processEvents);
-    if (handOver.clock) {
-        handOver.clock->sleepFor(500ms);
-    }
-    if (handOver.start) {
-        return handOver.start(helper);
-    }
-    return startDetached(helper, handOver.programFolder).has_value();
+    return leavePathAndStartHelper(handOver, helper, 500ms);
 }
 
 ReplaceOutcome runReplaceHelper(const ReplaceHelperRole& role) {
     common::Clock& clock = role.clock ? *role.clock : common::systemClock();
-    const fs::path handOver = role.helperFolder / kHandOverFile;
-    const std::optional<std::uint64_t> size = common::fileSize(handOver);
-    if (!size || *size <= kShortestHandOver) {
+    const std::optional<std::string> text = readHandOverPath(role.helperFolder);
+    if (!text) {
         tell(role);
         call(role.cleanupWorkFiles);
         return ReplaceOutcome::HandOverMissing;
     }
-    const std::string text = common::readFileBytes(handOver).value_or(std::string());
-    if (text.size() <= kShortestHandOver) {
+    if (text->empty()) {
         call(role.cleanupWorkFiles);
         return ReplaceOutcome::TargetTooShort;
     }
-    const fs::path target(text);
+    const fs::path target(*text);
     if (!oldProgramEnded(role, clock)) {
         tell(role);
         removeOwnLeftovers(role);

@@ -17,18 +17,8 @@ namespace zorvast::update {
 inline constexpr const char* kReplaceHelperFile = "plumo_updata_89858656.exe";
 inline constexpr const char* kNewProgramFile = "plumo.exe";
 
-struct ReplaceHandOver {
-    std::filesystem::path helperFolder; // holds the unpacked "plumo.exe"
-    // What the helper replaces: the program folder + "/" + the executable's name.
-    std::string programPath;
-    // The folder the helper runs in: the program folder, where it finds the download and
-    // starts the new program. Empty: ours.
-    std::filesystem::path programFolder;
-    common::Clock* clock = nullptr; // the 500 ms pause; none when null
-    std::function<void()> processEvents;
-    // Empty: startDetached in `programFolder`.
-    ProgramStarter start;
-};
+// Its start is that of the restart hand-over; the pause before it is 500 ms.
+struct ReplaceHandOver : HelperHandOver {};
 
 // Turns the new program into the helper and starts it; false when the file could not be moved
 // or made runnable, "file.tmp" could not be written or the helper did not start. On true the

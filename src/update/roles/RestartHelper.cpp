@@ -67,6 +67,36 @@ std::optional<pid_t> startDetached(const fs::path& program, const fs::path& work
     return child;
 }
 
+bool leavePathAndStartHelper(const HelperHandOver& handOver, const fs::path& helper,
+                             std::chrono::milliseconds pause) {
+    if (!common::writeFileBytes(handOver.helperFolder / kHandOverFile, handOver.programPath)) {
+        return false;
+    }
+    if (handOver.processEvents) {
+        handOver.processEvents();
+    }
+    if (handOver.clock) {
+        handOver.clock->sleepFor(pause);
+    }
+    if (handOver.start) {
+        return handOver.start(helper);
+    }
+    return startDetached(helper, handOver.programFolder).has_value();
+}
+
+std::optional<std::string> readHandOverPath(const fs::path& helperFolder) {
+    const fs::path handOver = helperFolder / kHandOverFile;
+    const std::optional<std::uint64_t> size = common::fileSize(handOver);
+    if (!size || *size <= kShortestHandOver) {
+        return std::nullopt;
+    }
+    std::string path = common::readFileBytes(handOver).value_or(std::string());
+    if (path.size() <= kShortestHandOver) {
+        path.clear();
+    }
+    return path;
+}
+
 bool handOverToRestartHelper(const RestartHandOver& handOver) {
     common::removeTree(handOver.helperFolder);
     if (handOver.afterHelperFolderRemoved) {
@@ -81,25 +111,12 @@ bool handOverToRestartHelper(const RestartHandOver& handOver) {
     if (ec || ::chmod(helper.c_str(), 0755) != 0) {
         return false;
     }
-    if (!common::writeFileBytes(handOver.helperFolder / kHandOverFile, handOver.programPath)) {
-        return false;
-    }
-    if (handOver.processEvents) {
-        handOver.processEvents();
-    }
-    if (handOver.clock) {
-        handOver.clock->sleepFor(300ms);
-    }
-    if (handOver.start) {
-        return handOver.start(helper);
-    }
-    return startDetached(helper, handOver.programFolder).has_value();
+    return leavePathAndStartHelper(handOver, helper, 300ms);
 }
 
 RestartOutcome runRestartHelper(const RestartHelperRole& role) {
-    const fs::path handOver = role.helperFolder / kHandOverFile;
-    const std::optional<std::uint64_t> size = common::fileSize(handOver);
-    if (!size || *size <= kShortestHandOver) {
+    const std::optional<std::string> target = readHandOverPath(role.helperFolder);
+    if (!target) {
         if (role.showMessage) {
             role.showMessage("错误207", "无法读取临时文件，请检查C盘是否已满或有无读写权限。");
         }
@@ -108,11 +125,10 @@ RestartOutcome runRestartHelper(const RestartHelperRole& role) {
         }
         return RestartOutcome::HandOverMissing;
     }
-    const std::string target = common::readFileBytes(handOver).value_or(std::string());
-    if (target.size() <= kShortestHandOver || !common::fileExists(target)) {
+    if (target->empty() || !common::fileExists(*target)) {
         return RestartOutcome::TargetMissing;
     }
-    const fs::path program(target);
+    const fs::path program(*target);
     if (role.start) {
         return role.start(program) ? RestartOutcome::Started : RestartOutcome::StartFailed;
     }

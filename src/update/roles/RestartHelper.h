@@ -7,6 +7,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -26,22 +27,36 @@ std::optional<pid_t> startDetached(const std::filesystem::path& program,
 // How the roles start a program; true when it was started.
 using ProgramStarter = std::function<bool(const std::filesystem::path& program)>;
 
-struct RestartHandOver {
+// What the restart and the replacement hand-over share.
+struct HelperHandOver {
     std::filesystem::path helperFolder;
-    // The running program's own file.
-    std::filesystem::path selfExecutable = "/proc/self/exe";
-    // What the helper starts: the program's file.
+    // What the helper starts or replaces: the program's file.
     std::string programPath;
     // The folder the helper runs in and starts the program in: the program folder, where the
     // data lies. Empty: ours.
     std::filesystem::path programFolder;
-    common::Clock* clock = nullptr; // the 300 ms pause; none when null
+    common::Clock* clock = nullptr; // the pause before the start; none when null
     std::function<void()> processEvents;
+    // Empty: startDetached in `programFolder`.
+    ProgramStarter start;
+};
+
+// The last steps of both hand-overs: the program's path into "file.tmp", the window let run, a
+// pause, `helper` started. False when the file could not be written or the helper did not
+// start.
+bool leavePathAndStartHelper(const HelperHandOver& handOver, const std::filesystem::path& helper,
+                             std::chrono::milliseconds pause);
+
+// The program path a helper finds in the helper folder's "file.tmp": nullopt when the file is
+// missing or not larger than 4 bytes, an empty text when the path is not longer than 4 bytes.
+std::optional<std::string> readHandOverPath(const std::filesystem::path& helperFolder);
+
+struct RestartHandOver : HelperHandOver {
+    // The running program's own file.
+    std::filesystem::path selfExecutable = "/proc/self/exe";
     // Run between removing and recreating the helper folder (the marker holder on Retry after a
     // start-up failure).
     std::function<void()> afterHelperFolderRemoved;
-    // Empty: startDetached in `programFolder`.
-    ProgramStarter start;
 };
 
 // Prepares the helper folder and starts the helper; false when the folder, the helper copy or

@@ -1,5 +1,6 @@
 #include "channels/query/ChannelQuery.h"
 
+#include "ChannelRecords.h"
 #include "channels/jet/JetFilter.h"
 
 #include <gtest/gtest.h>
@@ -47,26 +48,8 @@ constexpr Rgb kTint{245, 245, 255};
 constexpr Rgb kHeadingBlue{0, 0, 150};
 constexpr Rgb kHeadingYellow{255, 255, 0};
 
-ChannelRecord channel(const char* loca, const char* name, long long freq, const char* pola,
-                      long long sr, const char* ch, const char* sys, bool free) {
-    ChannelRecord r;
-    r.loca = loca;
-    r.name = name;
-    r.freq = freq;
-    r.pola = pola;
-    r.sr = sr;
-    r.ch = ch;
-    r.sys = sys;
-    r.free = free;
-    return r;
-}
-
-ChannelRecord filler(const char* loca, const char* name) {
-    ChannelRecord r;
-    r.loca = loca;
-    r.name = name;
-    return r;
-}
+using zorvast::testing::channel;
+using zorvast::testing::filler;
 
 // Every row's five texts, one line per row, so a failure shows the whole grid.
 std::string gridTexts(const GridContent& grid) {

@@ -1,5 +1,6 @@
 #include "channels/query/TableExport.h"
 
+#include "ChannelRecords.h"
 #include "channels/query/ChannelQuery.h"
 #include "common/Text.h"
 
@@ -12,26 +13,8 @@
 namespace zorvast::channels {
 namespace {
 
-ChannelRecord channel(const char* loca, const char* name, long long freq, const char* pola,
-                      long long sr, const char* ch, const char* sys, bool free) {
-    ChannelRecord r;
-    r.loca = loca;
-    r.name = name;
-    r.freq = freq;
-    r.pola = pola;
-    r.sr = sr;
-    r.ch = ch;
-    r.sys = sys;
-    r.free = free;
-    return r;
-}
-
-ChannelRecord filler(const char* loca, const char* name) {
-    ChannelRecord r;
-    r.loca = loca;
-    r.name = name;
-    return r;
-}
+using zorvast::testing::channel;
+using zorvast::testing::filler;
 
 CombinedSelection selectionOf(const char* satellite) {
     CombinedSelection s;

@@ -9,9 +9,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::FlowFixture;
+using testing::kComma;
 using testing::readAll;
-
-const std::string kComma = common::toGbk("，").bytes;
 
 TEST(ProgressStep, DeltaRatioStepTable) {
     struct Case {

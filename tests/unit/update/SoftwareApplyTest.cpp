@@ -10,9 +10,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::FlowFixture;
+using testing::kComma;
 using testing::readAll;
 
-const std::string kComma = common::toGbk("，").bytes;
 const std::string kQuestion = "ask 新版Zorvast下载完成 "
                               "软件更新已下载完毕，现在立即更换新版吗？(会自动退出并重新打开本软件)"
                               "\r\n选 [取消]，则在下次打开本软件时再自动更新。";

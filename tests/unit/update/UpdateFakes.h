@@ -8,6 +8,7 @@
 #include "channels/store/StoredFile.h"
 #include "common/Clock.h"
 #include "common/Files.h"
+#include "common/Text.h"
 #include "common/Zip.h"
 #include "support/TempFolder.h"
 #include "update/check/UpdateFlow.h"
@@ -32,6 +33,8 @@ using zorvast::testing::readAll;
 using zorvast::testing::TempFolder;
 
 inline const fs::path kSourceDir = ZORVAST_SOURCE_DIR;
+// What joins the entries of a mirror list.
+inline const std::string kComma = common::toGbk("，").bytes;
 
 inline PublicKey testPublicKey() {
     const auto key = readPublicKeyFile(kSourceDir / "keys/test-package.pub");
