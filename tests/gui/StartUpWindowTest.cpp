@@ -37,13 +37,15 @@ struct Fixture {
         fs::create_directories(temp.path() / "program");
     }
 
-    shell::ui::AppEnvironment environment() {
+    // The ManualClock makes every fixed wait instant; `realClock` keeps them (the order of the
+    // workers' texts rests on them).
+    shell::ui::AppEnvironment environment(bool realClock = false) {
         shell::ui::AppEnvironment env;
         env.temporaryFolder = temp.path() / "tmp";
         env.programFolder = temp.path() / "program";
         env.executableName = "zorvast";
         env.shortcuts = {temp.path() / "apps", temp.path() / "apps", temp.path() / "Desktop"};
-        env.clock = &clock;
+        env.clock = realClock ? nullptr : &clock;
         return env;
     }
 
@@ -76,7 +78,8 @@ private slots:
     void fillsTheWindowFromThePackage() {
         Fixture f;
         f.writePackage(40, {"p1", "p2", "p3", "p4"});
-        AppController controller(f.environment());
+        // Real waits: the data check's text follows the data date the local pages step writes.
+        AppController controller(f.environment(true));
         QCOMPARE(controller.startUp(), StartUpResult::Running);
         QTRY_VERIFY_WITH_TIMEOUT(controller.initialisationDone(), 10000);
         QCOMPARE(controller.initialisationOutcome(), shell::InitOutcome::Ready);
@@ -116,8 +119,9 @@ private slots:
         QVERIFY(parameters->showResultsButton()->isEnabled());
 
         // No server answers in tests: the data check ends with the date of the local data.
-        QTRY_VERIFY(window->statusText()->text().startsWith(
-            QStringLiteral("◎ 无法连接服务器，更新数据失败。现有数据：")));
+        QTRY_VERIFY2(window->statusText()->text().startsWith(
+                         QStringLiteral("◎ 无法连接服务器，更新数据失败。现有数据：")),
+                     qPrintable(window->statusText()->text()));
         QTRY_COMPARE(window->communityTab()->quickEntryList()->count(), 5);
         QVERIFY(fs::exists(f.workFolder() / "city.dat"));
         QVERIFY(fs::exists(f.temp.path() / "apps" / "Zorvast.desktop"));
@@ -227,7 +231,14 @@ private slots:
                 QCOMPARE(controller.startUp(), StartUpResult::Running);
                 controller.shutDown(); // while the initialisation may still run
             }                          // the controller waits for its workers here
-            QVERIFY2(!fs::exists(f.workFolder()), "the working folder came back");
+            std::string cameBack;
+            std::error_code ec;
+            for (fs::recursive_directory_iterator it(f.workFolder(), ec);
+                 !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+                cameBack += " " + it->path().filename().string();
+            }
+            QVERIFY2(!fs::exists(f.workFolder()),
+                     ("the working folder came back, holding:" + cameBack).c_str());
         }
     }
 };

@@ -115,7 +115,7 @@ StartUpResult startUp(StartUpContext& c) {
         c.view.processEvents();
         startWorker(c, "latest channels", c.hooks.loadLatestChannelList);
         startWorker(c, "sng list", c.hooks.loadSngList);
-        startWorker(c, "local pages", c.hooks.checkLocalPages);
+        startWorker(c, kLocalPagesWorker, c.hooks.checkLocalPages);
         if (c.store.waitForDatabase()) {
             c.view.showMessage("错误118", kBusyText);
             return StartUpResult::Running;
@@ -148,7 +148,7 @@ StartUpResult startUp(StartUpContext& c) {
     }
 
     c.view.setMainWindowEnabled(false);
-    startWorker(c, "initialisation", c.hooks.initialiseMainWindow);
+    startWorker(c, kInitialisationWorker, c.hooks.initialiseMainWindow);
     startWorker(c, "splash", c.hooks.splashWorker);
     c.view.processEvents();
     return StartUpResult::Running;

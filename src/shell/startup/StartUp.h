@@ -13,6 +13,10 @@
 
 namespace zorvast::shell {
 
+// The start-up's workers that write into the working folder; the end of the run waits for them.
+inline constexpr const char* kLocalPagesWorker = "local pages";
+inline constexpr const char* kInitialisationWorker = "initialisation";
+
 inline constexpr const char* kReplaceHelperName = "plumo_updata_89858656.exe";
 inline constexpr const char* kRestartHelperName = "plumo_updata_69656858.exe";
 

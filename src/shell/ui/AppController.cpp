@@ -274,13 +274,15 @@ StartUpResult AppController::startUp() {
 }
 
 void AppController::shutDown() {
-    if (!window_->parameterTab()->showResultsButton()->isEnabled() && initRunning_) {
-        stopInit_ = true;
-        // The worker looks at the flag between its steps; a database read is short.
-        for (int i = 0; i < 300 && initRunning_; ++i) {
-            QCoreApplication::processEvents();
-            std::this_thread::sleep_for(10ms);
-        }
+    // The start-up's writers must be over before the working files go: otherwise they write
+    // them again, or the initialisation reports their loss. The initialisation looks at the
+    // flag between its steps (one that has not begun stops at once); the pages are quick.
+    stopInit_ = true;
+    for (int i = 0;
+         i < 3000 && (workerRunning(kInitialisationWorker) || workerRunning(kLocalPagesWorker));
+         ++i) {
+        QCoreApplication::processEvents();
+        std::this_thread::sleep_for(10ms);
     }
     downloader_.stop();
     clock_.sleepFor(200ms);
@@ -555,17 +557,28 @@ void AppController::setForumSections(const std::vector<std::string>& names) {
 
 void AppController::start(const std::string& name, std::function<void()> job) {
     ++workersRunning_;
-    std::thread([this, job = std::move(job)] {
+    {
+        const std::lock_guard lock(workerNamesMutex_);
+        runningWorkers_.insert(name);
+    }
+    std::thread([this, name, job = std::move(job)] {
         job();
+        {
+            const std::lock_guard lock(workerNamesMutex_);
+            runningWorkers_.erase(runningWorkers_.find(name));
+        }
         --workersRunning_;
     }).detach();
-    (void)name;
+}
+
+bool AppController::workerRunning(const std::string& name) const {
+    const std::lock_guard lock(workerNamesMutex_);
+    return runningWorkers_.count(name) > 0;
 }
 
 // --- workers
 
 void AppController::runInitialisation() {
-    initRunning_ = true;
     InitHooks hooks;
     hooks.extractCityDatabase = [this] {
         return store_.extractCityDatabase(channels::store::cityArchiveBytes());
@@ -588,12 +601,11 @@ void AppController::runInitialisation() {
     const InitOutcome outcome =
         initialiseMainWindow(state_, store_, *this, hooks, clock_, stopInit_);
     initOutcome_ = outcome;
-    initRunning_ = false;
-    initDone_ = true;
     if (outcome == InitOutcome::Fatal) {
         store_.cleanupWorkFiles();
         postToUi(this, [this] { emit quitRequested(); });
     }
+    initDone_ = true;
 }
 
 // --- online update

@@ -19,6 +19,8 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
+#include <set>
 #include <string>
 
 namespace zorvast::pointing::ui {
@@ -129,6 +131,7 @@ private:
     bool handOverToRestartHelper(bool afterStartUpFailure);
     void runRestartHelperRole();
     bool handOverToReplaceHelper();
+    bool workerRunning(const std::string& name) const;
     std::string programFilePath() const;
     void runReplaceHelperRole();
     void runSplash();
@@ -156,10 +159,12 @@ private:
     std::atomic<bool> helperHandedOver_{false};
     QPointer<SplashWindow> splash_;
     std::atomic<bool> stopInit_{false};
-    std::atomic<bool> initRunning_{false};
     std::atomic<bool> initDone_{false};
     std::atomic<InitOutcome> initOutcome_{InitOutcome::Stopped};
     std::atomic<int> workersRunning_{0};
+    // Running workers by name, for the end of the run.
+    mutable std::mutex workerNamesMutex_;
+    std::multiset<std::string> runningWorkers_;
 };
 
 } // namespace zorvast::shell::ui
