@@ -231,14 +231,13 @@ private slots:
                 QCOMPARE(controller.startUp(), StartUpResult::Running);
                 controller.shutDown(); // while the initialisation may still run
             }                          // the controller waits for its workers here
-            std::string cameBack;
+            QString cameBack = QStringLiteral("the working folder came back, holding:");
             std::error_code ec;
             for (fs::recursive_directory_iterator it(f.workFolder(), ec);
                  !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-                cameBack += " " + it->path().filename().string();
+                cameBack += QLatin1Char(' ') + QString::fromStdString(it->path().filename());
             }
-            QVERIFY2(!fs::exists(f.workFolder()),
-                     ("the working folder came back, holding:" + cameBack).c_str());
+            QVERIFY2(!fs::exists(f.workFolder()), qPrintable(cameBack));
         }
     }
 };

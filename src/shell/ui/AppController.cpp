@@ -776,9 +776,10 @@ void AppController::runLocalPages() {
     LauncherSetup launcher;
     launcher.places = env_.shortcuts;
     launcher.currentFolder = env_.programFolder;
-    launcher.target = (env_.programFolder / env_.executableName).string();
+    launcher.target = programFilePath();
     launcher.icon = "zorvast";
-    if (!env_.iconFile.empty()) {
+    // Once a run: the data apply goes through this step again.
+    if (!env_.iconFile.empty() && !iconWritten_.exchange(true)) {
         // Pictures are drawn on the window thread. A missing icon costs the entry nothing.
         runOnUi(window_.get(), [this] { writeApplicationIconFile(env_.iconFile); });
     }

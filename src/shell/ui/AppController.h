@@ -157,6 +157,7 @@ private:
     DownloadWindowOutcome downloadOutcome_ = DownloadWindowOutcome::Closed;
     // A helper took over (restart or replacement): its folder must stay when this run ends.
     std::atomic<bool> helperHandedOver_{false};
+    std::atomic<bool> iconWritten_{false};
     QPointer<SplashWindow> splash_;
     std::atomic<bool> stopInit_{false};
     std::atomic<bool> initDone_{false};

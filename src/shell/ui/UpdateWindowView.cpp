@@ -137,11 +137,15 @@ void UpdateWindowView::processEvents() {
     }
 }
 
+QWidget* UpdateWindowView::boxOwner() const {
+    return downloadWindow_ ? static_cast<QWidget*>(downloadWindow_.data())
+                           : static_cast<QWidget*>(window_.data());
+}
+
 void UpdateWindowView::showMessage(const std::string& caption, const std::string& text) {
     runOnUi(this, [&] {
         QMessageBox box(QMessageBox::NoIcon, q(caption), q(text), QMessageBox::NoButton,
-                        downloadWindow_ ? static_cast<QWidget*>(downloadWindow_.data())
-                                        : static_cast<QWidget*>(window_.data()));
+                        boxOwner());
         box.addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
         box.exec();
     });
@@ -151,8 +155,7 @@ bool UpdateWindowView::askOkCancel(const std::string& caption, const std::string
     bool ok = false;
     runOnUi(this, [&] {
         QMessageBox box(QMessageBox::Information, q(caption), q(text), QMessageBox::NoButton,
-                        downloadWindow_ ? static_cast<QWidget*>(downloadWindow_.data())
-                                        : static_cast<QWidget*>(window_.data()));
+                        boxOwner());
         QAbstractButton* okButton = box.addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
         box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
         box.exec();

@@ -49,6 +49,9 @@ public:
     void endProgram() override;
 
 private:
+    // What the message boxes belong to: the download window while it is shown.
+    QWidget* boxOwner() const;
+
     QPointer<MainWindow> window_;
     QPointer<update::ui::DownloadWindow> downloadWindow_;
     QTimer transferMonitor_;
