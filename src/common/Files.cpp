@@ -1,5 +1,7 @@
 #include "common/Files.h"
 
+#include "common/FolderHandle.h"
+
 #include <cerrno>
 #include <cstring>
 
@@ -138,12 +140,11 @@ bool createFolders(const fs::path& path) {
 }
 
 bool removeTree(const fs::path& path) {
-    std::error_code ec;
-    fs::remove_all(path, ec);
-    if (ec) {
+    if (!removeTreeNoFollow(path)) {
         return false;
     }
     // symlink_status: a dangling link left behind still counts as something left.
+    std::error_code ec;
     const fs::file_status status = fs::symlink_status(path, ec);
     return !fs::exists(status);
 }

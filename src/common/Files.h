@@ -38,8 +38,8 @@ bool folderExists(const std::filesystem::path& path);
 // Creates the folder and its missing parents; true when the folder exists afterwards.
 bool createFolders(const std::filesystem::path& path);
 
-// Removes a file or a folder with everything in it; true when nothing is left at `path`
-// (a path that did not exist counts as removed).
+// Removes a file or a folder with everything in it, never following a link (a link is removed
+// itself); true when nothing is left at `path` (a path that did not exist counts as removed).
 bool removeTree(const std::filesystem::path& path);
 
 } // namespace zorvast::common

@@ -1,6 +1,7 @@
 #include "common/Zip.h"
 
 #include "common/Files.h"
+#include "common/FolderHandle.h"
 #include "common/Text.h"
 
 #include <cstdio>
@@ -12,13 +13,19 @@
 
 #include <zip.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <ctime>
-#include <utime.h>
 
 namespace zorvast::common {
 namespace {
 
 namespace fs = std::filesystem;
+
+constexpr std::size_t kEndRecordBytes = 22;
 
 struct ArchiveCloser {
     void operator()(zip_t* archive) const { zip_discard(archive); }
@@ -29,10 +36,6 @@ struct EntryCloser {
     void operator()(zip_file_t* file) const { zip_fclose(file); }
 };
 using EntryPtr = std::unique_ptr<zip_file_t, EntryCloser>;
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
 
 std::string zipErrorText(int code) {
     zip_error_t error;
@@ -69,165 +72,167 @@ std::optional<std::string> decodedEntryName(zip_t* archive, zip_uint64_t index) 
     return fromGbk(Gbk{rawName});
 }
 
-struct PlannedEntry {
-    zip_uint64_t index = 0;
-    std::string relative; // from entryTargetPath
-    bool folder = false;
-    std::uint64_t declaredSize = 0;
-    std::optional<std::time_t> modified;
-};
-
-// True when no existing component between `base` and `base / relative` is a symbolic link,
-// so writing there cannot land outside `base`. (Extraction itself never creates links.)
-bool staysInside(const fs::path& base, const std::string& relative) {
-    fs::path current = base;
-    for (const auto& part : fs::path(relative)) {
-        if (part.empty()) {
-            continue;
-        }
-        current /= part;
-        std::error_code ec;
-        const fs::file_status status = fs::symlink_status(current, ec);
-        if (fs::is_symlink(status)) {
-            return false;
-        }
-        if (!fs::exists(status)) {
-            return true;
-        }
+// Unix packers keep the file mode in the upper half of the external attributes.
+bool isLinkEntry(zip_t* archive, zip_uint64_t index) {
+    zip_uint8_t system = 0;
+    zip_uint32_t attributes = 0;
+    if (zip_file_get_external_attributes(archive, index, 0, &system, &attributes) != 0) {
+        return true; // unreadable: treat as the worst case
     }
-    return true;
+    return system == ZIP_OPSYS_UNIX && ((attributes >> 16) & S_IFMT) == S_IFLNK;
 }
 
-// Inflates one entry into `target`, counting the bytes that actually come out.
-std::string writeEntry(zip_t* archive, const PlannedEntry& entry, const fs::path& target,
-                       const ExtractLimits& limits, std::uint64_t& totalWritten) {
-    EntryPtr in(zip_fopen_index(archive, entry.index, 0));
+// Inflates one entry into memory, counting the bytes that actually come out rather than
+// trusting the sizes the archive declares.
+std::string inflateEntry(zip_t* archive, zip_uint64_t index, const std::string& relative,
+                         std::uint64_t declaredSize, const ExtractLimits& limits,
+                         std::uint64_t& totalInflated, std::string& data) {
+    EntryPtr in(zip_fopen_index(archive, index, 0));
     if (!in) {
-        return "cannot open entry " + entry.relative + ": " + zip_strerror(archive);
+        return "cannot open entry " + relative + ": " + zip_strerror(archive);
     }
-    std::unique_ptr<std::FILE, FileCloser> out(std::fopen(target.c_str(), "wb"));
-    if (!out) {
-        return "cannot create " + target.string();
-    }
-    std::uint64_t written = 0;
+    // Declared sizes are bounded by the limits already; still grow only as data arrives.
+    data.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(declaredSize, 1u << 20)));
     char buffer[65536];
     for (;;) {
         const zip_int64_t got = zip_fread(in.get(), buffer, sizeof buffer);
         if (got < 0) {
-            return "cannot read entry " + entry.relative + ": " + zip_file_strerror(in.get());
+            return "cannot read entry " + relative + ": " + zip_file_strerror(in.get());
         }
         if (got == 0) {
             break;
         }
         const auto count = static_cast<std::uint64_t>(got);
-        written += count;
-        totalWritten += count;
-        if (written > limits.maxEntryBytes || totalWritten > limits.maxTotalBytes) {
-            return "entry " + entry.relative + " exceeds the size limit";
+        totalInflated += count;
+        if (data.size() + count > limits.maxEntryBytes || totalInflated > limits.maxTotalBytes) {
+            return "entry " + relative + " exceeds the size limit";
         }
-        if (written > entry.declaredSize) {
-            return "entry " + entry.relative + " inflates beyond its recorded size";
+        if (data.size() + count > declaredSize) {
+            return "entry " + relative + " inflates beyond its recorded size";
         }
-        if (std::fwrite(buffer, 1, count, out.get()) != count) {
-            return "cannot write " + target.string();
-        }
+        data.append(buffer, static_cast<std::size_t>(count));
     }
-    if (written != entry.declaredSize) {
-        return "entry " + entry.relative + " is shorter than its recorded size";
+    if (data.size() != declaredSize) {
+        return "entry " + relative + " is shorter than its recorded size";
     }
     const int closeError = zip_fclose(in.release());
     if (closeError != 0) {
-        return "cannot read entry " + entry.relative + ": " + zipErrorText(closeError);
-    }
-    if (std::fclose(out.release()) != 0) {
-        return "cannot write " + target.string();
-    }
-    // Keep the entry's date: the program shows the data date from the unpacked file.
-    if (entry.modified) {
-        const struct utimbuf times { *entry.modified, *entry.modified };
-        ::utime(target.c_str(), &times);
+        return "cannot read entry " + relative + ": " + zipErrorText(closeError);
     }
     return {};
 }
 
-ExtractResult extractOpened(zip_t* archive, const std::string& targetFolder,
-                            const ExtractLimits& limits) {
+UnpackResult unpackFailure(std::string error) {
+    UnpackResult result;
+    result.error = std::move(error);
+    return result;
+}
+
+// Everything is read, checked and inflated before a single byte is written: a bad name, a
+// repeated name, a link, an encrypted entry, a size beyond the limits or a damaged entry
+// anywhere in the archive fails it as a whole.
+UnpackResult unpackOpened(zip_t* archive, const ExtractLimits& limits) {
     const zip_int64_t count = zip_get_num_entries(archive, 0);
     if (count < 0) {
-        return failure("cannot read the archive directory");
+        return unpackFailure("cannot read the archive directory");
     }
     if (static_cast<std::uint64_t>(count) > limits.maxEntries) {
-        return failure("archive has too many entries");
+        return unpackFailure("archive has too many entries");
     }
-
-    // Check every name and declared size before writing a single byte.
-    std::vector<PlannedEntry> plan;
+    UnpackResult result;
+    std::vector<std::uint64_t> declaredSizes;
+    std::set<std::string> files;
+    std::set<std::string> folders;
     std::uint64_t declaredTotal = 0;
     for (zip_uint64_t i = 0; i < static_cast<zip_uint64_t>(count); ++i) {
         const std::optional<std::string> name = decodedEntryName(archive, i);
         if (!name) {
-            return failure("entry " + std::to_string(i) + " has no readable name");
+            return unpackFailure("entry " + std::to_string(i) + " has no readable name");
         }
         const std::optional<std::string> relative = entryTargetPath(*name);
         if (!relative) {
-            return failure("entry name escapes the target folder: " + *name);
+            return unpackFailure("entry name escapes the target folder: " + *name);
         }
         zip_stat_t stat;
         zip_stat_init(&stat);
         if (zip_stat_index(archive, i, 0, &stat) != 0 || !(stat.valid & ZIP_STAT_SIZE)) {
-            return failure("cannot read entry " + *name + ": " + zip_strerror(archive));
+            return unpackFailure("cannot read entry " + *name + ": " + zip_strerror(archive));
         }
         if ((stat.valid & ZIP_STAT_ENCRYPTION_METHOD) && stat.encryption_method != ZIP_EM_NONE) {
-            return failure("entry " + *name + " is encrypted");
+            return unpackFailure("entry " + *name + " is encrypted");
         }
-        const bool folder = relative->back() == '/';
-        if (folder && stat.size != 0) {
-            return failure("folder entry " + *name + " has data");
+        if (isLinkEntry(archive, i)) {
+            return unpackFailure("entry " + *name + " is a link");
         }
+        UnpackedEntry entry;
+        entry.folder = relative->back() == '/';
+        entry.relative = entry.folder ? relative->substr(0, relative->size() - 1) : *relative;
+        if (entry.folder && stat.size != 0) {
+            return unpackFailure("folder entry " + *name + " has data");
+        }
+        // One name, one thing: a second entry under a name (or a file where a folder is
+        // needed) would decide by its order which one wins.
+        if (files.count(entry.relative) != 0 ||
+            (!entry.folder && folders.count(entry.relative) != 0)) {
+            return unpackFailure("entry name occurs twice: " + *name);
+        }
+        for (std::size_t slash = entry.relative.find('/'); slash != std::string::npos;
+             slash = entry.relative.find('/', slash + 1)) {
+            const std::string parent = entry.relative.substr(0, slash);
+            if (files.count(parent) != 0) {
+                return unpackFailure("entry name occurs twice: " + *name);
+            }
+            folders.insert(parent);
+        }
+        (entry.folder ? folders : files).insert(entry.relative);
         declaredTotal += stat.size;
         if (stat.size > limits.maxEntryBytes || declaredTotal > limits.maxTotalBytes) {
-            return failure("entry " + *name + " exceeds the size limit");
+            return unpackFailure("entry " + *name + " exceeds the size limit");
         }
-        std::optional<std::time_t> modified;
         if (stat.valid & ZIP_STAT_MTIME) {
-            modified = stat.mtime;
+            entry.modified = stat.mtime;
         }
-        plan.push_back({i, *relative, folder, stat.size, modified});
+        declaredSizes.push_back(stat.size);
+        result.entries.push_back(std::move(entry));
     }
-
-    const fs::path base(targetFolder);
-    std::error_code ec;
-    fs::create_directories(base, ec);
-    if (!fs::is_directory(base, ec)) {
-        return failure("cannot create folder " + targetFolder);
-    }
-
-    ExtractResult result;
-    std::uint64_t totalWritten = 0;
-    for (const PlannedEntry& entry : plan) {
-        if (!staysInside(base, entry.relative)) {
-            result.error = "a symbolic link in the target folder redirects " + entry.relative;
-            return result;
+    std::uint64_t totalInflated = 0;
+    for (zip_uint64_t i = 0; i < result.entries.size(); ++i) {
+        UnpackedEntry& entry = result.entries[i];
+        if (entry.folder) {
+            continue;
         }
-        const fs::path target = base / fs::path(entry.relative);
-        const fs::path folder = entry.folder ? target : target.parent_path();
-        fs::create_directories(folder, ec);
-        if (!fs::is_directory(folder, ec)) {
-            result.error = "cannot create folder " + folder.string();
-            return result;
+        const std::string error = inflateEntry(archive, i, entry.relative, declaredSizes[i], limits,
+                                               totalInflated, entry.data);
+        if (!error.empty()) {
+            return unpackFailure(error);
         }
-        if (!entry.folder) {
-            const std::string error = writeEntry(archive, entry, target, limits, totalWritten);
-            if (!error.empty()) {
-                fs::remove(target, ec); // never leave a partial or oversized file behind
-                result.error = error;
-                return result;
-            }
-        }
-        result.entries.push_back(entry.relative);
     }
     result.ok = true;
     return result;
+}
+
+// One file written under a fresh name and renamed into place: what held the name before (a
+// file, a link) is replaced, never written through, and a failure leaves only what was there.
+std::string writeEntryFile(const FolderHandle& folder, const std::string& name,
+                           const UnpackedEntry& entry) {
+    const std::string partial = FolderHandle::partialName(name);
+    UniqueFd out = folder.createFile(partial, 0644);
+    if (!out) {
+        return "cannot create " + entry.relative;
+    }
+    bool ok = writeAllTo(out.get(), entry.data);
+    // Keep the entry's date: the program shows the data date from the unpacked file.
+    if (ok && entry.modified) {
+        const struct timespec times[2] = {{*entry.modified, 0}, {*entry.modified, 0}};
+        ::futimens(out.get(), times);
+    }
+    ok = out.close() && ok;
+    ok = ok && folder.rename(partial, name);
+    if (!ok) {
+        folder.removeFile(partial);
+        return "cannot write " + entry.relative;
+    }
+    return {};
 }
 
 std::uint32_t readLittleEndian(const std::string& bytes, std::size_t at, int count) {
@@ -333,18 +338,12 @@ std::optional<std::string> entryTargetPath(std::string_view utf8Name) {
     return path;
 }
 
-ExtractResult extractArchive(const std::string& archivePath, const std::string& targetFolder,
-                             const ExtractLimits& limits) {
-    int code = 0;
-    ArchivePtr archive(zip_open(archivePath.c_str(), ZIP_RDONLY, &code));
-    if (!archive) {
-        return failure("cannot open archive " + archivePath + ": " + zipErrorText(code));
+UnpackResult unpackArchive(std::span<const unsigned char> archiveBytes,
+                           const ExtractLimits& limits) {
+    // libzip takes empty input for an empty archive; nothing real is shorter than an end record.
+    if (archiveBytes.size() < kEndRecordBytes) {
+        return unpackFailure("not a ZIP archive");
     }
-    return extractOpened(archive.get(), targetFolder, limits);
-}
-
-ExtractResult extractArchive(std::span<const unsigned char> archiveBytes,
-                             const std::string& targetFolder, const ExtractLimits& limits) {
     zip_error_t error;
     zip_error_init(&error);
     zip_source_t* source =
@@ -352,17 +351,88 @@ ExtractResult extractArchive(std::span<const unsigned char> archiveBytes,
     if (!source) {
         const std::string text = zip_error_strerror(&error);
         zip_error_fini(&error);
-        return failure("cannot read archive in memory: " + text);
+        return unpackFailure("cannot read archive in memory: " + text);
     }
     ArchivePtr archive(zip_open_from_source(source, ZIP_RDONLY, &error));
     if (!archive) {
         const std::string text = zip_error_strerror(&error);
         zip_error_fini(&error);
         zip_source_free(source);
-        return failure("cannot open archive in memory: " + text);
+        return unpackFailure("cannot open archive: " + text);
     }
     zip_error_fini(&error);
-    return extractOpened(archive.get(), targetFolder, limits);
+    return unpackOpened(archive.get(), limits);
+}
+
+ExtractResult writeUnpacked(const std::vector<UnpackedEntry>& entries,
+                            const std::string& targetFolder) {
+    std::error_code ec;
+    fs::create_directories(targetFolder, ec);
+    const std::optional<FolderHandle> root = FolderHandle::open(targetFolder);
+    if (!root) {
+        return failure("cannot open folder " + targetFolder);
+    }
+    ExtractResult result;
+    for (const UnpackedEntry& entry : entries) {
+        const std::size_t slash = entry.relative.rfind('/');
+        const std::string parentPath =
+            entry.folder
+                ? entry.relative
+                : (slash == std::string::npos ? std::string() : entry.relative.substr(0, slash));
+        // A link or file planted where a folder is needed stops the extraction here.
+        const std::optional<FolderHandle> parent = root->makeFolders(parentPath, 0755);
+        if (!parent) {
+            result.error = "cannot create the folder of " + entry.relative;
+            return result;
+        }
+        if (entry.folder) {
+            result.entries.push_back(entry.relative + "/");
+            continue;
+        }
+        const std::string name =
+            slash == std::string::npos ? entry.relative : entry.relative.substr(slash + 1);
+        const std::string error = writeEntryFile(*parent, name, entry);
+        if (!error.empty()) {
+            result.error = error;
+            return result;
+        }
+        result.entries.push_back(entry.relative);
+    }
+    result.ok = true;
+    return result;
+}
+
+std::optional<std::string> readArchiveFile(const std::string& archivePath,
+                                           std::uint64_t sizeLimit) {
+    // No link, no device, no FIFO: a regular file, read through the one handle we checked.
+    const UniqueFd fd(::open(archivePath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+    struct stat info {};
+    if (!fd || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        static_cast<std::uint64_t>(info.st_size) > sizeLimit) {
+        return std::nullopt;
+    }
+    return readAllFrom(fd.get());
+}
+
+ExtractResult extractArchive(const std::string& archivePath, const std::string& targetFolder,
+                             const ExtractLimits& limits) {
+    // An archive is never much larger than what it holds; the bound keeps a huge file out of
+    // memory.
+    const std::uint64_t readLimit = limits.maxTotalBytes + 64ull * 1024 * 1024;
+    const std::optional<std::string> bytes = readArchiveFile(archivePath, readLimit);
+    if (!bytes) {
+        return failure("cannot open archive " + archivePath);
+    }
+    return extractArchive(asBytes(*bytes), targetFolder, limits);
+}
+
+ExtractResult extractArchive(std::span<const unsigned char> archiveBytes,
+                             const std::string& targetFolder, const ExtractLimits& limits) {
+    const UnpackResult unpacked = unpackArchive(archiveBytes, limits);
+    if (!unpacked.ok) {
+        return failure(unpacked.error);
+    }
+    return writeUnpacked(unpacked.entries, targetFolder);
 }
 
 bool createArchive(const std::string& path, const std::vector<ArchiveEntry>& entries,

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <optional>
 #include <span>
 #include <string>
@@ -27,12 +28,37 @@ struct ExtractResult {
     std::vector<std::string> entries;
 };
 
-// Unpacks every entry into `targetFolder` (created when missing) under its stored name. Names
-// are UTF-8 when the entry's UTF-8 flag is set and GBK otherwise. All names and declared sizes
-// are checked before anything is written: a name that is absolute or climbs out of the folder
-// fails the whole extraction with nothing written. A later failure (bad CRC, truncated data, a
-// limit) removes the entry being written and leaves earlier ones inside the folder; callers
-// wipe it. Files get their entry's modification time.
+// One entry of an archive read into memory: its path inside the target folder (no trailing '/'
+// for folders), its bytes and recorded modification time.
+struct UnpackedEntry {
+    std::string relative;
+    bool folder = false;
+    std::string data;
+    std::optional<std::time_t> modified;
+};
+
+struct UnpackResult {
+    bool ok = false;
+    std::string error;                  // empty when ok
+    std::vector<UnpackedEntry> entries; // in archive order
+};
+
+// Reads and inflates every entry into memory, checking the whole archive first: names that are
+// absolute or climb out of the folder, a name that occurs twice (or a file where another entry
+// needs a folder), links, encrypted entries, and the limits (counted on the bytes actually
+// inflated). Names are UTF-8 when the entry's UTF-8 flag is set and GBK otherwise. Any fault
+// fails the archive as a whole.
+UnpackResult unpackArchive(std::span<const unsigned char> archiveBytes,
+                           const ExtractLimits& limits = {});
+
+// Writes unpacked entries below `targetFolder` (created when missing), each through a fresh
+// file renamed into place, never following a link found in the folder. A failure leaves what
+// was there before the entry untouched; entries written before it stay (callers wipe them).
+ExtractResult writeUnpacked(const std::vector<UnpackedEntry>& entries,
+                            const std::string& targetFolder);
+
+// unpackArchive, then writeUnpacked: a damaged archive writes nothing at all. Files get their
+// entry's modification time.
 ExtractResult extractArchive(const std::string& archivePath, const std::string& targetFolder,
                              const ExtractLimits& limits = {});
 
@@ -40,6 +66,10 @@ ExtractResult extractArchive(const std::string& archivePath, const std::string& 
 // A span rather than a string so that a path can never be taken for archive bytes.
 ExtractResult extractArchive(std::span<const unsigned char> archiveBytes,
                              const std::string& targetFolder, const ExtractLimits& limits = {});
+
+// The bytes of an archive file, read through one handle: nullopt for a link, anything but a
+// regular file, or a file larger than `sizeLimit`.
+std::optional<std::string> readArchiveFile(const std::string& archivePath, std::uint64_t sizeLimit);
 
 inline std::span<const unsigned char> asBytes(std::string_view bytes) {
     return {reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()};

@@ -376,6 +376,99 @@ TEST(ExtractArchive, CrcMismatchFails) {
     EXPECT_FALSE(fs::exists(out + "/data.txt")); // the bad entry is not left behind
 }
 
+// Renames entry `index` in both its directory record and its local header (same length).
+std::string renamedEntry(std::string bytes, std::size_t index, const std::string& newName) {
+    const auto records = centralDirectory(bytes);
+    const CentralRecord& r = records.at(index);
+    EXPECT_EQ(r.name.size(), newName.size());
+    bytes.replace(r.offset + 46, newName.size(), newName);
+    bytes.replace(r.localOffset + 30, newName.size(), newName);
+    return bytes;
+}
+
+TEST(ExtractArchive, BadEntryNeverTouchesFilesThatWereThereBefore) {
+    TempFolder temp;
+    const std::string archive = makeArchive(
+        temp, "crc.zip", {{"nch.str", "new list"}, {"satdata.str", std::string(5000, 'q')}});
+    std::string bytes = readAll(archive);
+    const auto records = centralDirectory(bytes);
+    const std::uint32_t crc = readLe(bytes, records[1].offset + 16, 4) ^ 0x5A5A5A5Au;
+    writeLe(bytes, records[1].offset + 16, crc, 4);
+    writeLe(bytes, records[1].localOffset + 14, crc, 4);
+    const std::string broken = temp.write("broken.zip", bytes);
+
+    // The folder already holds both names: neither is removed nor changed.
+    temp.write("out/satdata.str", "running database");
+    temp.write("out/nch.str", "running list");
+    const ExtractResult result = extractArchive(broken, temp.file("out"));
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(readAll(temp.file("out/satdata.str")), "running database");
+    EXPECT_EQ(readAll(temp.file("out/nch.str")), "running list");
+    EXPECT_EQ(filesBelow(temp.file("out")), (std::set<std::string>{"nch.str", "satdata.str"}));
+}
+
+TEST(ExtractArchive, ANameThatOccursTwiceFailsTheArchive) {
+    struct Case {
+        const char* what;
+        std::vector<ArchiveEntry> entries;
+        std::size_t renamed;
+        const char* newName;
+    };
+    const std::vector<Case> cases = {
+        {"the same file name", {{"a.txt", "first"}, {"b.txt", "second"}}, 1, "a.txt"},
+        {"the same after resolving", {{"x/../a.txt", "first"}, {"y/../a.txt", "second"}}, 0, ""},
+        {"a file where a folder is needed", {{"a", "file"}, {"b/c", "nested"}}, 1, "a/c"},
+        {"a folder entry over a file", {{"d", "file"}, {"e/", ""}}, 1, "d/"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder temp;
+        std::string bytes = readAll(makeArchive(temp, "in.zip", c.entries));
+        if (*c.newName != '\0') {
+            bytes = renamedEntry(bytes, c.renamed, c.newName);
+        }
+        const ExtractResult result = extractArchive(temp.write("dup.zip", bytes), temp.file("out"));
+        EXPECT_FALSE(result.ok);
+        EXPECT_NE(result.error.find("twice"), std::string::npos) << result.error;
+        EXPECT_FALSE(fs::exists(temp.file("out"))); // nothing written at all
+        EXPECT_FALSE(unpackArchive(asBytes(bytes)).ok);
+    }
+}
+
+TEST(ExtractArchive, LinkEntriesAreRefused) {
+    TempFolder temp;
+    const std::string archive = makeArchive(temp, "l.zip", {{"page.htm", "/etc/passwd"}});
+    std::string bytes = readAll(archive);
+    const auto records = centralDirectory(bytes);
+    writeLe(bytes, records[0].offset + 5, 3, 1);                 // made by: Unix
+    writeLe(bytes, records[0].offset + 38, (0120777u << 16), 4); // mode: a link
+    const ExtractResult result = extractArchive(temp.write("link.zip", bytes), temp.file("out"));
+    EXPECT_FALSE(result.ok);
+    EXPECT_FALSE(fs::exists(temp.file("out/page.htm")));
+}
+
+TEST(ExtractArchive, APlantedLinkAtAFileNameIsReplacedNotWrittenThrough) {
+    TempFolder temp;
+    const std::string victim = temp.write("victim.txt", "the user's own file");
+    fs::create_directories(temp.file("out"));
+    fs::create_symlink(victim, temp.file("out/city.dat"));
+    const std::string archive = makeArchive(temp, "c.zip", {{"city.dat", "ZIP bytes"}});
+    ASSERT_TRUE(extractArchive(archive, temp.file("out")).ok);
+    EXPECT_EQ(readAll(victim), "the user's own file");
+    EXPECT_FALSE(fs::is_symlink(fs::symlink_status(temp.file("out/city.dat"))));
+    EXPECT_EQ(readAll(temp.file("out/city.dat")), "ZIP bytes");
+}
+
+TEST(ExtractArchive, ArchiveFileMustBeARegularFile) {
+    TempFolder temp;
+    const std::string archive = makeArchive(temp, "real.zip", {{"a", "1"}});
+    fs::create_symlink(archive, temp.file("linked.zip"));
+    EXPECT_FALSE(extractArchive(temp.file("linked.zip"), temp.file("out")).ok);
+    fs::create_directories(temp.file("folder.zip"));
+    EXPECT_FALSE(extractArchive(temp.file("folder.zip"), temp.file("out")).ok);
+    EXPECT_TRUE(extractArchive(archive, temp.file("out")).ok);
+}
+
 TEST(ExtractArchive, DamagedDataFails) {
     TempFolder temp;
     std::string content;
