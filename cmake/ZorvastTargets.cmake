@@ -62,6 +62,9 @@ function(zorvast_qtest name)
   set_target_properties(${name} PROPERTIES AUTOMOC ON)
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} Qt6::Test)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  target_compile_definitions(${name} PRIVATE
+      ZORVAST_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+      ZORVAST_BINARY_DIR="${PROJECT_BINARY_DIR}")
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES ENVIRONMENT "${ZORVAST_TEST_ENV}" TIMEOUT 600)
 endfunction()

@@ -3,11 +3,11 @@
 #include "channels/store/CityArchive.h"
 #include "common/Clock.h"
 #include "common/Files.h"
-#include "common/Zip.h"
 #include "pointing/antennas/AntennaCatalogue.h"
 #include "pointing/geometry/PointingGeometry.h"
 #include "pointing/places/CityLookup.h"
 #include "pointing/places/ProvinceCodes.h"
+#include "update/package/DataApply.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -204,10 +204,14 @@ fs::path dataPackagePath(const std::optional<fs::path>& package) {
 
 void unpackDataPackage(const fs::path& package, DatabaseStore& store) {
     const std::string where = package.string();
-    const common::ExtractResult unpacked =
-        common::extractArchive(where, store.paths().workFolder.string());
-    if (!unpacked.ok) {
-        fail(oneLine("cannot unpack data package " + where + ": " + unpacked.error));
+    // Checked the way the program checks it, whole and in memory, before any of it is written.
+    const std::optional<update::VerifiedPackage> verified =
+        update::readVerifiedDataPackage(package, update::builtInPackageKey());
+    if (!verified) {
+        fail(oneLine("data package damaged or not signed: " + where));
+    }
+    if (!update::writePackageFiles(*verified, store.paths().workFolder)) {
+        throw CommandError{1, oneLine("cannot unpack data package " + where)};
     }
     if (!store.prepareWorkingCopy()) {
         fail("data package " + where + " holds no usable channel database (satdata.str)");

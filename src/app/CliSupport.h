@@ -99,8 +99,10 @@ Site siteOf(const PlaceOptions& place, channels::store::DatabaseStore& store);
 // `package` when given, else satdata.sta beside the program, else in the current folder.
 std::filesystem::path dataPackagePath(const std::optional<std::filesystem::path>& package);
 
-// Unpacks the data package into the store's working folder and checks that its stored channel
-// database makes a working copy; an input error when it does not.
+// Unpacks the data package into the store's working folder once it has been verified like the
+// program's own (signed with the built-in key, its database and lists large enough), and checks
+// that its stored channel database makes a working copy. An input error when the package is
+// damaged, not signed or holds no usable database; nothing of such a package is written.
 void unpackDataPackage(const std::filesystem::path& package, channels::store::DatabaseStore& store);
 
 struct Satellite {

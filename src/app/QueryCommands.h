@@ -13,9 +13,9 @@ extern const char* const kSearchUsage;
 extern const char* const kProviderUsage;
 
 // `args` are the words after the command name. Exit status 0 when the table was printed; 2 for
-// an input error (bad option or value, unknown satellite, a search text the tab refuses, an
-// unusable data package); 1 when there is nothing to print, the database is busy or unreadable,
-// or the machine itself fails.
+// an input error (bad option or value, unknown satellite, a search text the tab refuses, a data
+// package that is damaged, not signed or unusable); 1 when there is nothing to print, the database
+// is busy or unreadable, or the machine itself fails.
 int runTableCommand(const std::vector<std::string>& args);
 int runSearchCommand(const std::vector<std::string>& args);
 int runProviderCommand(const std::vector<std::string>& args);

@@ -1,12 +1,14 @@
 // Channel databases for start-up tests, written with the Jet writer and stored the way the
-// data package carries them.
+// data package carries them, in packages signed with the test key.
 #pragma once
 
 #include "JetWriter.h"
 #include "channels/store/StoredFile.h"
 #include "common/Zip.h"
+#include "update/package/PackageSignature.h"
 
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -102,9 +104,10 @@ inline std::vector<SatelliteRow> satellitesWith(int n, int at115, int at125) {
 }
 
 // The stored form ("plumo_str" + database[66...]) of a database padded to at least
-// `databaseBytes` (the stored form is 57 bytes shorter).
+// `databaseBytes` (the stored form is 57 bytes shorter). By default just large enough for the
+// package check (more than 1,000,000 bytes stored).
 inline std::string storedDatabase(const std::vector<jetwriter::Table>& tables,
-                                  std::size_t databaseBytes = 600000) {
+                                  std::size_t databaseBytes = 1000100) {
     std::string database = jetwriter::writeDatabase(tables);
     while (database.size() < databaseBytes) {
         database.append(4096, '\0');
@@ -114,13 +117,43 @@ inline std::string storedDatabase(const std::vector<jetwriter::Table>& tables,
     return {stored.begin(), stored.end()};
 }
 
+// The test key pair's secret half (keys/test-package.sec); development builds carry its public
+// half as the built-in key.
+inline update::SecretKey testPackageSecretKey() {
+    const auto key = update::readSecretKeyFile(ZORVAST_SOURCE_DIR "/keys/test-package.sec");
+    if (!key) {
+        throw std::runtime_error("keys/test-package.sec unreadable");
+    }
+    return *key;
+}
+
+// The entries with "zorvast.sig" added, signed with `key`.
+inline std::vector<common::ArchiveEntry>
+signedPackageEntries(std::vector<common::ArchiveEntry> entries,
+                     const update::SecretKey& key = testPackageSecretKey()) {
+    std::vector<update::PackageEntry> plain;
+    for (const common::ArchiveEntry& e : entries) {
+        plain.push_back({e.name, e.data});
+    }
+    const std::optional<std::string> signature = update::signPackageEntries(plain, key);
+    if (!signature) {
+        throw std::runtime_error("cannot sign the test package");
+    }
+    entries.push_back({update::kSignatureEntry, *signature, true, entries.front().date});
+    return entries;
+}
+
 // `date` is the recorded date of the three files added here; `extra` entries keep their own.
+// The package is signed with the test key unless `sign` is false.
 inline void writePackage(const std::string& path, const std::string& stored,
-                         std::vector<common::ArchiveEntry> extra = {},
-                         common::EntryDate date = {}) {
+                         std::vector<common::ArchiveEntry> extra = {}, common::EntryDate date = {},
+                         bool sign = true) {
     extra.push_back({"satdata.str", stored, true, date});
     extra.push_back({"nch.str", "a\r\nb\r\n", true, date});
     extra.push_back({"sng.str", "c\r\n", true, date});
+    if (sign) {
+        extra = signedPackageEntries(std::move(extra));
+    }
     if (!common::createArchive(path, extra)) {
         throw std::runtime_error("cannot write package " + path);
     }

@@ -3,7 +3,7 @@
 #include "channels/jet/JetConnection.h"
 #include "channels/jet/JetCursor.h"
 #include "common/Files.h"
-#include "common/Zip.h"
+#include "update/package/DataApply.h"
 
 namespace zorvast::shell {
 
@@ -95,9 +95,11 @@ StartUpResult startUp(StartUpContext& c) {
 
     if (common::fileExists(paths.dataPackage)) {
         if (common::folderExists(paths.workFolder)) {
-            const common::ExtractResult unpacked =
-                common::extractArchive(paths.dataPackage.string(), paths.workFolder.string());
-            if (!unpacked.ok) {
+            // Read once and checked whole in memory before any of it is written: a damaged,
+            // altered or unsigned package is no data at all.
+            const std::optional<update::VerifiedPackage> package =
+                update::readVerifiedDataPackage(paths.dataPackage, c.packageKey);
+            if (!package || !update::writePackageFiles(*package, paths.workFolder)) {
                 c.state.downloadMode = true;
                 c.view.processEvents();
             }

@@ -5,6 +5,7 @@
 
 #include "channels/store/DatabaseStore.h"
 #include "shell/startup/AppState.h"
+#include "update/package/PackageSignature.h"
 #include "update/roles/InstanceMarker.h"
 
 #include <functional>
@@ -79,7 +80,8 @@ struct StartUpContext {
     StartUpView& view;
     WorkerStarter& workers;
     StartUpHooks hooks;
-    std::string executableName; // the file name without its folder
+    std::string executableName;     // the file name without its folder
+    update::PublicKey packageKey{}; // satdata.sta must be signed with it to be unpacked
 };
 
 StartUpResult startUp(StartUpContext& context);

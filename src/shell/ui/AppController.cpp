@@ -269,7 +269,14 @@ StartUpResult AppController::startUp() {
     hooks.splashWorker = [this] {
         runSplash();
     };
-    StartUpContext context{state_, store_, marker_, *this, *this, hooks, env_.executableName};
+    StartUpContext context{state_,
+                           store_,
+                           marker_,
+                           *this,
+                           *this,
+                           hooks,
+                           env_.executableName,
+                           update::builtInPackageKey()};
     return shell::startUp(context);
 }
 

@@ -3,12 +3,12 @@
 #include "channels/jet/JetConnection.h"
 #include "channels/store/StoredFile.h"
 #include "common/Files.h"
+#include "common/FolderHandle.h"
 #include "common/Zip.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zip.h>
 
 #include <algorithm>
 #include <atomic>
@@ -25,6 +25,8 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
+constexpr const char* kStagedCopy = "satdata.tmp";
+
 constexpr const char* kBusyText = "上一次数据访问未完成，稍候请再重试。";
 constexpr const char* kReadErrorText = "读数据错误，软件无法运行，即将退出。";
 constexpr const char* kDelayedExtractText =
@@ -37,10 +39,6 @@ constexpr const char* kCityFailedText = "失败，写临时数据发生错误，
 constexpr const char* kStagedUnreadableText =
     " ◎ 新数据无法打开，已保留现有数据，下次启动软件将重试。";
 
-struct ArchiveCloser {
-    void operator()(zip_t* archive) const { zip_discard(archive); }
-};
-
 void call(const std::function<void()>& hook) {
     if (hook) {
         hook();
@@ -51,11 +49,6 @@ void step(UpdateFlow& flow, int number) {
     if (flow.onApplyStep) {
         flow.onApplyStep(number);
     }
-}
-
-bool largerThan(const fs::path& file, std::uint64_t bytes) {
-    const std::optional<std::uint64_t> size = common::fileSize(file);
-    return size && *size > bytes;
 }
 
 // Writes all of `bytes` to `fd`, going on after short writes and interruptions.
@@ -100,25 +93,33 @@ fs::path partialNameFor(const fs::path& target) {
     return partial;
 }
 
-// The files (not folders) of the staging folder copied over those of the working folder, each
-// keeping its modification time: the data date shown is the packaged file's.
-void copyStagedFiles(const fs::path& from, const fs::path& to) {
-    std::error_code ec;
-    fs::directory_iterator it(from, ec);
-    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-        std::error_code fileError;
-        if (!fs::is_regular_file(it->symlink_status(fileError))) {
-            continue;
-        }
-        const fs::path target = to / it->path().filename();
-        if (fs::copy_file(it->path(), target, fs::copy_options::overwrite_existing, fileError)) {
-            struct stat info {};
-            if (::stat(it->path().c_str(), &info) == 0) {
-                const struct timespec times[2] = {info.st_atim, info.st_mtim};
-                ::utimensat(AT_FDCWD, target.c_str(), times, 0);
-            }
-        }
+// The working copy the second connection proves the new data with, made from the verified
+// bytes of the package's database. False when there is none to make.
+bool writeStagedCopy(const fs::path& stagingFolder, const VerifiedPackage& package) {
+    const std::optional<common::FolderHandle> staging = common::FolderHandle::open(stagingFolder);
+    if (!staging) {
+        return false;
     }
+    staging->removeFile(kStagedCopy);
+    const std::string* stored = package.entry("satdata.str");
+    if (!stored) {
+        return false;
+    }
+    const channels::store::Bytes copy = channels::store::workingCopyFromStored(
+        {reinterpret_cast<const std::uint8_t*>(stored->data()), stored->size()});
+    return !copy.empty() &&
+           staging->replaceFile(kStagedCopy,
+                                {reinterpret_cast<const char*>(copy.data()), copy.size()});
+}
+
+// The verified archive bytes written as satdata.sta: a fresh file beside it, flushed and
+// renamed over it, so a crash leaves the old package or the new one, never neither or half.
+bool storePackage(const channels::store::StorePaths& paths, const VerifiedPackage& package) {
+    const fs::path folder = paths.dataPackage.parent_path();
+    const std::optional<common::FolderHandle> program =
+        common::FolderHandle::open(folder.empty() ? fs::path(".") : folder);
+    return program && program->replaceFile(paths.dataPackage.filename().string(),
+                                           package.archiveBytes, 0644, true);
 }
 
 std::string dateOrEmpty(const fs::path& file) {
@@ -148,50 +149,50 @@ void endAfterCleanup(UpdateFlow& flow, const char* caption, const char* text) {
 
 } // namespace
 
-bool packageArchiveAcceptable(const fs::path& archive, std::uint64_t sizeLimit) {
-    const std::optional<std::uint64_t> size = common::fileSize(archive);
-    if (!size || *size > sizeLimit) {
-        return false;
+PackageVerdict verdictOf(PackageFault fault) {
+    switch (fault) {
+    case PackageFault::None:
+        return PackageVerdict::Usable;
+    case PackageFault::Unreadable:
+    case PackageFault::Damaged:
+        return PackageVerdict::Unreadable;
+    case PackageFault::NotFlat:
+    case PackageFault::Unsigned:
+    case PackageFault::Unusable:
+        break;
     }
-    int code = 0;
-    std::unique_ptr<zip_t, ArchiveCloser> opened(zip_open(archive.c_str(), ZIP_RDONLY, &code));
-    if (!opened) {
-        return false;
-    }
-    const zip_int64_t count = zip_get_num_entries(opened.get(), 0);
-    if (count < 0) {
-        return false;
-    }
-    for (zip_uint64_t i = 0; i < static_cast<zip_uint64_t>(count); ++i) {
-        zip_uint8_t system = 0;
-        zip_uint32_t attributes = 0;
-        if (zip_file_get_external_attributes(opened.get(), i, 0, &system, &attributes) != 0) {
-            return false;
-        }
-        // Unix packers keep the file mode in the upper half; extraction would write a link's
-        // target text as a plain file, so refuse the entry outright.
-        if (system == ZIP_OPSYS_UNIX && ((attributes >> 16) & S_IFMT) == S_IFLNK) {
-            return false;
-        }
-    }
-    return true;
+    return PackageVerdict::Unusable;
+}
+
+bool dataPackageContentUsable(const VerifiedPackage& package) {
+    const auto largerThan = [&package](const char* name, std::uint64_t bytes) {
+        const std::string* content = package.entry(name);
+        return content && content->size() > bytes;
+    };
+    return largerThan("satdata.str", kMinimumDatabaseBytes) &&
+           largerThan("nch.str", kMinimumListBytes) && largerThan("sng.str", kMinimumListBytes);
+}
+
+std::optional<VerifiedPackage> readVerifiedDataPackage(const fs::path& archive,
+                                                       const PublicKey& key,
+                                                       std::uint64_t sizeLimit,
+                                                       PackageFault* fault) {
+    return readVerifiedPackage(archive, key, sizeLimit, dataPackageContentUsable, fault);
 }
 
 PackageVerdict examinePackage(const fs::path& archive, const fs::path& folder, const PublicKey& key,
                               std::uint64_t sizeLimit,
                               const std::function<bool(const fs::path& folder)>& contentUsable) {
-    if (!common::fileExists(archive) || !packageArchiveAcceptable(archive, sizeLimit)) {
+    PackageFault fault = PackageFault::None;
+    const std::optional<VerifiedPackage> package =
+        readVerifiedPackage(archive, key, sizeLimit, {}, &fault);
+    if (!package) {
+        return verdictOf(fault);
+    }
+    if (!writePackageFiles(*package, folder)) {
         return PackageVerdict::Unreadable;
     }
-    common::ExtractLimits limits;
-    limits.maxTotalBytes = sizeLimit;
-    limits.maxEntryBytes = std::min(limits.maxEntryBytes, sizeLimit);
-    const common::ExtractResult extracted =
-        common::extractArchive(archive.string(), folder.string(), limits);
-    if (!extracted.ok) {
-        return PackageVerdict::Unreadable;
-    }
-    if ((contentUsable && !contentUsable(folder)) || !verifyPackageFolder(folder, key)) {
+    if (contentUsable && !contentUsable(folder)) {
         return PackageVerdict::Unusable;
     }
     return PackageVerdict::Usable;
@@ -199,34 +200,39 @@ PackageVerdict examinePackage(const fs::path& archive, const fs::path& folder, c
 
 PackageVerdict examineDataPackage(const fs::path& archive, const fs::path& folder,
                                   const PublicKey& key, std::uint64_t sizeLimit) {
-    return examinePackage(archive, folder, key, sizeLimit, [](const fs::path& unpacked) {
-        return largerThan(unpacked / "satdata.str", kMinimumDatabaseBytes) &&
-               largerThan(unpacked / "nch.str", kMinimumListBytes) &&
-               largerThan(unpacked / "sng.str", kMinimumListBytes);
-    });
+    PackageFault fault = PackageFault::None;
+    const std::optional<VerifiedPackage> package =
+        readVerifiedDataPackage(archive, key, sizeLimit, &fault);
+    if (!package) {
+        return verdictOf(fault);
+    }
+    return writePackageFiles(*package, folder) ? PackageVerdict::Usable
+                                               : PackageVerdict::Unreadable;
 }
 
-bool checkDataPackage(UpdateFlow& flow) {
+std::shared_ptr<const VerifiedPackage> checkDataPackage(UpdateFlow& flow) {
     const channels::store::StorePaths& paths = flow.store.paths();
     common::removeTree(paths.stagingFolder);
-    const PackageVerdict verdict = examineDataPackage(paths.dataDownload, paths.stagingFolder,
-                                                      flow.packageKey, flow.packageSizeLimit);
-    if (verdict == PackageVerdict::Usable) {
+    PackageFault fault = PackageFault::None;
+    std::optional<VerifiedPackage> package =
+        readVerifiedDataPackage(paths.dataDownload, flow.packageKey, flow.packageSizeLimit, &fault);
+    if (package && writePackageFiles(*package, paths.stagingFolder)) {
         flow.view.processEvents();
-        return true;
+        return std::make_shared<const VerifiedPackage>(std::move(*package));
     }
-    if (verdict == PackageVerdict::Unusable) {
+    // A package that unpacked but is not ours or too small gets the short wait; a damaged or
+    // missing download does not.
+    if (!package && verdictOf(fault) == PackageVerdict::Unusable) {
         flow.clock.sleepFor(500ms);
     }
     common::removeTree(paths.stagingFolder);
     flow.view.processEvents();
-    return false;
+    return nullptr;
 }
 
-void applyDataPackage(UpdateFlow& flow) {
+void applyDataPackage(UpdateFlow& flow, const VerifiedPackage& package) {
     const channels::store::StorePaths& paths = flow.store.paths();
-    const fs::path stagedDatabase = paths.stagingFolder / "satdata.str";
-    const fs::path stagedCopy = paths.stagingFolder / "satdata.tmp";
+    const fs::path stagedCopy = paths.stagingFolder / kStagedCopy;
 
     step(flow, 1);
     if (flow.store.waitForDatabase()) {
@@ -243,44 +249,40 @@ void applyDataPackage(UpdateFlow& flow) {
     }
 
     step(flow, 3);
-    std::error_code ec;
-    fs::remove(stagedCopy, ec);
-    if (const std::optional<std::string> stored = common::readFileBytes(stagedDatabase)) {
-        const channels::store::Bytes copy = channels::store::workingCopyFromStored(
-            {reinterpret_cast<const std::uint8_t*>(stored->data()), stored->size()});
-        if (!copy.empty()) {
-            common::writeFileBytes(stagedCopy,
-                                   {reinterpret_cast<const char*>(copy.data()), copy.size()});
-        }
-    }
+    const bool copied = writeStagedCopy(paths.stagingFolder, package);
 
     step(flow, 4);
     {
         channels::jet::JetConnection second;
-        if (!second.open(stagedCopy.string(), "")) {
+        if (!copied || !second.open(stagedCopy.string(), "")) {
             keepRunningData(flow);
             return;
         }
         step(flow, 5);
         second.close();
     }
-    // The plain database has done its job; it must not travel into the working folder.
-    fs::remove(stagedCopy, ec);
+    // The plain database has done its job.
+    common::removeTree(stagedCopy);
     call(flow.hooks.closeAllFiles);
     if (common::folderExists(paths.workFolder)) {
         common::removeTree(paths.workFolder);
     }
     common::createFolders(paths.workFolder);
     call(flow.hooks.startInstanceMarker);
-    copyStagedFiles(paths.stagingFolder, paths.workFolder);
+    // The verified bytes, not the staged files: those lie in a folder and could have changed.
+    // Each file keeps its entry's date, which the program shows as the data date.
+    writePackageFiles(package, paths.workFolder);
 
     step(flow, 6);
     flow.view.processEvents();
     flow.store.databaseBusy() = false;
 
     step(flow, 7);
-    // One rename: a crash leaves either the old package or the new one, never neither.
-    replaceFileAtomically(paths.dataDownload, paths.dataPackage);
+    // The bytes that were verified become satdata.sta; the download's path is not looked at
+    // again.
+    if (storePackage(paths, package)) {
+        common::removeTree(paths.dataDownload);
+    }
 
     step(flow, 8);
     flow.view.processEvents();
@@ -316,9 +318,10 @@ void applyDataPackage(UpdateFlow& flow) {
             endAfterCleanup(flow, "错误203", kDelayedMissingText);
             return;
         }
-        const common::ExtractResult extracted =
-            common::extractArchive(paths.dataPackage.string(), paths.workFolder.string());
-        if (!extracted.ok) {
+        // Checked like every package before any of it reaches the working folder.
+        const std::optional<VerifiedPackage> stored =
+            readVerifiedDataPackage(paths.dataPackage, flow.packageKey, flow.packageSizeLimit);
+        if (!stored || !writePackageFiles(*stored, paths.workFolder)) {
             endAfterCleanup(flow, "错误202", kDelayedExtractText);
             return;
         }
@@ -341,17 +344,18 @@ void applyDataPackage(UpdateFlow& flow) {
     step(flow, 14);
 }
 
-void applyFirstDataPackage(UpdateFlow& flow) {
+void applyFirstDataPackage(UpdateFlow& flow, const VerifiedPackage& package) {
     const channels::store::StorePaths& paths = flow.store.paths();
 
     step(flow, 1);
     flow.clock.sleepFor(2000ms);
     call(flow.hooks.closeAllFiles);
 
-    // The stored package is replaced by the rename of the copy, so it is never deleted first.
+    // The stored package is replaced by a rename, so it is never deleted first. What is stored
+    // is the verified bytes; the download stays until the clean-up.
     step(flow, 2);
     step(flow, 3);
-    if (!copyFileAtomically(paths.dataDownload, paths.dataPackage)) {
+    if (!storePackage(paths, package)) {
         flow.view.showMessage("错误205", kReadErrorText);
         flow.view.endProgram();
         return;

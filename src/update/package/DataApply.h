@@ -2,57 +2,67 @@
 // mode), or by storing it and restarting (first-download mode).
 #pragma once
 
-#include "update/check/UpdateFlow.h"
-
 #include "common/Files.h"
-#include <cstdint>
+#include "update/check/UpdateFlow.h"
+#include "update/package/VerifiedPackage.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
 namespace zorvast::update {
 
-// Sizes a usable package's files must exceed.
+// Sizes a usable data package's files must exceed.
 inline constexpr std::uint64_t kMinimumDatabaseBytes = 1000000; // satdata.str
 inline constexpr std::uint64_t kMinimumListBytes = 1;           // nch.str, sng.str
-// The ZIP itself, before extraction: no larger than `sizeLimit` bytes and no entry that is a
-// symbolic link.
-bool packageArchiveAcceptable(const std::filesystem::path& archive,
-                              std::uint64_t sizeLimit = kPackageSizeLimit);
 
 enum class PackageVerdict {
-    Usable,     // extracted, flat, large enough and signed with the key
-    Unreadable, // missing, too large, a link entry, or the extraction failed
-    Unusable,   // extracted, but too small, not flat, unsigned or altered
+    Usable,     // read whole, flat, signed with the key and its content usable
+    Unreadable, // missing, a link, too large, not a ZIP, damaged, or not written out
+    Unusable,   // read whole, but not flat, unsigned or altered, or its content too small
 };
 
-// Extracts `archive` into `folder` (which the caller has emptied) and judges what came out: a
-// flat folder signed with `key` whose content `contentUsable` accepts (none: any); extraction
-// stops once `sizeLimit` bytes have been inflated. The folder is left as it is.
+// The verdict a refused package gets: damage is Unreadable, everything else Unusable.
+PackageVerdict verdictOf(PackageFault fault);
+
+// Whether a data package carries what the program needs: its database and both lists large
+// enough.
+bool dataPackageContentUsable(const VerifiedPackage& package);
+
+// readVerifiedPackage for a data package: flat, signed with `key`, and its content usable.
+std::optional<VerifiedPackage> readVerifiedDataPackage(const std::filesystem::path& archive,
+                                                       const PublicKey& key,
+                                                       std::uint64_t sizeLimit = kPackageSizeLimit,
+                                                       PackageFault* fault = nullptr);
+
+// Reads and verifies `archive`, writes its files into `folder` (which the caller has emptied)
+// and judges what came out with `contentUsable` (none: any). The folder is left as it is.
 PackageVerdict
 examinePackage(const std::filesystem::path& archive, const std::filesystem::path& folder,
                const PublicKey& key, std::uint64_t sizeLimit,
                const std::function<bool(const std::filesystem::path&)>& contentUsable);
 
-// examinePackage for a data package: its database and both lists large enough. The caller
-// removes the folder when the package is not usable.
+// examinePackage for a data package. The caller removes the folder when the package is not
+// usable.
 PackageVerdict examineDataPackage(const std::filesystem::path& archive,
                                   const std::filesystem::path& folder, const PublicKey& key,
                                   std::uint64_t sizeLimit = kPackageSizeLimit);
 
-// The downloaded package (satdata.tmp) extracted into the staging folder and checked; it stays
-// there when usable.
-bool checkDataPackage(UpdateFlow& flow);
+// The downloaded package (satdata.tmp) read once and verified in memory, its files written into
+// the staging folder. The verified package when usable (the applies install from it, never from
+// the download's path again); nullptr otherwise, with the staging folder removed.
+std::shared_ptr<const VerifiedPackage> checkDataPackage(UpdateFlow& flow);
 
-// Normal mode, on its own worker: the staged files replace the working folder's and the
-// download becomes satdata.sta.
-void applyDataPackage(UpdateFlow& flow);
+// Normal mode, on its own worker: the verified package's files replace the working folder's
+// and its bytes become satdata.sta.
+void applyDataPackage(UpdateFlow& flow, const VerifiedPackage& package);
 
-// First-download mode, on its own worker: the download is stored as satdata.sta and the program
-// restarts through the restart helper.
-void applyFirstDataPackage(UpdateFlow& flow);
+// First-download mode, on its own worker: the verified package's bytes are stored as
+// satdata.sta and the program restarts through the restart helper.
+void applyFirstDataPackage(UpdateFlow& flow, const VerifiedPackage& package);
 
 using common::fileDateText;
 

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <memory>
 #include <system_error>
 
 namespace zorvast::update {
@@ -74,12 +75,15 @@ void moveBar(UpdateFlow& flow, int step) {
 
 void dataTransferEnded(UpdateFlow& flow) {
     UpdateState& state = flow.state;
-    if (checkDataPackage(flow)) {
+    // The apply installs the package that was checked, held in memory by its worker.
+    if (std::shared_ptr<const VerifiedPackage> package = checkDataPackage(flow)) {
         state.dataDownloadActive = false;
         if (flow.downloadMode) {
-            startUpdateWorker(flow, "first data apply", [&flow] { applyFirstDataPackage(flow); });
+            startUpdateWorker(flow, "first data apply",
+                              [&flow, package] { applyFirstDataPackage(flow, *package); });
         } else {
-            startUpdateWorker(flow, "data apply", [&flow] { applyDataPackage(flow); });
+            startUpdateWorker(flow, "data apply",
+                              [&flow, package] { applyDataPackage(flow, *package); });
         }
         flow.view.processEvents();
         return;

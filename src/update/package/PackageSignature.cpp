@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <system_error>
 
 namespace zorvast::update {
 
@@ -209,41 +208,6 @@ bool verifyPackageEntries(const std::vector<PackageEntry>& entries, const Public
     const auto digest = packageDigest(entries);
     return digest && crypto_sign_verify_detached(bytesOf(signature->content), digest->data(),
                                                  digest->size(), publicKey.data()) == 0;
-}
-
-std::optional<std::vector<PackageEntry>> readPackageFolder(const fs::path& folder) {
-    std::error_code ec;
-    fs::directory_iterator it(folder, ec);
-    if (ec) {
-        return std::nullopt;
-    }
-    std::vector<PackageEntry> entries;
-    for (; it != fs::directory_iterator(); it.increment(ec)) {
-        if (ec) {
-            return std::nullopt;
-        }
-        // symlink_status: a link is refused whatever it points at.
-        const fs::file_status status = it->symlink_status(ec);
-        if (ec || !fs::is_regular_file(status)) {
-            return std::nullopt;
-        }
-        std::optional<std::string> content = common::readFileBytes(it->path());
-        if (!content) {
-            return std::nullopt;
-        }
-        entries.push_back({it->path().filename().string(), std::move(*content)});
-    }
-    if (ec) {
-        return std::nullopt;
-    }
-    std::sort(entries.begin(), entries.end(),
-              [](const PackageEntry& a, const PackageEntry& b) { return a.name < b.name; });
-    return entries;
-}
-
-bool verifyPackageFolder(const fs::path& folder, const PublicKey& publicKey) {
-    const std::optional<std::vector<PackageEntry>> entries = readPackageFolder(folder);
-    return entries && verifyPackageEntries(*entries, publicKey);
 }
 
 } // namespace zorvast::update

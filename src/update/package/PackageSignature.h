@@ -1,8 +1,8 @@
 // Signed packages: the publisher adds an entry "zorvast.sig", an Ed25519 signature (libsodium)
 // over a BLAKE2b-512 digest of every other entry. The digest takes the entries in byte order
 // of their names, each as: name length (8 bytes, little endian), name, content length (8 bytes,
-// little endian), content. The program carries the public key and checks the extracted folder,
-// so what it verifies is exactly what it then installs.
+// little endian), content. The program carries the public key and checks the entries in memory
+// (update/package/VerifiedPackage.h), so what it verifies is exactly what it then installs.
 #pragma once
 
 #include <array>
@@ -58,12 +58,5 @@ std::optional<std::string> signPackageEntries(const std::vector<PackageEntry>& e
 
 // True when the entries hold a "zorvast.sig" of 64 bytes that signs all the others.
 bool verifyPackageEntries(const std::vector<PackageEntry>& entries, const PublicKey& publicKey);
-
-// The regular files of a folder as entries. nullopt when the folder holds anything else (a
-// subfolder, a symbolic link, a device) or a file cannot be read.
-std::optional<std::vector<PackageEntry>> readPackageFolder(const std::filesystem::path& folder);
-
-// verifyPackageEntries over readPackageFolder; false for a folder with anything but files.
-bool verifyPackageFolder(const std::filesystem::path& folder, const PublicKey& publicKey);
 
 } // namespace zorvast::update

@@ -2,6 +2,7 @@
 
 #include "UpdateFakes.h"
 #include "channels/jet/JetConnection.h"
+#include "support/AlteredPackages.h"
 #include "update/roles/RestartHelper.h"
 
 #include <gtest/gtest.h>
@@ -79,7 +80,7 @@ public:
     bool check(const std::vector<common::ArchiveEntry>& entries) {
         writeArchive(paths.dataDownload, entries);
         clock.clearSleeps();
-        return checkDataPackage(flow);
+        return checkDataPackage(flow) != nullptr;
     }
 };
 
@@ -204,7 +205,6 @@ TEST_F(CheckDataPackage, ALinkEntryFails) {
                                                ZIP_OPSYS_UNIX, (S_IFLNK | 0777u) << 16),
               0);
     ASSERT_EQ(zip_close(archive), 0);
-    EXPECT_FALSE(packageArchiveAcceptable(paths.dataDownload));
     EXPECT_FALSE(checkDataPackage(flow));
     EXPECT_FALSE(fs::exists(paths.stagingFolder));
 }
@@ -234,22 +234,24 @@ public:
     void prepareUpdate(const std::vector<common::ArchiveEntry>& entries) {
         installRunningData("261209");
         downloadPackage(entries);
-        ASSERT_TRUE(checkDataPackage(flow));
+        checked = checkDataPackage(flow);
+        ASSERT_TRUE(checked);
         journal.lines.clear();
         clock.clearSleeps();
     }
     void prepareGoodUpdate() {
         prepareUpdate(signedEntries(dataPackageEntries(storedDatabaseWithVersion("261210"))));
     }
+    void apply() { applyDataPackage(flow, *checked); }
+
+    std::shared_ptr<const VerifiedPackage> checked;
 };
 
 TEST_F(DataApply, ReplacesTheDataWhileTheProgramRuns) {
     prepareGoodUpdate();
     const std::string newStored = readAll((paths.stagingFolder / "satdata.str").string());
-    struct stat download {};
-    ASSERT_EQ(::stat(paths.dataDownload.c_str(), &download), 0);
 
-    applyDataPackage(flow);
+    apply();
 
     const std::vector<std::string> expected = {
         "controls disabled",
@@ -278,20 +280,69 @@ TEST_F(DataApply, ReplacesTheDataWhileTheProgramRuns) {
     EXPECT_FALSE(fs::exists(paths.workDatabasePath));
     EXPECT_EQ(fileDateText(paths.storedFile), kNewDate);
 
-    // The download became the stored package by a rename: same file, old name gone.
-    struct stat stored {};
-    ASSERT_EQ(::stat(paths.dataPackage.c_str(), &stored), 0);
-    EXPECT_EQ(stored.st_ino, download.st_ino);
+    // The verified bytes became the stored package; the download is gone and nothing else
+    // was left beside the program.
     EXPECT_FALSE(fs::exists(paths.dataDownload));
     EXPECT_EQ(readAll(paths.dataPackage.string()), newPackageBytes);
+    std::vector<std::string> besideProgram;
+    for (const auto& item : fs::directory_iterator(paths.programFolder)) {
+        besideProgram.push_back(item.path().filename().string());
+    }
+    EXPECT_EQ(besideProgram, std::vector<std::string>{"satdata.sta"});
     EXPECT_EQ(packageVersion(paths.dataPackage, temp.path() / "scratch"), "261210");
+}
+
+// Whatever happens to the download (or to the staged files) after the check, the apply installs
+// the package that was checked: it never reads a path of it again.
+void swapDownload(FlowFixture& f, const std::string& how) {
+    const fs::path other = f.temp.path() / "other.sta";
+    writeArchive(other, signedEntries(dataPackageEntries(storedDatabaseWithVersion("261299"))));
+    if (how == "another signed package") {
+        fs::copy_file(other, f.paths.dataDownload, fs::copy_options::overwrite_existing);
+    } else if (how == "a link to another package") {
+        fs::remove(f.paths.dataDownload);
+        fs::create_symlink(other, f.paths.dataDownload);
+    } else if (how == "damaged") {
+        common::writeFileBytes(f.paths.dataDownload, "<html>404</html>");
+    } else if (how == "removed") {
+        fs::remove(f.paths.dataDownload);
+    }
+    // The staged copies are not what is installed either.
+    common::writeFileBytes(f.paths.stagingFolder / "news.htm", "<html>planted</html>");
+    common::writeFileBytes(f.paths.stagingFolder / "satdata.str",
+                           storedDatabaseWithVersion("261299"));
+}
+
+const char* const kSwaps[] = {"another signed package", "a link to another package", "damaged",
+                              "removed"};
+
+TEST_F(DataApply, TheCheckedPackageIsInstalledWhateverHappensToTheDownload) {
+    for (const char* how : kSwaps) {
+        SCOPED_TRACE(how);
+        FlowFixture f;
+        f.installRunningData("261209");
+        f.downloadPackage(signedEntries(dataPackageEntries(storedDatabaseWithVersion("261210"))));
+        const auto package = checkDataPackage(f.flow);
+        ASSERT_TRUE(package);
+        swapDownload(f, how);
+
+        applyDataPackage(f.flow, *package);
+
+        EXPECT_FALSE(f.view.ended);
+        EXPECT_EQ(readAll(f.paths.dataPackage.string()), f.newPackageBytes);
+        EXPECT_EQ(packageVersion(f.paths.dataPackage, f.temp.path() / "scratch"), "261210");
+        EXPECT_EQ(readAll(f.paths.storedFile.string()), *package->entry("satdata.str"));
+        EXPECT_EQ(readAll((f.paths.workFolder / "news.htm").string()), "<html>news</html>");
+        EXPECT_FALSE(fs::exists(fs::symlink_status(f.paths.dataDownload)));
+        EXPECT_TRUE(fs::exists(f.temp.path() / "other.sta")) << "a link is removed, not followed";
+    }
 }
 
 TEST_F(DataApply, ABusyDatabaseStopsTheApply) {
     prepareGoodUpdate();
     store.databaseBusy() = true;
 
-    applyDataPackage(flow);
+    apply();
 
     EXPECT_EQ(journal.all(),
               std::vector<std::string>{"message 错误118 上一次数据访问未完成，稍候请再重试。"})
@@ -308,7 +359,7 @@ TEST_F(DataApply, AStagedDatabaseThatDoesNotOpenKeepsTheRunningData) {
     prepareUpdate(signedEntries(entries));
     const std::string runningStored = readAll(paths.storedFile.string());
 
-    applyDataPackage(flow);
+    apply();
 
     const std::vector<std::string> expected = {
         "controls disabled",
@@ -331,7 +382,7 @@ TEST_F(DataApply, AStagedDatabaseThatDoesNotOpenKeepsTheRunningData) {
 
 TEST_F(DataApply, AStagedDatabaseWithGarbageAfterTheMarkerKeepsTheRunningData) {
     prepareUpdate(signedEntries(dataPackageEntries(filler(1200000))));
-    applyDataPackage(flow);
+    apply();
     EXPECT_TRUE(journal.has("status  ◎ 新数据无法打开，已保留现有数据，下次启动软件将重试。"))
         << journal.dump();
     EXPECT_EQ(readAll(paths.dataPackage.string()), oldPackageBytes);
@@ -344,7 +395,7 @@ TEST_F(DataApply, TheNewDatabaseMissingEndsTheProgram) {
             fs::remove(paths.storedFile);
         }
     };
-    applyDataPackage(flow);
+    apply();
     EXPECT_TRUE(journal.has("message 错误201 读数据错误，软件无法运行，即将退出。"))
         << journal.dump();
     EXPECT_TRUE(view.ended);
@@ -356,7 +407,7 @@ TEST_F(DataApply, TheNewDatabaseMissingEndsTheProgram) {
 TEST_F(DataApply, TheCityDatabaseFailingEndsTheProgram) {
     prepareGoodUpdate();
     cityExtracts = false;
-    applyDataPackage(flow);
+    apply();
     EXPECT_TRUE(journal.has("message 错误106 失败，写临时数据发生错误，软件将被迫退出。"))
         << journal.dump();
     EXPECT_TRUE(view.ended);
@@ -376,13 +427,29 @@ TEST_F(DataApply, DelayedReplacement) {
          "message 错误202 数据更新中发生读写错误，请稍后再次进入本软件，尝试自动恢复。"},
         {"the stored package is gone", [](FlowFixture& f) { fs::remove(f.paths.dataPackage); },
          "message 错误203 数据更新中发生读取错误，请稍后再次进入本软件，尝试自动恢复。"},
+        {"the stored package was altered after signing",
+         [](FlowFixture& f) {
+             writeArchive(
+                 f.paths.dataPackage,
+                 zorvast::testing::withContentChanged(
+                     signedEntries(dataPackageEntries(storedDatabaseWithVersion("261210"))),
+                     "satdata.str", 700000));
+         },
+         "message 错误202 数据更新中发生读写错误，请稍后再次进入本软件，尝试自动恢复。"},
+        {"the stored package is unsigned",
+         [](FlowFixture& f) {
+             writeArchive(f.paths.dataPackage,
+                          dataPackageEntries(storedDatabaseWithVersion("261210")));
+         },
+         "message 错误202 数据更新中发生读写错误，请稍后再次进入本软件，尝试自动恢复。"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         FlowFixture f;
         f.installRunningData("261209");
         f.downloadPackage(signedEntries(dataPackageEntries(storedDatabaseWithVersion("261210"))));
-        ASSERT_TRUE(checkDataPackage(f.flow));
+        const auto checked = checkDataPackage(f.flow);
+        ASSERT_TRUE(checked);
         f.flow.onApplyStep = [&](int step) {
             if (step == 12) {
                 fs::remove(f.paths.storedFile);
@@ -394,7 +461,7 @@ TEST_F(DataApply, DelayedReplacement) {
         };
         f.clock.clearSleeps();
 
-        applyDataPackage(f.flow);
+        applyDataPackage(f.flow, *checked);
 
         if (c.message.empty()) {
             EXPECT_TRUE(f.journal.has(std::string("status  ◎ 数据已延迟替换，最新数据日期：") +
@@ -421,7 +488,7 @@ TEST_F(DataApply, DelayedReplacementLeavesEnabledControlsAlone) {
             fs::remove(paths.storedFile);
         }
     };
-    applyDataPackage(flow);
+    apply();
     EXPECT_EQ(journal.count("controls enabled"), 1) << journal.dump();
     EXPECT_EQ(journal.count("bar hidden"), 1) << journal.dump();
 }
@@ -432,12 +499,20 @@ public:
         downloadMode = true;
         fs::create_directories(paths.workFolder);
         downloadPackage(signedEntries(dataPackageEntries(storedDatabaseWithVersion("261210"))));
+        checked = checkDataPackage(flow);
+        journal.lines.clear();
     }
+    void apply() {
+        ASSERT_TRUE(checked);
+        applyFirstDataPackage(flow, *checked);
+    }
+
+    std::shared_ptr<const VerifiedPackage> checked;
 };
 
 TEST_F(FirstDataApply, StoresTheDownloadAndRestarts) {
     common::writeFileBytes(paths.dataPackage, "a damaged old package");
-    applyFirstDataPackage(flow);
+    apply();
     const std::vector<std::string> expected = {
         "close all files",
         "label  ◎ 最新版本更新成功！",
@@ -454,9 +529,31 @@ TEST_F(FirstDataApply, StoresTheDownloadAndRestarts) {
     }
 }
 
-TEST_F(FirstDataApply, ACopyThatFailsEndsWithoutCleaningUp) {
-    fs::remove(paths.dataDownload);
-    applyFirstDataPackage(flow);
+TEST_F(FirstDataApply, TheCheckedPackageIsStoredWhateverHappensToTheDownload) {
+    for (const char* how : kSwaps) {
+        SCOPED_TRACE(how);
+        FlowFixture f;
+        f.downloadMode = true;
+        fs::create_directories(f.paths.workFolder);
+        f.downloadPackage(signedEntries(dataPackageEntries(storedDatabaseWithVersion("261210"))));
+        const auto package = checkDataPackage(f.flow);
+        ASSERT_TRUE(package);
+        swapDownload(f, how);
+
+        applyFirstDataPackage(f.flow, *package);
+
+        EXPECT_FALSE(f.journal.has("message 错误205 读数据错误，软件无法运行，即将退出。"))
+            << f.journal.dump();
+        EXPECT_EQ(readAll(f.paths.dataPackage.string()), f.newPackageBytes);
+        EXPECT_FALSE(fs::is_symlink(f.paths.dataPackage));
+        EXPECT_EQ(packageVersion(f.paths.dataPackage, f.temp.path() / "scratch"), "261210");
+    }
+}
+
+TEST_F(FirstDataApply, AStoreThatFailsEndsWithoutCleaningUp) {
+    // A folder holds the name: the new file cannot be renamed over it.
+    fs::create_directories(paths.dataPackage / "in the way");
+    apply();
     const std::vector<std::string> expected = {
         "close all files",
         "message 错误205 读数据错误，软件无法运行，即将退出。",
@@ -464,12 +561,16 @@ TEST_F(FirstDataApply, ACopyThatFailsEndsWithoutCleaningUp) {
     };
     EXPECT_EQ(journal.all(), expected) << journal.dump();
     EXPECT_TRUE(fs::exists(paths.workFolder)) << "no clean-up after this one";
-    EXPECT_FALSE(fs::exists(paths.dataPackage));
+    EXPECT_TRUE(fs::is_directory(paths.dataPackage));
+    for (const auto& item : fs::directory_iterator(paths.programFolder)) {
+        const std::string name = item.path().filename().string();
+        EXPECT_TRUE(name == "satdata.sta" || name == "satdata.tmp") << "left behind: " << name;
+    }
 }
 
 TEST_F(FirstDataApply, AHandOverThatFailsEndsAfterCleaningUp) {
     handOverWorks = false;
-    applyFirstDataPackage(flow);
+    apply();
     const std::vector<std::string> expected = {
         "close all files",
         "label  ◎ 最新版本更新成功！",
@@ -498,7 +599,7 @@ TEST_F(FirstDataApply, TheRestartHelperTakesOver) {
         return handOverToRestartHelper(handOver);
     };
 
-    applyFirstDataPackage(flow);
+    apply();
 
     EXPECT_EQ(started,
               std::vector<std::string>{(paths.helperFolder / kRestartHelperFile).string()});
@@ -522,7 +623,7 @@ TEST_F(FirstDataApply, AHelperFolderThatCannotBeMadeGives206) {
         return handOverToRestartHelper(handOver);
     };
 
-    applyFirstDataPackage(flow);
+    apply();
 
     EXPECT_TRUE(
         journal.has("message 错误206 更新过程中写数据时失败，请检查C盘是否已满或有无读写权限。"))
@@ -565,7 +666,8 @@ TEST(DataApplyCrash, TheStoredPackageSurvivesAnInterruptionAtEveryStep) {
         FlowFixture f;
         f.installRunningData("261209");
         f.downloadPackage(signedEntries(dataPackageEntries(storedDatabaseWithVersion("261210"))));
-        ASSERT_TRUE(checkDataPackage(f.flow));
+        const auto checked = checkDataPackage(f.flow);
+        ASSERT_TRUE(checked);
 
         const pid_t child = ::fork();
         ASSERT_GE(child, 0);
@@ -575,7 +677,7 @@ TEST(DataApplyCrash, TheStoredPackageSurvivesAnInterruptionAtEveryStep) {
                     ::_exit(0);
                 }
             };
-            applyDataPackage(f.flow);
+            applyDataPackage(f.flow, *checked);
             ::_exit(3); // the boundary never came
         }
         int status = 0;
@@ -603,6 +705,8 @@ TEST(DataApplyCrash, TheFirstDownloadCopyIsWholeOrAbsent) {
         FlowFixture f;
         f.downloadMode = true;
         f.downloadPackage(signedEntries(dataPackageEntries(storedDatabaseWithVersion("261210"))));
+        const auto checked = checkDataPackage(f.flow);
+        ASSERT_TRUE(checked);
         const pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
@@ -611,7 +715,7 @@ TEST(DataApplyCrash, TheFirstDownloadCopyIsWholeOrAbsent) {
                     ::_exit(0);
                 }
             };
-            applyFirstDataPackage(f.flow);
+            applyFirstDataPackage(f.flow, *checked);
             ::_exit(3);
         }
         int status = 0;

@@ -8,9 +8,6 @@
 namespace zorvast::update {
 namespace {
 
-namespace fs = std::filesystem;
-using testing::readAll;
-using testing::TempFolder;
 using testing::testPublicKey;
 using testing::testSecretKey;
 
@@ -131,30 +128,6 @@ TEST(PackageSignature, AnyChangeBreaksIt) {
         c.change(entries);
         EXPECT_FALSE(verifyPackageEntries(entries, key)) << c.what;
     }
-}
-
-TEST(PackageSignature, FoldersHoldFilesOnly) {
-    TempFolder temp;
-    const fs::path folder = temp.path() / "staged";
-    fs::create_directories(folder);
-    for (const PackageEntry& entry : signedSample()) {
-        temp.write("staged/" + entry.name, entry.content);
-    }
-    EXPECT_TRUE(verifyPackageFolder(folder, testPublicKey()));
-
-    fs::create_directories(folder / "sub");
-    EXPECT_FALSE(readPackageFolder(folder)) << "a subfolder";
-    EXPECT_FALSE(verifyPackageFolder(folder, testPublicKey()));
-    fs::remove(folder / "sub");
-
-    fs::create_symlink("nch.str", folder / "link.str");
-    EXPECT_FALSE(readPackageFolder(folder)) << "a symbolic link";
-    fs::remove(folder / "link.str");
-    EXPECT_TRUE(verifyPackageFolder(folder, testPublicKey()));
-
-    temp.write("staged/extra.htm", "x");
-    EXPECT_FALSE(verifyPackageFolder(folder, testPublicKey())) << "an extra file";
-    EXPECT_FALSE(verifyPackageFolder(temp.path() / "missing", testPublicKey()));
 }
 
 TEST(PackageKeys, HexTextBothWays) {
