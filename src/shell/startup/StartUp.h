@@ -80,8 +80,9 @@ struct StartUpContext {
     StartUpView& view;
     WorkerStarter& workers;
     StartUpHooks hooks;
-    std::string executableName;     // the file name without its folder
-    update::PublicKey packageKey{}; // satdata.sta must be signed with it to be unpacked
+    std::string executableName; // the file name without its folder
+    // satdata.sta is unpacked only when signed with this key.
+    update::PublicKey packageKey{};
 };
 
 StartUpResult startUp(StartUpContext& context);

@@ -269,14 +269,8 @@ StartUpResult AppController::startUp() {
     hooks.splashWorker = [this] {
         runSplash();
     };
-    StartUpContext context{state_,
-                           store_,
-                           marker_,
-                           *this,
-                           *this,
-                           hooks,
-                           env_.executableName,
-                           update::builtInPackageKey()};
+    StartUpContext context{state_, store_, marker_, *this, *this, hooks, env_.executableName};
+    context.packageKey = update::builtInPackageKey();
     return shell::startUp(context);
 }
 
