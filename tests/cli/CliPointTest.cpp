@@ -3,6 +3,7 @@
 #include "common/Zip.h"
 #include "pointing/geometry/PointingGeometry.h"
 #include "support/TempFolder.h"
+#include "update/package/PackageSignature.h"
 
 #include <gtest/gtest.h>
 
@@ -314,14 +315,30 @@ INSTANTIATE_TEST_SUITE_P(Cases, CliPointError, ::testing::ValuesIn(kErrorCases),
 TEST(CliPointPackage, DamagedPackagesAreRefused) {
     TempFolder temp;
     const std::string notZip = temp.write("junk.sta", std::string(4096, 'x'));
-    const std::string noDatabase = temp.file("empty.sta");
+    const std::string unsignedPage = temp.file("unsigned.sta");
     std::string error;
-    ASSERT_TRUE(zorvast::common::createArchive(noDatabase, {{"home.htm", "<html></html>"}}, &error))
+    ASSERT_TRUE(
+        zorvast::common::createArchive(unsignedPage, {{"home.htm", "<html></html>"}}, &error))
         << error;
+    // Signed and large enough, but no channel database inside.
+    const std::string noDatabase = temp.file("empty.sta");
+    std::vector<zorvast::update::PackageEntry> plain = {
+        {"satdata.str", std::string(1000001, 'x')}, {"nch.str", "ab"}, {"sng.str", "cd"}};
+    const auto key =
+        zorvast::update::readSecretKeyFile(ZORVAST_SOURCE_DIR "/keys/test-package.sec");
+    ASSERT_TRUE(key);
+    std::vector<zorvast::common::ArchiveEntry> entries;
+    for (const auto& e : plain) {
+        entries.push_back({e.name, e.content});
+    }
+    entries.push_back({zorvast::update::kSignatureEntry,
+                       zorvast::update::signPackageEntries(plain, *key).value()});
+    ASSERT_TRUE(zorvast::common::createArchive(noDatabase, entries, &error)) << error;
     const struct {
         std::string package;
         std::string reason;
-    } cases[] = {{notZip, "cannot unpack data package"},
+    } cases[] = {{notZip, "data package damaged or not signed: " + notZip},
+                 {unsignedPage, "data package damaged or not signed: " + unsignedPage},
                  {noDatabase, "holds no usable channel database"},
                  {temp.path().string(), "data package not found"}};
     for (const auto& c : cases) {

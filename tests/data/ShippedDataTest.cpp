@@ -7,6 +7,7 @@
 #include "common/Text.h"
 #include "common/Zip.h"
 #include "support/TempFolder.h"
+#include "update/package/DataApply.h"
 
 #include <gtest/gtest.h>
 
@@ -150,15 +151,16 @@ TEST_F(CityTable, ProvincesAreStoredTogetherCapitalFirst) {
     }
 }
 
-// The channel database as start-up gets it: the stored file from the data package, turned
-// back into a working copy.
+// The channel database as start-up gets it: the data package verified with the program's key,
+// its stored file turned back into a working copy.
 class ChannelDatabase : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         folder_ = new TempFolder;
-        const auto result =
-            common::extractArchive(kDataDir + "/satdata.sta", folder_->path().string());
-        ASSERT_TRUE(result.ok) << result.error;
+        const auto package =
+            update::readVerifiedDataPackage(kDataDir + "/satdata.sta", update::builtInPackageKey());
+        ASSERT_TRUE(package) << "the shipped package does not pass the program's check";
+        ASSERT_TRUE(update::writePackageFiles(*package, folder_->path()));
         const auto stored = common::readFileBytes(folder_->file("satdata.str"));
         ASSERT_TRUE(stored);
         const auto copy = channels::store::workingCopyFromStored(common::asBytes(*stored));
@@ -189,6 +191,21 @@ TEST_F(ChannelDatabase, PackageHoldsWhatStartUpNeeds) {
     const auto stored = common::readFileBytes(folder_->file("satdata.str"));
     EXPECT_EQ(channels::store::classifyStoredBytes(common::asBytes(*stored)),
               channels::store::StoredKind::Stored);
+}
+
+TEST_F(ChannelDatabase, PackageIsSignedWithTheBuiltInKey) {
+    update::PackageFault fault = update::PackageFault::Damaged;
+    const auto package = update::readVerifiedDataPackage(
+        kDataDir + "/satdata.sta", update::builtInPackageKey(), update::kPackageSizeLimit, &fault);
+    ASSERT_TRUE(package);
+    EXPECT_EQ(fault, update::PackageFault::None);
+    ASSERT_NE(package->entry(update::kSignatureEntry), nullptr);
+    EXPECT_EQ(package->entry(update::kSignatureEntry)->size(), update::kSignatureBytes);
+    // Only that key: another one refuses the very same bytes.
+    const auto other = update::generateKeyPair();
+    ASSERT_TRUE(other);
+    EXPECT_FALSE(update::verifyPackageBytes(package->archiveBytes, other->publicKey,
+                                            update::kPackageSizeLimit));
 }
 
 TEST_F(ChannelDatabase, StoredFormRoundTrip) {

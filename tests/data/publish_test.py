@@ -84,15 +84,18 @@ class PublishTest(unittest.TestCase):
             trade = (out / "trade.htm").read_bytes().decode("gbk")
             self.assertIn("<title>Zorvast-交易</title>", trade)
 
-            # The published package is the built one plus its signature.
+            # The published package is the built one signed again with the publisher's key;
+            # the build signs with the test key, so here the two are the same.
             with zipfile.ZipFile(PACKAGE) as built, \
                     zipfile.ZipFile(out / "satdata.sta") as published:
-                self.assertEqual(published.namelist(), built.namelist() + ["zorvast.sig"])
+                self.assertEqual(built.namelist()[-1], "zorvast.sig")
+                self.assertEqual(published.namelist(), built.namelist())
                 for name in built.namelist():
                     self.assertEqual(published.read(name), built.read(name), name)
                     self.assertEqual(published.getinfo(name).date_time,
                                      built.getinfo(name).date_time, name)
                 self.assertEqual(len(published.read("zorvast.sig")), 64)
+            self.assertEqual((out / "satdata.sta").read_bytes(), PACKAGE.read_bytes())
             checked = verify(out / "satdata.sta")
             self.assertEqual(checked.returncode, 0, checked.stderr)
             with zipfile.ZipFile(out / "zorvast.zip") as software:
@@ -144,6 +147,24 @@ class PublishTest(unittest.TestCase):
                                   capture_output=True, text=True)
             self.assertEqual(made.returncode, 0, made.stderr)
             self.assertNotEqual(verify(out / "satdata.sta", other / "k.pub").returncode, 0)
+
+    def test_another_key_replaces_the_signature(self):
+        with tempfile.TemporaryDirectory() as out:
+            out = pathlib.Path(out)
+            keys = out / "keys"
+            keys.mkdir()
+            made = subprocess.run([str(PACK), "keygen", str(keys / "k.pub"), str(keys / "k.sec")],
+                                  capture_output=True, text=True)
+            self.assertEqual(made.returncode, 0, made.stderr)
+            tree = out / "tree"
+            result = publish(tree, key=keys / "k.sec")
+            self.assertEqual(result.returncode, 0, result.stderr)
+            with zipfile.ZipFile(tree / "satdata.sta") as published:
+                self.assertEqual(published.namelist().count("zorvast.sig"), 1)
+            self.assertEqual(verify(tree / "satdata.sta", keys / "k.pub").returncode, 0)
+            self.assertNotEqual(verify(tree / "satdata.sta").returncode, 0)
+            # The built package itself carries the test key's signature.
+            self.assertEqual(verify(PACKAGE).returncode, 0)
 
     def test_same_input_same_tree(self):
         with tempfile.TemporaryDirectory() as a, tempfile.TemporaryDirectory() as b:

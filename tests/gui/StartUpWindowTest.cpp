@@ -6,6 +6,7 @@
 #include "pointing/ui/PointingTab.h"
 #include "shell/ui/AppController.h"
 #include "shell/ui/MainWindow.h"
+#include "support/AlteredPackages.h"
 #include "support/ChannelFixture.h"
 #include "support/TempFolder.h"
 #include "update/ui/DownloadWindow.h"
@@ -204,6 +205,46 @@ private slots:
                      label.contains(QStringLiteral("正在寻找更新")) ||
                      label.startsWith(QStringLiteral("下载失败！")),
                  qPrintable(label));
+        QVERIFY(!fs::exists(f.workFolder()));
+    }
+
+    // Bytes changed after signing, with every CRC fitting: the package is no data. The download
+    // window comes as without a package, nothing of it is unpacked, and it stays as it was.
+    void aPackageAlteredAfterSigningEndsInTheDownloadWindow() {
+        Fixture f;
+        f.writePackage(40, {"p1", "p2", "p3", "p4"});
+        const fs::path package = f.temp.path() / "program" / "satdata.sta";
+        std::vector<common::ArchiveEntry> entries;
+        {
+            const auto unpacked =
+                common::unpackArchive(common::asBytes(testing::readAll(package.string())));
+            QVERIFY(unpacked.ok);
+            for (const common::UnpackedEntry& e : unpacked.entries) {
+                entries.push_back({e.relative, e.data});
+            }
+        }
+        QVERIFY(common::createArchive(package.string(),
+                                      testing::withContentChanged(entries, "satdata.str", 4096)));
+        const std::string before = testing::readAll(package.string());
+
+        AppController controller(f.environment());
+        bool sawDownloadWindow = false;
+        QStringList unpacked;
+        QTimer::singleShot(200, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                if (auto* d = qobject_cast<update::ui::DownloadWindow*>(w); d && d->isVisible()) {
+                    sawDownloadWindow = true;
+                    for (const auto& item : fs::directory_iterator(f.workFolder())) {
+                        unpacked << QString::fromStdString(item.path().filename().string());
+                    }
+                    d->cancelButton()->click();
+                }
+            }
+        });
+        QCOMPARE(controller.startUp(), StartUpResult::Quit);
+        QVERIFY(sawDownloadWindow);
+        QCOMPARE(unpacked, QStringList{QStringLiteral("ready.tmp")});
+        QVERIFY2(testing::readAll(package.string()) == before, "satdata.sta was changed");
         QVERIFY(!fs::exists(f.workFolder()));
     }
 

@@ -13,6 +13,7 @@
 #include "common/Zip.h"
 #include "update/package/DataApply.h"
 #include "update/package/PackageSignature.h"
+#include "update/package/VerifiedPackage.h"
 
 #include <sys/stat.h>
 
@@ -161,36 +162,29 @@ int embed(int argc, char** argv) {
     return 0;
 }
 
-// A fresh folder under TMPDIR (or /tmp), removed with its content at the end.
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        const char* base = std::getenv("TMPDIR");
-        std::string pattern = std::string(base && *base ? base : "/tmp") + "/zorvast-pack-XXXXXX";
-        if (!::mkdtemp(pattern.data())) {
-            fail("cannot create a temporary folder");
-        }
-        path_ = pattern;
-    }
-    ~ScratchFolder() { common::removeTree(path_); }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
-
-// The day a file was last modified, as the archive records it (extraction sets the time from
-// the entry).
-common::EntryDate entryDateOf(const fs::path& file) {
-    struct stat info {};
-    if (::stat(file.c_str(), &info) != 0) {
-        fail("cannot read the date of " + file.string());
+// The day an entry was last modified, as the archive records it.
+common::EntryDate entryDateOf(const common::UnpackedEntry& entry) {
+    if (!entry.modified) {
+        return {1980, 1, 1};
     }
     std::tm parts{};
-    localtime_r(&info.st_mtime, &parts);
+    localtime_r(&*entry.modified, &parts);
     return {parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday};
+}
+
+// The whole package read and unpacked in memory; fails on anything the program would refuse
+// before looking at the signature.
+common::UnpackResult unpackOrFail(const fs::path& package) {
+    const std::optional<std::string> bytes =
+        common::readArchiveFile(package.string(), update::kPackageSizeLimit);
+    if (!bytes) {
+        fail(package.string() + ": not a package the program accepts (missing, a link, too large)");
+    }
+    common::UnpackResult unpacked = common::unpackArchive(common::asBytes(*bytes));
+    if (!unpacked.ok) {
+        fail(package.string() + ": " + unpacked.error);
+    }
+    return unpacked;
 }
 
 int keygen(int argc, char** argv) {
@@ -225,34 +219,28 @@ int sign(int argc, char** argv) {
     if (!key) {
         fail(std::string(argv[3]) + " holds no secret key (128 hex digits)");
     }
-    const ScratchFolder scratch;
-    const common::ExtractResult extracted =
-        common::extractArchive(package.string(), scratch.path().string());
-    if (!extracted.ok) {
-        fail(package.string() + ": " + extracted.error);
-    }
+    const common::UnpackResult unpacked = unpackOrFail(package);
     std::vector<common::ArchiveEntry> entries;
     std::vector<update::PackageEntry> signedEntries;
     common::EntryDate latest{1980, 1, 1};
-    for (const std::string& name : extracted.entries) {
-        if (name.find('/') != std::string::npos) {
-            fail(package.string() + ": a package holds files only, no folders: " + name);
+    for (const common::UnpackedEntry& entry : unpacked.entries) {
+        if (entry.folder || entry.relative.find('/') != std::string::npos) {
+            fail(package.string() + ": a package holds files only, no folders: " + entry.relative);
         }
-        if (name == update::kSignatureEntry) {
+        if (entry.relative == update::kSignatureEntry) {
             continue; // signed again below
         }
-        const fs::path file = scratch.path() / name;
-        const common::EntryDate date = entryDateOf(file);
+        const common::EntryDate date = entryDateOf(entry);
         if (std::tie(date.year, date.month, date.day) >
             std::tie(latest.year, latest.month, latest.day)) {
             latest = date;
         }
-        entries.push_back({name, readOrFail(file), true, date});
-        signedEntries.push_back({name, entries.back().data});
+        entries.push_back({entry.relative, entry.data, true, date});
+        signedEntries.push_back({entry.relative, entry.data});
     }
     const std::optional<std::string> signature = update::signPackageEntries(signedEntries, *key);
     if (!signature) {
-        fail(package.string() + ": entries cannot be signed (a name occurs twice?)");
+        fail(package.string() + ": entries cannot be signed");
     }
     entries.push_back({update::kSignatureEntry, *signature, true, latest});
     std::string error;
@@ -262,6 +250,7 @@ int sign(int argc, char** argv) {
     return 0;
 }
 
+// The check the program makes: the package read whole, unpacked in memory, flat and signed.
 int verify(int argc, char** argv) {
     if (argc != 4) {
         fail("usage: verify PACKAGE.zip PUBLIC_KEY_FILE");
@@ -271,17 +260,17 @@ int verify(int argc, char** argv) {
     if (!key) {
         fail(std::string(argv[3]) + " holds no public key (64 hex digits)");
     }
-    if (!update::packageArchiveAcceptable(package)) {
-        fail(package.string() + ": not a package the program accepts (size, links)");
-    }
-    const ScratchFolder scratch;
-    const common::ExtractResult extracted =
-        common::extractArchive(package.string(), scratch.path().string());
-    if (!extracted.ok) {
-        fail(package.string() + ": " + extracted.error);
-    }
-    if (!update::verifyPackageFolder(scratch.path(), *key)) {
-        fail(package.string() + ": signature missing or wrong");
+    update::PackageFault fault = update::PackageFault::None;
+    if (!update::readVerifiedPackage(package, *key, update::kPackageSizeLimit, {}, &fault)) {
+        switch (fault) {
+        case update::PackageFault::NotFlat:
+            fail(package.string() + ": a package holds files only, no folders");
+        case update::PackageFault::Unsigned:
+            fail(package.string() + ": signature missing or wrong");
+        default:
+            fail(package.string() + ": not a package the program accepts (damaged, a link, "
+                                    "too large)");
+        }
     }
     std::printf("%s: signature good\n", package.string().c_str());
     return 0;

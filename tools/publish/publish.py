@@ -15,8 +15,8 @@ From a data package (satdata.sta) and a program build it writes into FOLDER:
   sng.htm       the package's SNG list with the end mark
   news.htm      the package's news banner
   trade.htm     the online trade board (its title marks it as the online page)
-  satdata.sta   the data package, signed with the key of --signing-key (an entry
-                "zorvast.sig" added; the program refuses a package without a valid one)
+  satdata.sta   the data package, signed with the key of --signing-key (its entry
+                "zorvast.sig" written anew; the program refuses a package without a valid one)
   zorvast.zip   the program package: the program file as "plumo.exe", signed the same way
                 (the program never offers or runs an unsigned or altered one)
 Each mirror is a base URL; the packages are expected at MIRROR/satdata.sta and

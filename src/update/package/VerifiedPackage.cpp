@@ -38,15 +38,23 @@ std::optional<VerifiedPackage> verifyPackageBytes(std::string archiveBytes, cons
     if (!unpacked.ok) {
         return refuse(fault, PackageFault::Damaged);
     }
-    std::vector<PackageEntry> signedEntries;
-    signedEntries.reserve(unpacked.entries.size());
     for (const common::UnpackedEntry& entry : unpacked.entries) {
         if (entry.folder || entry.relative.find('/') != std::string::npos) {
             return refuse(fault, PackageFault::NotFlat);
         }
-        signedEntries.push_back({entry.relative, entry.data});
     }
-    if (!verifyPackageEntries(signedEntries, key)) {
+    // The contents move into the signature check and back: a copy of a database costs more
+    // than the check itself.
+    std::vector<PackageEntry> signedEntries;
+    signedEntries.reserve(unpacked.entries.size());
+    for (common::UnpackedEntry& entry : unpacked.entries) {
+        signedEntries.push_back({entry.relative, std::move(entry.data)});
+    }
+    const bool signedWithKey = verifyPackageEntries(signedEntries, key);
+    for (std::size_t i = 0; i < signedEntries.size(); ++i) {
+        unpacked.entries[i].data = std::move(signedEntries[i].content);
+    }
+    if (!signedWithKey) {
         return refuse(fault, PackageFault::Unsigned);
     }
     VerifiedPackage package{std::move(archiveBytes), std::move(unpacked.entries)};

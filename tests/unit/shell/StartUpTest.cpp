@@ -1,10 +1,15 @@
 #include "shell/startup/StartUp.h"
 
+#include "common/Files.h"
+#include "support/AlteredPackages.h"
 #include "support/ChannelFixture.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <stdexcept>
 #include <thread>
 
 namespace zorvast::shell {
@@ -14,7 +19,16 @@ namespace fs = std::filesystem;
 using channels::store::DatabaseStore;
 using channels::store::storePathsFor;
 using common::ManualClock;
+using testing::readAll;
 using testing::TempFolder;
+
+update::PublicKey testPackageKey() {
+    const auto key = update::readPublicKeyFile(ZORVAST_SOURCE_DIR "/keys/test-package.pub");
+    if (!key) {
+        throw std::runtime_error("keys/test-package.pub unreadable");
+    }
+    return *key;
+}
 
 struct FakeView final : StartUpView {
     std::vector<std::string> events;
@@ -77,15 +91,43 @@ public:
         hooks.initialiseMainWindow = record("init");
         hooks.splashWorker = record("splash worker");
         StartUpContext context{state, store, marker, view, workers, hooks, name};
+        context.packageKey = testPackageKey();
         return startUp(context);
     }
 
+    static std::string goodDatabase(const std::string& version = "261209") {
+        return testing::storedDatabase({testing::satlistTable(testing::satellitesWith(3, 1, 2)),
+                                        testing::supTable({"a", "b", "c"}),
+                                        testing::sysTable(version)});
+    }
+
+    // The entries a good package carries, signed with the test key.
+    static std::vector<common::ArchiveEntry> goodEntries() {
+        return testing::signedPackageEntries({{"satdata.str", goodDatabase()},
+                                              {"nch.str", "a\r\nb\r\n"},
+                                              {"sng.str", "c\r\n"},
+                                              {"home.htm", "<p>home</p>"}});
+    }
+
     void writeGoodPackage(const std::string& version = "261209") {
-        testing::writePackage(
-            paths.dataPackage.string(),
-            testing::storedDatabase({testing::satlistTable(testing::satellitesWith(3, 1, 2)),
-                                     testing::supTable({"a", "b", "c"}),
-                                     testing::sysTable(version)}));
+        testing::writePackage(paths.dataPackage.string(), goodDatabase(version));
+    }
+
+    void writeArchive(const std::vector<common::ArchiveEntry>& entries) {
+        std::string error;
+        ASSERT_TRUE(common::createArchive(paths.dataPackage.string(), entries, &error)) << error;
+    }
+
+    // Everything in the working folder but the instance marker.
+    std::vector<std::string> workingFiles() const {
+        std::vector<std::string> names;
+        for (const auto& item : fs::directory_iterator(paths.workFolder)) {
+            const std::string name = item.path().filename().string();
+            if (item.path() != paths.instanceMarker) {
+                names.push_back(name);
+            }
+        }
+        return names;
     }
 
     TempFolder temp;
@@ -138,7 +180,16 @@ TEST_F(StartUpTest, EveryDataFailureLeadsToTheDownloadWindow) {
          }},
         {"stored file damaged",
          [](StartUpTest& t) {
-             testing::writePackage(t.paths.dataPackage.string(), std::string(600000, 'x'));
+             testing::writePackage(t.paths.dataPackage.string(), std::string(1000001, 'x'));
+         }},
+        {"stored file too small for a package",
+         [](StartUpTest& t) {
+             testing::writePackage(t.paths.dataPackage.string(),
+                                   testing::storedDatabase({testing::sysTable("1")}, 600000));
+         }},
+        {"package unsigned",
+         [](StartUpTest& t) {
+             testing::writePackage(t.paths.dataPackage.string(), goodDatabase(), {}, {}, false);
          }},
         {"stored file too short",
          [](StartUpTest& t) {
@@ -181,6 +232,83 @@ TEST_F(StartUpTest, EveryDataFailureLeadsToTheDownloadWindow) {
         EXPECT_EQ(w.back(), "splash");
         EXPECT_FALSE(fs::exists(paths.workDatabasePath));
     }
+}
+
+// A package that is not exactly what was signed is no data: nothing of it is unpacked, the
+// download window comes, and the package itself is left as it was.
+TEST_F(StartUpTest, APackageAlteredAfterSigningIsNeverUnpacked) {
+    const struct {
+        const char* what;
+        std::function<void(StartUpTest&)> arrange;
+    } cases[] = {
+        {"stored bytes of satdata.str flipped",
+         [](StartUpTest& t) {
+             t.writeArchive(goodEntries());
+             const std::string bytes = readAll(t.paths.dataPackage.string());
+             common::writeFileBytes(t.paths.dataPackage,
+                                    testing::withStoredBytesFlipped(bytes, "satdata.str"));
+         }},
+        {"satdata.str changed and zipped again with the old signature",
+         [](StartUpTest& t) {
+             t.writeArchive(testing::withContentChanged(goodEntries(), "satdata.str", 700000));
+         }},
+        {"a page changed and zipped again with the old signature",
+         [](StartUpTest& t) {
+             t.writeArchive(testing::withContentChanged(goodEntries(), "home.htm"));
+         }},
+        {"signed with another key",
+         [](StartUpTest& t) {
+             auto entries = goodEntries();
+             entries.pop_back();
+             const auto other = update::generateKeyPair();
+             ASSERT_TRUE(other);
+             t.writeArchive(testing::signedPackageEntries(entries, other->secretKey));
+         }},
+    };
+    // The same entries as signed start normally: the cases differ from it only by the fault.
+    writeArchive(goodEntries());
+    ASSERT_EQ(run(), StartUpResult::Running);
+    ASSERT_FALSE(state.downloadMode);
+    ASSERT_EQ(readAll(paths.storedFile.string()), goodDatabase());
+
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        marker.release();
+        store.cleanupWorkFiles();
+        view.events.clear();
+        workers.started.clear();
+        state.downloadMode = false;
+        c.arrange(*this);
+        const std::string before = readAll(paths.dataPackage.string());
+        struct stat statBefore {};
+        ASSERT_EQ(::stat(paths.dataPackage.c_str(), &statBefore), 0);
+
+        ASSERT_EQ(run(), StartUpResult::Running);
+
+        EXPECT_TRUE(state.downloadMode);
+        EXPECT_EQ(view.events,
+                  (std::vector<std::string>{"splash", "prepare", "download window", "disable"}));
+        EXPECT_EQ(workers.started, (std::vector<std::string>{"initialisation", "splash"}))
+            << "as without a package: no list loaders, no data check";
+        EXPECT_EQ(workingFiles(), std::vector<std::string>{}) << "nothing of it unpacked";
+        EXPECT_TRUE(marker.held());
+        EXPECT_EQ(readAll(paths.dataPackage.string()), before) << "the package is left alone";
+        struct stat statAfter {};
+        ASSERT_EQ(::stat(paths.dataPackage.c_str(), &statAfter), 0);
+        EXPECT_EQ(statAfter.st_ino, statBefore.st_ino);
+        EXPECT_EQ(statAfter.st_mtim.tv_sec, statBefore.st_mtim.tv_sec);
+        EXPECT_EQ(statAfter.st_mtim.tv_nsec, statBefore.st_mtim.tv_nsec);
+    }
+}
+
+TEST_F(StartUpTest, ALinkAtThePackagePathIsNotFollowed) {
+    const fs::path elsewhere = temp.path() / "elsewhere.sta";
+    testing::writePackage(elsewhere.string(), goodDatabase());
+    fs::create_symlink(elsewhere, paths.dataPackage);
+    ASSERT_EQ(run(), StartUpResult::Running);
+    EXPECT_TRUE(state.downloadMode);
+    EXPECT_EQ(workingFiles(), std::vector<std::string>{});
+    EXPECT_TRUE(fs::is_symlink(paths.dataPackage));
 }
 
 TEST_F(StartUpTest, NoPackageNeverOpensTheDatabase) {
@@ -277,6 +405,7 @@ TEST_F(StartUpTest, ABusyDatabaseStopsBeforeTheInitialisation) {
         store.databaseBusy() = true;
     };
     StartUpContext context{state, store, marker, view, workers, hooks, "zorvast"};
+    context.packageKey = testPackageKey();
     EXPECT_EQ(startUp(context), StartUpResult::Running);
     EXPECT_EQ(view.events.back(), "message 错误118 上一次数据访问未完成，稍候请再重试。");
     EXPECT_EQ(clock.sleepCount(), 61u);
