@@ -86,10 +86,15 @@ StartUpResult startUp(StartUpContext& c) {
         return folderFailure(c, "错误101", kFolderError, false);
     }
 
-    // A marker someone still holds means another copy runs; one nobody holds is a leftover.
+    // Only a lock held by another running copy means another copy runs; a marker nobody holds
+    // is a leftover, and one that cannot be looked at is an error the user is told about.
     if (common::folderExists(paths.workFolder)) {
-        if (!update::removeStaleMarker(paths.instanceMarker)) {
+        const update::MarkerResult stale = update::removeStaleMarker(paths.instanceMarker);
+        if (stale == update::MarkerResult::OtherCopyRuns) {
             return StartUpResult::QuitSilently;
+        }
+        if (stale == update::MarkerResult::Error) {
+            return folderFailure(c, "错误101", kFolderError);
         }
         c.store.cleanupWorkFiles();
     }
@@ -98,7 +103,13 @@ StartUpResult startUp(StartUpContext& c) {
     if (!areaFolder || !areaFolder->makeFolder(paths.workFolder.filename().string(), 0700)) {
         return folderFailure(c, "错误101", kFolderError);
     }
-    c.marker.hold(paths.instanceMarker);
+    const update::MarkerResult held = c.marker.hold(paths.instanceMarker);
+    if (held == update::MarkerResult::OtherCopyRuns) {
+        return StartUpResult::QuitSilently; // started at the same moment as ours
+    }
+    if (held == update::MarkerResult::Error) {
+        return folderFailure(c, "错误101", kFolderError);
+    }
 
     c.view.showSplash();
     c.view.prepareMainWindow();

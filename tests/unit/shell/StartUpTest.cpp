@@ -324,6 +324,34 @@ TEST_F(StartUpTest, APrivateAreaThatIsNotReallyOursIsNeverUsed) {
     fs::remove_all(area);
 }
 
+TEST_F(StartUpTest, AMarkerThatCannotBeLookedAtIsAnErrorNotAnotherCopy) {
+    writeGoodPackage();
+    // Something other than a marker file holds its name: a folder, a link.
+    const std::vector<std::function<void()>> plants = {
+        [&] { fs::create_directories(paths.instanceMarker / "inside"); },
+        [&] {
+            fs::create_directories(paths.workFolder);
+            fs::create_symlink(temp.path() / "elsewhere", paths.instanceMarker);
+        },
+    };
+    for (const auto& plant : plants) {
+        fs::remove_all(paths.workFolder);
+        plant();
+        view.events.clear();
+        view.answer = Answer::Cancel;
+        EXPECT_EQ(run(), StartUpResult::Quit);
+        ASSERT_EQ(view.events.size(), 1u);
+        EXPECT_EQ(view.events[0], "ask 错误101 存取临时目录错误。点击[重试]重新尝试读取，"
+                                  "点击[取消]则结束本软件运行。");
+        EXPECT_FALSE(fs::exists(temp.path() / "elsewhere"));
+        // The clean-up after the message clears the way for the next start.
+        view.events.clear();
+        EXPECT_EQ(run(), StartUpResult::Running);
+        EXPECT_TRUE(marker.held());
+        marker.release();
+    }
+}
+
 TEST_F(StartUpTest, OurOwnAreaWithALooseModeIsClosedAndUsed) {
     writeGoodPackage();
     fs::permissions(temp.path() / "tmp", fs::perms::all, fs::perm_options::replace);
