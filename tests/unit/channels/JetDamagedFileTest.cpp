@@ -13,6 +13,7 @@
 #include <cctype>
 #include <cstdint>
 #include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -328,6 +329,38 @@ TEST(JetDamagedFile, TruncatedAtEveryPage) {
         EXPECT_NE(r.outcome, Outcome::Loads) << pages << " pages";
         EXPECT_FALSE(r.error.empty()) << pages << " pages";
     }
+}
+
+// Random bytes where libmdb trusts the most: the definitions, the catalog rows and the
+// usage maps. Each file reads or is refused; data pages are untouched, so no table can
+// yield more rows than the writer put in.
+TEST(JetDamagedFile, RandomDamageToDefinitionsCatalogAndMaps) {
+    const std::string& good = goodBytes();
+    const Layout l = locate(good);
+    const std::vector<std::size_t> targets = {l.catalogTdef, 3 * kPage, l.tableTdef,
+                                              l.mapSlot / kPage * kPage};
+    std::mt19937 random(4711);
+    TempFolder folder;
+    int refused = 0;
+    const int rounds = 400;
+    for (int round = 0; round < rounds; ++round) {
+        std::string bytes = good;
+        const int flips = 1 + static_cast<int>(random() % 6);
+        for (int f = 0; f < flips; ++f) {
+            const std::size_t page = targets[random() % targets.size()];
+            const std::size_t within = random() % 512;
+            const std::size_t at = page + (random() % 2 == 0 ? within : kPage - 1 - within);
+            const unsigned pick = random() % 4;
+            bytes[at] = static_cast<char>(pick == 0 ? 0x00 : pick == 1 ? 0xFF : random() & 0xFF);
+        }
+        const Result r = openAndLoad(folder.write("damaged.mdb", bytes));
+        if (r.outcome != Outcome::Loads) {
+            ++refused;
+            EXPECT_FALSE(r.error.empty()) << round;
+        }
+        EXPECT_LE(r.rows, kRowCount) << round;
+    }
+    EXPECT_GT(refused, rounds / 10);
 }
 
 } // namespace
