@@ -312,6 +312,33 @@ INSTANTIATE_TEST_SUITE_P(
                Outcome::OpenRefused, "encoded"}),
     damageName);
 
+// Past 512 data pages the writer switches to a map of bitmap pages: read whole when intact,
+// refused when a bitmap page lies outside the file or marks a page past its end.
+TEST(JetDamagedFile, BitmapUsageMapOfALargeTable) {
+    const int rows = 40000;
+    const std::string good = jetwriter::writeDatabase({zorvast::testing::satTableSample(rows)});
+    const Layout l = locate(good);
+    ASSERT_EQ(good[l.map], 0x01) << "a map of bitmap pages";
+    const std::uint32_t bitmapPage = get32(good, l.map + 1);
+    ASSERT_GT(bitmapPage, 0u);
+    TempFolder folder;
+    const Result intact = openAndLoad(folder.write("large.mdb", good));
+    ASSERT_EQ(intact.outcome, Outcome::Loads) << intact.error;
+    EXPECT_EQ(intact.rows, static_cast<std::size_t>(rows));
+
+    std::string outside = good;
+    put32(outside, l.map + 1, l.pages + 1);
+    const Result r1 = openAndLoad(folder.write("outside.mdb", outside));
+    EXPECT_EQ(r1.outcome, Outcome::TableRefused) << r1.error;
+    EXPECT_NE(r1.error.find("outside the file"), std::string::npos) << r1.error;
+
+    std::string marks = good;
+    marks[bitmapPage * kPage + 4 + (l.pages + 9) / 8] = 0x01;
+    const Result r2 = openAndLoad(folder.write("marks.mdb", marks));
+    EXPECT_EQ(r2.outcome, Outcome::TableRefused) << r2.error;
+    EXPECT_NE(r2.error.find("outside the file"), std::string::npos) << r2.error;
+}
+
 // Growth is bounded by what the table's pages could hold, whatever a page's row count says.
 TEST(JetDamagedFile, RowLimitFollowsThePagesAndColumns) {
     EXPECT_EQ(JetFileCheck::maxRowsIn(0, 9), 0u);
