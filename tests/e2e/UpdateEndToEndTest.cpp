@@ -577,8 +577,9 @@ struct Scene {
         for (const fs::path& f : {tmp(), program(), tree(), root / "apps", root / "Desktop"}) {
             fs::create_directories(f);
         }
-        // Child processes find the same working folder through it.
-        qputenv("TMPDIR", QByteArray::fromStdString(tmp().string()));
+        // Child processes find the same private working area through it.
+        fs::permissions(runtime(), fs::perms::owner_all, fs::perm_options::replace);
+        qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(runtime().string()));
     }
 
     // A test that failed half-way may leave a program running; it must not outlive the test.
@@ -586,7 +587,8 @@ struct Scene {
     Scene(const Scene&) = delete;
     Scene& operator=(const Scene&) = delete;
 
-    fs::path tmp() const { return root / "tmp"; }
+    fs::path runtime() const { return root / "run"; }
+    fs::path tmp() const { return runtime() / "zorvast"; }
     // With a space: the restart must start the program as one file.
     fs::path program() const { return root / "program files"; }
     fs::path tree() const { return root / "tree"; }
@@ -1152,7 +1154,7 @@ private slots:
         QCOMPARE(readBytes(programFile), readBytes(ZORVAST_PROGRAM));
         // What is not ours is not kept: no program waits in the helper folder.
         QCOMPARE(fs::exists(s->helperFolder() / "plumo.exe"), fault == "small");
-        QCOMPARE(joined(filesNamed(s->root / "tmp", update::kReplaceHelperFile)), std::string());
+        QCOMPARE(joined(filesNamed(s->tmp(), update::kReplaceHelperFile)), std::string());
         CALL(checkUnchanged(*s, controller,
                             fault == "small" ? "plumo.tmp, satdata.sta, zorvast app"
                                              : "satdata.sta, zorvast app"));

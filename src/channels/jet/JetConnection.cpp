@@ -1,5 +1,6 @@
 #include "channels/jet/JetConnection.h"
 
+#include "channels/jet/JetFileCheck.h"
 #include "channels/jet/JetText.h"
 #include "common/Numbers.h"
 
@@ -8,17 +9,18 @@
 
 #include <mdbtools.h>
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <fstream>
+#include <string_view>
 
 namespace zorvast::channels::jet {
 
 namespace {
 
-constexpr std::size_t kPageSize = 4096;
-constexpr char kJetSignature[] = "Standard Jet DB";
+constexpr std::uint32_t kSystemObjectFlags = 0x80000002;
 
 FieldKind kindOf(int columnType) {
     switch (columnType) {
@@ -41,32 +43,26 @@ FieldKind kindOf(int columnType) {
     }
 }
 
-// libmdb trusts what it reads; refuse what is plainly not a whole Jet 4 file before it
-// gets the chance to wander.
-bool looksLikeJet4(const std::string& path, std::string& error) {
+// The whole file, read once: the checks and libmdb then see the same bytes.
+bool readWholeFile(const std::string& path, std::string& bytes, std::string& error) {
     std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in) {
         error = "cannot open " + path;
         return false;
     }
-    const auto size = static_cast<std::uint64_t>(in.tellg());
-    if (size < 3 * kPageSize || size % kPageSize != 0) {
-        error = "not a whole number of Jet pages";
+    const std::streamoff size = in.tellg();
+    if (size < 0) {
+        error = "cannot read " + path;
         return false;
     }
-    std::array<char, 0x18> header{};
+    if (static_cast<std::uint64_t>(size) > kMaxJetFileBytes) {
+        error = "the file is too large for a Jet database";
+        return false;
+    }
+    bytes.resize(static_cast<std::size_t>(size));
     in.seekg(0);
-    if (!in.read(header.data(), header.size())) {
-        error = "cannot read the header";
-        return false;
-    }
-    if (header[0] != 0 ||
-        std::memcmp(header.data() + 4, kJetSignature, sizeof kJetSignature) != 0) {
-        error = "not a Jet database";
-        return false;
-    }
-    if (header[0x14] != 1) {
-        error = "not a Jet 4 database";
+    if (!in.read(bytes.data(), size)) {
+        error = "cannot read " + path;
         return false;
     }
     return true;
@@ -93,10 +89,135 @@ void fillValue(FieldValue& value, FieldKind kind, const char* text, int length) 
     }
 }
 
+// A table the catalog lists, as libmdb's own catalog reading would keep it.
+struct CatalogEntry {
+    std::string name;
+    std::uint32_t tdefPage = 0;
+    std::uint32_t flags = 0;
+};
+
+// A definition libmdb has read, freed when this goes; `entry` must stay where it is.
+struct OpenTable {
+    MdbCatalogEntry entry{};
+    MdbTableDef* def = nullptr;
+    CheckedTable checked;
+
+    OpenTable() = default;
+    OpenTable(const OpenTable&) = delete;
+    OpenTable& operator=(const OpenTable&) = delete;
+    ~OpenTable() { mdb_free_tabledef(def); }
+};
+
+// Hands libmdb the definition at `tdefPage` and its columns, only once the file's own
+// bytes have shown that everything it will follow from there lies inside the file.
+bool openTable(MdbHandle* mdb, const std::string& bytes, const std::string& name,
+               std::uint32_t tdefPage, OpenTable& table, std::string& error) {
+    const std::optional<CheckedTable> checked = JetFileCheck(bytes).checkTable(tdefPage, error);
+    if (!checked) {
+        return false;
+    }
+    table.checked = *checked;
+    table.entry.mdb = mdb;
+    std::snprintf(table.entry.object_name, sizeof table.entry.object_name, "%s", name.c_str());
+    table.entry.object_type = MDB_TABLE;
+    table.entry.table_pg = tdefPage;
+    table.def = mdb_read_table(&table.entry);
+    if (!table.def) {
+        error = "libmdb cannot read the definition";
+        return false;
+    }
+    if (!mdb_read_columns(table.def) || table.def->num_cols != table.checked.columnCount ||
+        !table.def->columns || table.def->columns->len != table.checked.columnCount) {
+        error = "libmdb cannot read the columns";
+        return false;
+    }
+    return true;
+}
+
+// Fetches the next row; false at the end, and with `error` set when the table yields more
+// rows than its pages could hold.
+bool fetchRow(OpenTable& table, std::uint64_t rowsSoFar, std::string& error) {
+    if (!mdb_fetch_row(table.def)) {
+        return false;
+    }
+    if (rowsSoFar >= table.checked.maxRows) {
+        error = "more rows than the file can hold";
+        return false;
+    }
+    return true;
+}
+
+int columnIndex(MdbTableDef* def, std::string_view name) {
+    for (unsigned c = 0; c < def->num_cols; ++c) {
+        auto* column = static_cast<MdbColumn*>(g_ptr_array_index(def->columns, c));
+        if (equalsTextFolded(column->name, name)) {
+            return static_cast<int>(c);
+        }
+    }
+    return -1;
+}
+
+// MSysObjects, read the way mdb_read_catalog reads it, but through the checked path and
+// without following the LvProp long values (property blobs the engine never uses).
+bool readCatalog(MdbHandle* mdb, const std::string& bytes, std::vector<CatalogEntry>& catalog,
+                 std::string& error) {
+    OpenTable table;
+    if (!openTable(mdb, bytes, "MSysObjects", 2, table, error)) {
+        return false;
+    }
+    struct Bound {
+        const char* name;
+        int type;
+        int index = -1;
+    };
+    std::array<Bound, 4> bound = {Bound{"Id", MDB_LONGINT}, Bound{"Name", MDB_TEXT},
+                                  Bound{"Type", MDB_INT}, Bound{"Flags", MDB_LONGINT}};
+    if (columnIndex(table.def, "LvProp") < 0) {
+        error = "MSysObjects has no column LvProp";
+        return false;
+    }
+    const std::size_t bindSize = mdb->bind_size;
+    std::vector<char> buffers(bound.size() * bindSize);
+    std::array<int, 4> lengths{};
+    for (std::size_t b = 0; b < bound.size(); ++b) {
+        bound[b].index = columnIndex(table.def, bound[b].name);
+        if (bound[b].index < 0) {
+            error = std::string("MSysObjects has no column ") + bound[b].name;
+            return false;
+        }
+        auto* column =
+            static_cast<MdbColumn*>(g_ptr_array_index(table.def->columns, bound[b].index));
+        if (column->col_type != bound[b].type) {
+            error = std::string("MSysObjects column ") + bound[b].name + " has the wrong type";
+            return false;
+        }
+        mdb_bind_column(table.def, bound[b].index + 1, buffers.data() + b * bindSize, &lengths[b]);
+    }
+    auto text = [&](std::size_t b) {
+        return std::string_view(buffers.data() + b * bindSize,
+                                static_cast<std::size_t>(std::max(lengths[b], 0)));
+    };
+    mdb_rewind_table(table.def);
+    for (std::uint64_t rows = 0; fetchRow(table, rows, error); ++rows) {
+        if (common::parseLeadingInteger(text(2)) != MDB_TABLE) {
+            continue;
+        }
+        CatalogEntry entry;
+        entry.name = std::string(text(1));
+        entry.tdefPage =
+            static_cast<std::uint32_t>(common::parseLeadingInteger(text(0))) & 0x00FFFFFF;
+        entry.flags = static_cast<std::uint32_t>(common::parseLeadingInteger(text(3)));
+        catalog.push_back(std::move(entry));
+    }
+    return error.empty();
+}
+
 } // namespace
 
 struct JetConnection::Handle {
+    std::string bytes; // the whole file: libmdb reads it from here
     MdbHandle* mdb = nullptr;
+    std::vector<CatalogEntry> catalog;
     ~Handle() {
         if (mdb) {
             mdb_close(mdb);
@@ -114,17 +235,19 @@ bool JetConnection::open(const std::string& path, const std::string& password) {
         lastError_ = "wrong password";
         return false;
     }
-    if (!looksLikeJet4(path, lastError_)) {
+    auto handle = std::make_unique<Handle>();
+    if (!readWholeFile(path, handle->bytes, lastError_) ||
+        !JetFileCheck(handle->bytes).checkHeader(lastError_)) {
         return false;
     }
-    auto handle = std::make_unique<Handle>();
-    handle->mdb = mdb_open(path.c_str(), MDB_NOFLAGS);
+    handle->mdb = mdb_open_buffer(handle->bytes.data(), handle->bytes.size(), MDB_NOFLAGS);
     if (!handle->mdb) {
         lastError_ = "libmdb cannot open the file";
         return false;
     }
-    if (!mdb_read_catalog(handle->mdb, MDB_TABLE)) {
-        lastError_ = "cannot read the catalog";
+    std::string why;
+    if (!readCatalog(handle->mdb, handle->bytes, handle->catalog, why)) {
+        lastError_ = "cannot read the catalog: " + why;
         return false;
     }
     handle_ = std::move(handle);
@@ -144,11 +267,9 @@ std::vector<std::string> JetConnection::tableNames() const {
     if (!handle_) {
         return names;
     }
-    MdbHandle* mdb = handle_->mdb;
-    for (unsigned i = 0; i < mdb->num_catalog; ++i) {
-        auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
-        if (entry->object_type == MDB_TABLE && !mdb_is_system_table(entry)) {
-            names.emplace_back(entry->object_name);
+    for (const CatalogEntry& entry : handle_->catalog) {
+        if ((entry.flags & kSystemObjectFlags) == 0) {
+            names.push_back(entry.name);
         }
     }
     return names;
@@ -160,55 +281,52 @@ std::optional<TableData> JetConnection::loadTable(const std::string& name) {
         lastError_ = "not open";
         return std::nullopt;
     }
-    MdbHandle* mdb = handle_->mdb;
     // Find the catalog's own spelling: names are matched without regard to case.
-    std::string stored;
-    for (unsigned i = 0; i < mdb->num_catalog; ++i) {
-        auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
-        if (entry->object_type == MDB_TABLE && equalsTextFolded(entry->object_name, name)) {
-            stored = entry->object_name;
+    const CatalogEntry* found = nullptr;
+    for (const CatalogEntry& entry : handle_->catalog) {
+        if (equalsTextFolded(entry.name, name)) {
+            found = &entry;
             break;
         }
     }
-    if (stored.empty()) {
+    if (!found) {
         lastError_ = "no table '" + name + "'";
         return std::nullopt;
     }
-    MdbTableDef* table = mdb_read_table_by_name(mdb, stored.data(), MDB_TABLE);
-    if (!table) {
-        lastError_ = "cannot read table '" + name + "'";
-        return std::nullopt;
-    }
-    struct TableGuard {
-        MdbTableDef* t;
-        ~TableGuard() { mdb_free_tabledef(t); }
-    } guard{table};
-    if (!mdb_read_columns(table)) {
-        lastError_ = "cannot read the columns of '" + name + "'";
+    MdbHandle* mdb = handle_->mdb;
+    OpenTable table;
+    std::string why;
+    if (!openTable(mdb, handle_->bytes, found->name, found->tdefPage, table, why)) {
+        lastError_ = "cannot read table '" + name + "': " + why;
         return std::nullopt;
     }
 
     TableData data;
-    data.name = stored;
-    const unsigned columnCount = table->num_cols;
+    data.name = found->name;
+    const unsigned columnCount = table.def->num_cols;
     const std::size_t bindSize = mdb->bind_size;
     std::vector<char> buffers(static_cast<std::size_t>(columnCount) * bindSize);
     std::vector<int> lengths(columnCount, 0);
     std::vector<FieldKind> kinds(columnCount);
     data.fields.reserve(columnCount);
     for (unsigned c = 0; c < columnCount; ++c) {
-        auto* column = static_cast<MdbColumn*>(g_ptr_array_index(table->columns, c));
+        auto* column = static_cast<MdbColumn*>(g_ptr_array_index(table.def->columns, c));
         kinds[c] = kindOf(column->col_type);
         data.fields.push_back({column->name, kinds[c]});
-        mdb_bind_column(table, static_cast<int>(c + 1), buffers.data() + c * bindSize, &lengths[c]);
+        mdb_bind_column(table.def, static_cast<int>(c + 1), buffers.data() + c * bindSize,
+                        &lengths[c]);
     }
-    mdb_rewind_table(table); // returns 0 whatever happens
-    data.rows.reserve(table->num_rows);
-    while (mdb_fetch_row(table)) {
+    mdb_rewind_table(table.def); // returns 0 whatever happens
+    // The stored row count is not trusted for sizing: rows are kept as they come.
+    for (std::uint64_t rows = 0; fetchRow(table, rows, why); ++rows) {
         std::vector<FieldValue>& row = data.rows.emplace_back(columnCount);
         for (unsigned c = 0; c < columnCount; ++c) {
             fillValue(row[c], kinds[c], buffers.data() + c * bindSize, lengths[c]);
         }
+    }
+    if (!why.empty()) {
+        lastError_ = "cannot read table '" + name + "': " + why;
+        return std::nullopt;
     }
     return data;
 }

@@ -19,7 +19,9 @@ public:
     JetConnection& operator=(const JetConnection&) = delete;
 
     // Opens the file; the program's databases carry no password, so only "" opens.
-    // False (and no connection) for a missing, short, damaged or non-Jet file.
+    // The file is read whole and libmdb reads from that copy, so every check made on the
+    // bytes holds for what libmdb sees. False (and no connection) for a missing, short,
+    // damaged or non-Jet file, or one whose catalog does not pass the checks.
     bool open(const std::string& path, const std::string& password = "");
     void close();
     bool isOpen() const;
@@ -31,7 +33,8 @@ public:
     std::vector<std::string> tableNames() const;
 
     // Reads a whole table into memory; nullopt when there is no such table or it cannot
-    // be read.
+    // be read, which includes a definition, usage map or row count that does not fit the
+    // file (lastError says which).
     std::optional<TableData> loadTable(const std::string& name);
 
 private:

@@ -140,8 +140,14 @@ private:
     std::unique_ptr<FilterNode> parseTerm() {
         skipBlanks();
         if (pos_ < text_.size() && text_[pos_] == '(') {
+            if (depth_ == kMaxFilterNesting) {
+                fail("parentheses nested deeper than " + std::to_string(kMaxFilterNesting));
+                return nullptr;
+            }
             ++pos_;
+            ++depth_;
             auto inner = parseChain();
+            --depth_;
             if (!inner) {
                 return nullptr;
             }
@@ -157,8 +163,13 @@ private:
     }
 
     std::unique_ptr<FilterNode> parseComparison() {
-        auto node = std::make_unique<FilterNode>();
         skipBlanks();
+        // Binding and evaluation recurse along and/or chains: keep them short.
+        if (++clauses_ > kMaxFilterClauses) {
+            fail("more than " + std::to_string(kMaxFilterClauses) + " clauses");
+            return nullptr;
+        }
+        auto node = std::make_unique<FilterNode>();
         if (pos_ < text_.size() && text_[pos_] == '[') {
             const std::size_t close = text_.find(']', pos_ + 1);
             if (close == std::string_view::npos) {
@@ -294,6 +305,8 @@ private:
 
     std::string_view text_;
     std::size_t pos_ = 0;
+    int depth_ = 0;
+    int clauses_ = 0;
     std::string error_;
 };
 
@@ -456,6 +469,10 @@ bool Filter::matches(const std::vector<FieldValue>& row) const {
 
 FilterResult compileFilter(std::string_view text, const std::vector<FieldInfo>& fields) {
     FilterResult result;
+    if (text.size() > kMaxFilterLength) {
+        result.error = "the filter is longer than " + std::to_string(kMaxFilterLength) + " bytes";
+        return result;
+    }
     bool onlyBlanks = true;
     for (char c : text) {
         onlyBlanks = onlyBlanks && isBlank(c);

@@ -6,6 +6,7 @@
 
 #include "channels/jet/JetTable.h"
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -55,6 +56,12 @@ struct FilterResult {
     std::string error; // why the text was refused: position and reason
     Filter filter;
 };
+
+// Bounds on filter text, so parsing and evaluation stay shallow whatever is typed: deeper
+// nesting, longer text or more clauses make a malformed filter.
+inline constexpr std::size_t kMaxFilterLength = 64 * 1024;
+inline constexpr int kMaxFilterNesting = 64;
+inline constexpr int kMaxFilterClauses = 1024;
 
 // Parses `text` and binds it to the table's fields: unknown fields, values of the wrong
 // type for a field and malformed text are refused with a reason. "" gives the empty filter.

@@ -2,6 +2,7 @@
 
 #include "channels/store/StoredFile.h"
 #include "common/Files.h"
+#include "common/FolderHandle.h"
 #include "common/Zip.h"
 
 #include <fstream>
@@ -143,8 +144,14 @@ void DatabaseStore::cleanupWorkFiles() {
 }
 
 bool DatabaseStore::extractCityDatabase(std::span<const std::uint8_t> archive) {
-    const bool written = common::writeFileBytes(
-        paths_.cityArchive, {reinterpret_cast<const char*>(archive.data()), archive.size()});
+    // Through the folder's handle: a link planted at the archive's name is replaced, never
+    // written through.
+    const std::optional<common::FolderHandle> folder =
+        common::FolderHandle::open(paths_.workFolder);
+    const bool written =
+        folder &&
+        folder->replaceFile(paths_.cityArchive.filename().string(),
+                            {reinterpret_cast<const char*>(archive.data()), archive.size()}, 0600);
     if (hooks_.processEvents) {
         hooks_.processEvents();
     }
@@ -154,8 +161,9 @@ bool DatabaseStore::extractCityDatabase(std::span<const std::uint8_t> archive) {
             common::extractArchive(paths_.cityArchive.string(), paths_.workFolder.string());
         ok = result.ok && common::fileExists(paths_.cityDatabasePath);
     }
-    std::error_code ec;
-    fs::remove(paths_.cityArchive, ec);
+    if (folder) {
+        folder->removeFile(paths_.cityArchive.filename().string());
+    }
     return ok;
 }
 

@@ -13,7 +13,7 @@
 namespace zorvast::channels::store {
 
 struct StorePaths {
-    std::filesystem::path workFolder;       // temporary folder + "satdata_temp"
+    std::filesystem::path workFolder;       // private area + "satdata_temp"
     std::filesystem::path storedFile;       // workFolder/satdata.str
     std::filesystem::path workDatabasePath; // workFolder/satdata.tmp
     std::filesystem::path cityDatabasePath; // workFolder/city.dat
@@ -27,7 +27,8 @@ struct StorePaths {
     std::filesystem::path helperFolder;     // workFolder + "2"
 };
 
-// `temporaryFolder` is the platform's temporary folder (with or without a trailing separator).
+// `temporaryFolder` is the private area standing in for the user's temporary folder (see
+// common/PrivateFolder.h), with or without a trailing separator.
 StorePaths storePathsFor(const std::filesystem::path& temporaryFolder,
                          const std::filesystem::path& programFolder);
 

@@ -2,7 +2,17 @@
 
 #include "common/Files.h"
 
-#include <sstream>
+#include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
+#include <fcntl.h>
+#include <random>
+#include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace zorvast::shell {
 
@@ -11,38 +21,357 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Exec quoting of the desktop entry format: a path with blanks or specials goes in double
-// quotes, with ", `, $ and \ escaped.
-std::string quotedExec(const std::string& target) {
-    if (target.find_first_of(" \t\"`$\\'") == std::string::npos) {
-        return target;
+// Larger files are not entries of ours; they are replaced unread.
+constexpr std::size_t kMaxEntrySize = 64 * 1024;
+
+constexpr mode_t kMenuEntryMode = 0644;
+// Some desktops trust a launcher on the desktop only when it is executable.
+constexpr mode_t kDesktopEntryMode = 0755;
+
+class OpenFile {
+public:
+    explicit OpenFile(int fd) : fd_(fd) {}
+    ~OpenFile() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
     }
+    OpenFile(const OpenFile&) = delete;
+    OpenFile& operator=(const OpenFile&) = delete;
+    int get() const { return fd_; }
+    int take() { return std::exchange(fd_, -1); }
+
+private:
+    int fd_;
+};
+
+bool isControl(unsigned char c) {
+    return c < 0x20 || c == 0x7f;
+}
+
+bool hasControl(std::string_view text) {
+    for (const char c : text) {
+        if (isControl(static_cast<unsigned char>(c))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
+bool isUtf8(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        std::size_t length = 0;
+        char32_t code = 0;
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        } else if (lead >= 0xc2 && lead <= 0xdf) {
+            length = 2;
+            code = lead & 0x1f;
+        } else if (lead >= 0xe0 && lead <= 0xef) {
+            length = 3;
+            code = lead & 0x0f;
+        } else if (lead >= 0xf0 && lead <= 0xf4) {
+            length = 4;
+            code = lead & 0x07;
+        } else {
+            return false;
+        }
+        if (text.size() - i < length) {
+            return false;
+        }
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xc0) != 0x80) {
+                return false;
+            }
+            code = (code << 6) | (next & 0x3f);
+        }
+        if ((length == 3 && code < 0x800) || (length == 4 && code < 0x10000) ||
+            (code >= 0xd800 && code <= 0xdfff) || code > 0x10ffff) {
+            return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
+// A value of type string: a backslash and the three control characters a value may carry are
+// escaped, and so is a leading blank, which readers would otherwise drop.
+std::string stringValue(std::string_view text) {
+    std::string value;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\\') {
+            value += "\\\\";
+        } else if (c == '\n') {
+            value += "\\n";
+        } else if (c == '\t') {
+            value += "\\t";
+        } else if (c == '\r') {
+            value += "\\r";
+        } else if (c == ' ' && i == 0) {
+            value += "\\s";
+        } else {
+            value += c;
+        }
+    }
+    return value;
+}
+
+// Exec: the program as one double-quoted argument with ", `, $ and \ escaped inside the quotes,
+// every % doubled so that none reads as a field code, and the whole escaped as a string value
+// (readers undo that first, so a backslash in the path ends up as four).
+std::string execValue(std::string_view program) {
     std::string quoted = "\"";
-    for (char c : target) {
+    for (const char c : program) {
         if (c == '"' || c == '`' || c == '$' || c == '\\') {
             quoted += '\\';
         }
         quoted += c;
-    }
-    return quoted + "\"";
-}
-
-std::string unquotedExec(const std::string& value) {
-    if (value.size() < 2 || value.front() != '"') {
-        // Unquoted: the program is the first word.
-        return value.substr(0, value.find(' '));
-    }
-    std::string plain;
-    for (std::size_t i = 1; i < value.size(); ++i) {
-        if (value[i] == '\\' && i + 1 < value.size()) {
-            plain += value[++i];
-        } else if (value[i] == '"') {
-            break;
-        } else {
-            plain += value[i];
+        if (c == '%') {
+            quoted += '%';
         }
     }
-    return plain;
+    quoted += '"';
+    return stringValue(quoted);
+}
+
+// Reading undoes the string escapes first. An unknown escape is kept whole, as an Exec line
+// written by hand may carry the quoting backslashes alone (\" for ").
+std::string unescapedString(std::string_view value) {
+    std::string text;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        if (value[i] != '\\' || i + 1 == value.size()) {
+            text += value[i];
+            continue;
+        }
+        const char next = value[++i];
+        switch (next) {
+        case 's':
+            text += ' ';
+            break;
+        case 'n':
+            text += '\n';
+            break;
+        case 't':
+            text += '\t';
+            break;
+        case 'r':
+            text += '\r';
+            break;
+        case '\\':
+            text += '\\';
+            break;
+        default:
+            text += '\\';
+            text += next;
+        }
+    }
+    return text;
+}
+
+// Field codes: %% is a percent sign; the others stand for files or URLs, none here.
+std::string withoutFieldCodes(std::string_view command) {
+    std::string text;
+    for (std::size_t i = 0; i < command.size(); ++i) {
+        if (command[i] != '%' || i + 1 == command.size()) {
+            text += command[i];
+        } else if (command[++i] == '%') {
+            text += '%';
+        }
+    }
+    return text;
+}
+
+// The first argument of an Exec value.
+std::string programFromExec(std::string_view value) {
+    const std::string command = withoutFieldCodes(unescapedString(value));
+    std::size_t i = command.find_first_not_of(" \t");
+    if (i == std::string::npos) {
+        return {};
+    }
+    if (command[i] != '"') {
+        return command.substr(i, command.find_first_of(" \t", i) - i);
+    }
+    std::string program;
+    for (++i; i < command.size(); ++i) {
+        const char c = command[i];
+        if (c == '"') {
+            return program;
+        }
+        if (c == '\\' && i + 1 < command.size()) {
+            const char next = command[i + 1];
+            if (next == '"' || next == '`' || next == '$' || next == '\\') {
+                program += next;
+                ++i;
+                continue;
+            }
+        }
+        program += c;
+    }
+    return {}; // no closing quote: not an entry of ours
+}
+
+std::string_view trimmed(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    const auto last = text.find_last_not_of(" \t");
+    return text.substr(first, last - first + 1);
+}
+
+std::string targetFromEntry(std::string_view text) {
+    bool inEntry = false;
+    while (!text.empty()) {
+        const auto end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        if (line.empty() || line.front() == '#') {
+            continue;
+        }
+        if (line.front() == '[') {
+            inEntry = line == "[Desktop Entry]";
+            continue;
+        }
+        const auto equals = line.find('=');
+        if (inEntry && equals != std::string_view::npos &&
+            trimmed(line.substr(0, equals)) == "Exec") {
+            return programFromExec(trimmed(line.substr(equals + 1)));
+        }
+    }
+    return {};
+}
+
+// The target of the entry open on `fd`; "" when it is not a regular file of a sane size.
+std::string targetOfOpenEntry(int fd) {
+    struct stat status {};
+    if (fd < 0 || ::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) ||
+        static_cast<std::uint64_t>(status.st_size) > kMaxEntrySize) {
+        return {};
+    }
+    std::string text;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            return {};
+        }
+        if (got == 0) {
+            break;
+        }
+        text.append(buffer, static_cast<std::size_t>(got));
+        if (text.size() > kMaxEntrySize) {
+            return {};
+        }
+    }
+    return targetFromEntry(text);
+}
+
+// Never through a link; O_NONBLOCK so that a FIFO at the name cannot stall the start-up.
+constexpr int kReadFlags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+
+bool trustedOwner(const struct stat& status) {
+    return status.st_uid == ::geteuid() || status.st_uid == 0;
+}
+
+bool othersMayWrite(const struct stat& status) {
+    return (status.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+}
+
+// Every folder from the root down to `folder` belongs to the user or root. `folder` itself is
+// not writable by group or others; the folders above it may be when sticky, as then nobody
+// renames or deletes what is not theirs.
+bool folderChainIsPrivate(const fs::path& folder) {
+    std::vector<fs::path> chain;
+    fs::path prefix;
+    for (const fs::path& part : folder) {
+        if (part.empty()) {
+            continue;
+        }
+        prefix /= part;
+        chain.push_back(prefix);
+    }
+    for (std::size_t i = 0; i < chain.size(); ++i) {
+        struct stat status {};
+        if (::stat(chain[i].c_str(), &status) != 0 || !S_ISDIR(status.st_mode) ||
+            !trustedOwner(status)) {
+            return false;
+        }
+        const bool last = i + 1 == chain.size();
+        if (othersMayWrite(status) && (last || (status.st_mode & S_ISVTX) == 0)) {
+            return false;
+        }
+    }
+    return !chain.empty();
+}
+
+fs::path resolvedFolder(const fs::path& folder) {
+    char resolved[PATH_MAX];
+    return ::realpath(folder.c_str(), resolved) ? fs::path(resolved) : fs::path();
+}
+
+// The user's own folder for entries, opened without following a link, or -1.
+int openEntryFolder(const fs::path& folder) {
+    common::createFolders(folder);
+    OpenFile dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat status {};
+    if (dir.get() < 0 || ::fstat(dir.get(), &status) != 0 || !S_ISDIR(status.st_mode) ||
+        status.st_uid != ::geteuid()) {
+        return -1;
+    }
+    return dir.take();
+}
+
+bool writeAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t wrote = ::write(fd, bytes.data(), bytes.size());
+        if (wrote < 0 && errno == EINTR) {
+            continue;
+        }
+        if (wrote <= 0) {
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(wrote));
+    }
+    return true;
+}
+
+// A new file beside the entry, then renamed over it: nothing planted at either name is ever
+// opened or written through.
+bool writeEntry(int dir, std::string_view text, mode_t mode) {
+    std::random_device random;
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        const std::string name =
+            std::string(".") + kShortcutName + "." + std::to_string(random() & 0xffffff);
+        OpenFile file(::openat(dir, name.c_str(),
+                               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (file.get() < 0) {
+            if (errno == EEXIST) {
+                continue;
+            }
+            return false;
+        }
+        bool written = writeAll(file.get(), text) && ::fchmod(file.get(), mode) == 0 &&
+                       ::fsync(file.get()) == 0;
+        written = ::close(file.take()) == 0 && written;
+        if (written && ::renameat(dir, name.c_str(), dir, kShortcutName) == 0) {
+            return true;
+        }
+        ::unlinkat(dir, name.c_str(), 0);
+        return false;
+    }
+    return false;
 }
 
 std::string normalisedFolder(const fs::path& folder) {
@@ -53,70 +382,87 @@ std::string normalisedFolder(const fs::path& folder) {
     return text;
 }
 
-bool renewIfStale(const fs::path& folder, const std::string& target, const std::string& text,
-                  const std::function<void()>& beforeWrite) {
-    const fs::path entry = folder / kShortcutName;
-    if (shortcutTarget(entry) == target) {
-        return false;
+void renewIfStale(const fs::path& folder, const std::string& target, const std::string& text,
+                  mode_t mode, const std::function<void()>& beforeWrite) {
+    const OpenFile dir(openEntryFolder(folder));
+    if (dir.get() < 0) {
+        return;
     }
-    std::error_code ec;
-    fs::remove(entry, ec);
+    {
+        const OpenFile entry(::openat(dir.get(), kShortcutName, kReadFlags));
+        if (targetOfOpenEntry(entry.get()) == target) {
+            return;
+        }
+    }
+    ::unlinkat(dir.get(), kShortcutName, 0); // a link goes, not what it points at
     if (beforeWrite) {
         beforeWrite();
     }
-    common::createFolders(folder);
-    if (common::writeFileBytes(entry, text)) {
-        fs::permissions(entry, fs::perms::owner_exec, fs::perm_options::add, ec);
-    }
-    return true;
+    writeEntry(dir.get(), text, mode);
 }
 
 } // namespace
 
 std::string shortcutTarget(const fs::path& entry) {
-    const auto bytes = common::readFileBytes(entry);
-    if (!bytes) {
-        return {};
-    }
-    std::istringstream lines(*bytes);
-    std::string line;
-    bool inEntry = false;
-    while (std::getline(lines, line)) {
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        if (!line.empty() && line.front() == '[') {
-            inEntry = line == "[Desktop Entry]";
-        } else if (inEntry && line.rfind("Exec=", 0) == 0) {
-            return unquotedExec(line.substr(5));
-        }
-    }
-    return {};
+    const OpenFile file(::open(entry.c_str(), kReadFlags));
+    return targetOfOpenEntry(file.get());
 }
 
-std::string desktopEntryText(const std::string& target, const fs::path& workingFolder,
-                             const std::string& icon) {
+std::optional<std::string> desktopEntryText(const std::string& target,
+                                            const fs::path& workingFolder,
+                                            const std::string& icon) {
+    const std::string folder = workingFolder.string();
+    if (target.empty() || hasControl(target) || hasControl(folder) || !isUtf8(target) ||
+        !isUtf8(folder) || !isUtf8(icon)) {
+        return std::nullopt;
+    }
+    for (const char c : icon) {
+        if (isControl(static_cast<unsigned char>(c)) && c != '\n' && c != '\t' && c != '\r') {
+            return std::nullopt; // no escape carries these
+        }
+    }
     std::string text = "[Desktop Entry]\nType=Application\nName=Zorvast\n";
-    text += std::string("Comment=") + kShortcutComment + "\n";
-    text += "Exec=" + quotedExec(target) + "\n";
-    text += "Path=" + workingFolder.string() + "\n";
+    text += "Comment=" + stringValue(kShortcutComment) + "\n";
+    text += "Exec=" + execValue(target) + "\n";
+    text += "Path=" + stringValue(folder) + "\n";
     if (!icon.empty()) {
-        text += "Icon=" + icon + "\n";
+        text += "Icon=" + stringValue(icon) + "\n";
     }
     text += "Terminal=false\nCategories=Utility;\n";
     return text;
 }
 
+bool programPlaceIsPrivate(const fs::path& program) {
+    if (!program.is_absolute() || !program.has_filename()) {
+        return false;
+    }
+    struct stat status {};
+    if (::lstat(program.c_str(), &status) == 0) {
+        if (!S_ISREG(status.st_mode) || !trustedOwner(status) || othersMayWrite(status)) {
+            return false;
+        }
+    } else if (errno != ENOENT) {
+        return false;
+    }
+    // The path as the entry names it, and where its links lead.
+    const fs::path folder = program.parent_path();
+    const fs::path resolved = resolvedFolder(folder);
+    return folderChainIsPrivate(folder) && !resolved.empty() && folderChainIsPrivate(resolved);
+}
+
 void renewShortcuts(const ShortcutPlaces& places, const std::string& target,
                     const fs::path& currentFolder, const std::string& icon, common::Clock& clock,
                     const std::function<void()>& processEvents) {
-    const std::string text = desktopEntryText(target, currentFolder, icon);
-    renewIfStale(places.startMenu, target, text, {});
-    renewIfStale(places.programs, target, text, {});
+    const std::optional<std::string> text = desktopEntryText(target, currentFolder, icon);
+    if (!text || !programPlaceIsPrivate(target)) {
+        return; // an entry must never start something another user could have put there
+    }
+    renewIfStale(places.startMenu, target, *text, kMenuEntryMode, {});
+    renewIfStale(places.programs, target, *text, kMenuEntryMode, {});
     if (normalisedFolder(currentFolder) == normalisedFolder(places.desktop)) {
         return; // running from the desktop: an entry beside the program is not wanted
     }
-    renewIfStale(places.desktop, target, text, [&] {
+    renewIfStale(places.desktop, target, *text, kDesktopEntryMode, [&] {
         if (processEvents) {
             processEvents();
         }

@@ -3,6 +3,8 @@
 #include "channels/jet/JetConnection.h"
 #include "channels/jet/JetCursor.h"
 #include "common/Files.h"
+#include "common/FolderHandle.h"
+#include "common/PrivateFolder.h"
 #include "update/package/DataApply.h"
 
 namespace zorvast::shell {
@@ -29,7 +31,8 @@ void startWorker(StartUpContext& c, const char* name, const std::function<void()
     }
 }
 
-StartUpResult folderFailure(StartUpContext& c, const char* caption, const char* text) {
+StartUpResult folderFailure(StartUpContext& c, const char* caption, const char* text,
+                            bool cleanUp = true) {
     if (c.view.askRetryCancel(caption, text) == Answer::Retry && c.hooks.handOverToRestartHelper) {
         if (c.hooks.handOverToRestartHelper()) {
             // The helper reads its hand-over file from the helper folder: leave it.
@@ -38,7 +41,9 @@ StartUpResult folderFailure(StartUpContext& c, const char* caption, const char* 
         }
         c.view.showMessage("错误208", kRestartFailureText);
     }
-    c.store.cleanupWorkFiles();
+    if (cleanUp) {
+        c.store.cleanupWorkFiles();
+    }
     return StartUpResult::Quit;
 }
 
@@ -74,18 +79,37 @@ StartUpResult startUp(StartUpContext& c) {
         return StartUpResult::Quit;
     }
 
-    // A marker someone still holds means another copy runs; one nobody holds is a leftover.
+    // The working folders live in a folder only this user can reach. One that is a link, a
+    // file or another user's is never used, not even wiped: it may lead to someone else's files.
+    const std::filesystem::path area = paths.workFolder.parent_path();
+    if (common::preparePrivateFolder(area) != common::PrivateFolderStatus::Ready) {
+        return folderFailure(c, "错误101", kFolderError, false);
+    }
+
+    // Only a lock held by another running copy means another copy runs; a marker nobody holds
+    // is a leftover, and one that cannot be looked at is an error the user is told about.
     if (common::folderExists(paths.workFolder)) {
-        if (!update::removeStaleMarker(paths.instanceMarker)) {
+        const update::MarkerResult stale = update::removeStaleMarker(paths.instanceMarker);
+        if (stale == update::MarkerResult::OtherCopyRuns) {
             return StartUpResult::QuitSilently;
+        }
+        if (stale == update::MarkerResult::Error) {
+            return folderFailure(c, "错误101", kFolderError);
         }
         c.store.cleanupWorkFiles();
     }
 
-    if (!common::createFolders(paths.workFolder)) {
+    const std::optional<common::FolderHandle> areaFolder = common::FolderHandle::open(area);
+    if (!areaFolder || !areaFolder->makeFolder(paths.workFolder.filename().string(), 0700)) {
         return folderFailure(c, "错误101", kFolderError);
     }
-    c.marker.hold(paths.instanceMarker);
+    const update::MarkerResult held = c.marker.hold(paths.instanceMarker);
+    if (held == update::MarkerResult::OtherCopyRuns) {
+        return StartUpResult::QuitSilently; // started at the same moment as ours
+    }
+    if (held == update::MarkerResult::Error) {
+        return folderFailure(c, "错误101", kFolderError);
+    }
 
     c.view.showSplash();
     c.view.prepareMainWindow();

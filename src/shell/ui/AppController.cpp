@@ -1,4 +1,6 @@
 #include "shell/ui/AppController.h"
+
+#include "common/PrivateFolder.h"
 #include "common/ui/QtText.h"
 
 #include "channels/store/CityArchive.h"
@@ -66,7 +68,8 @@ constexpr auto q = common::ui::qText;
 
 AppEnvironment systemEnvironment() {
     AppEnvironment env;
-    env.temporaryFolder = (QDir::tempPath() + "/").toStdString();
+    env.temporaryFolder =
+        common::privateAreaFor(common::currentPrivateAreaEnvironment()).string() + "/";
     env.programFolder = QDir::currentPath().toStdString();
     env.executableName =
         QFileInfo(QCoreApplication::applicationFilePath()).fileName().toStdString();

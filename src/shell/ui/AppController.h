@@ -40,7 +40,7 @@ class SplashWindow;
 class UpdateWindowView;
 
 struct AppEnvironment {
-    std::filesystem::path temporaryFolder; // the platform's, honouring TMPDIR
+    std::filesystem::path temporaryFolder; // the private area (common/PrivateFolder.h)
     std::filesystem::path programFolder;   // the current folder at launch
     std::string executableName;
     ShortcutPlaces shortcuts;

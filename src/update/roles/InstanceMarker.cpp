@@ -3,31 +3,107 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace zorvast::update {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Never through a link; O_NONBLOCK so that a FIFO planted at the name cannot stall the open.
+constexpr int kOpenFlags = O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK;
+
+// Between opening and locking, another copy may delete or replace the marker; the lock then
+// sits on a file nobody sees. A few fresh tries settle it.
+constexpr int kAttempts = 5;
+
+class OpenFile {
+public:
+    explicit OpenFile(int fd) : fd_(fd) {}
+    ~OpenFile() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    OpenFile(const OpenFile&) = delete;
+    OpenFile& operator=(const OpenFile&) = delete;
+    int get() const { return fd_; }
+    int take() { return std::exchange(fd_, -1); }
+
+private:
+    int fd_;
+};
+
+bool lockBusy() {
+    return errno == EWOULDBLOCK || errno == EAGAIN;
+}
+
+// Only our own regular file with no second name (a hard link would let truncating it reach
+// another file) is ever locked, truncated or deleted.
+bool isOurs(int fd, struct stat& status) {
+    return ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_uid == ::geteuid() &&
+           status.st_nlink <= 1;
+}
+
+enum class Name { Same, Gone, Other, Unknown };
+
+// Whether `marker` still names the file whose status is `opened`.
+Name nameNow(const fs::path& marker, const struct stat& opened) {
+    struct stat now {};
+    if (::lstat(marker.c_str(), &now) != 0) {
+        return errno == ENOENT ? Name::Gone : Name::Unknown;
+    }
+    return now.st_dev == opened.st_dev && now.st_ino == opened.st_ino ? Name::Same : Name::Other;
+}
+
+} // namespace
+
+const char* markerResultName(MarkerResult result) {
+    switch (result.value()) {
+    case MarkerResult::Ok:
+        return "Ok";
+    case MarkerResult::OtherCopyRuns:
+        return "OtherCopyRuns";
+    case MarkerResult::Error:
+        break;
+    }
+    return "Error";
+}
 
 InstanceMarker::~InstanceMarker() {
     release();
 }
 
-bool InstanceMarker::hold(const std::filesystem::path& marker) {
+MarkerResult InstanceMarker::hold(const fs::path& marker) {
     release();
-    const int fd = ::open(marker.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        return false;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        OpenFile file(::open(marker.c_str(), O_RDWR | O_CREAT | kOpenFlags, 0600));
+        struct stat status {};
+        if (file.get() < 0 || !isOurs(file.get(), status)) {
+            return MarkerResult::Error;
+        }
+        if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0) {
+            return lockBusy() ? MarkerResult::OtherCopyRuns : MarkerResult::Error;
+        }
+        const Name name = nameNow(marker, status);
+        if (name == Name::Gone || name == Name::Other) {
+            continue;
+        }
+        if (name != Name::Same) {
+            return MarkerResult::Error;
+        }
+        static constexpr char kLine[] = "ready\r\n";
+        if (::fchmod(file.get(), 0600) != 0 || ::ftruncate(file.get(), 0) != 0 ||
+            ::write(file.get(), kLine, sizeof kLine - 1) != sizeof kLine - 1) {
+            return MarkerResult::Error;
+        }
+        fd_ = file.take();
+        return MarkerResult::Ok;
     }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
-        return false;
-    }
-    static constexpr char kLine[] = "ready\r\n";
-    if (::ftruncate(fd, 0) != 0 || ::write(fd, kLine, sizeof kLine - 1) != sizeof kLine - 1) {
-        ::close(fd);
-        return false;
-    }
-    fd_ = fd;
-    return true;
+    return MarkerResult::Error;
 }
 
 void InstanceMarker::release() {
@@ -37,29 +113,44 @@ void InstanceMarker::release() {
     }
 }
 
-bool removeStaleMarker(const std::filesystem::path& marker) {
-    const int fd = ::open(marker.c_str(), O_RDWR | O_CLOEXEC);
-    if (fd < 0) {
-        return errno == ENOENT;
+MarkerResult removeStaleMarker(const fs::path& marker) {
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        OpenFile file(::open(marker.c_str(), O_RDONLY | kOpenFlags));
+        if (file.get() < 0) {
+            return errno == ENOENT ? MarkerResult::Ok : MarkerResult::Error;
+        }
+        struct stat status {};
+        if (!isOurs(file.get(), status)) {
+            return MarkerResult::Error;
+        }
+        // Lock before deleting, so the copy that holds it is never robbed of its marker.
+        if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0) {
+            return lockBusy() ? MarkerResult::OtherCopyRuns : MarkerResult::Error;
+        }
+        switch (nameNow(marker, status)) {
+        case Name::Gone:
+            return MarkerResult::Ok;
+        case Name::Other:
+            continue; // someone put a new marker there meanwhile: look at that one
+        case Name::Unknown:
+            return MarkerResult::Error;
+        case Name::Same:
+            break;
+        }
+        return ::unlink(marker.c_str()) == 0 || errno == ENOENT ? MarkerResult::Ok
+                                                                : MarkerResult::Error;
     }
-    // Lock before deleting, so the copy that holds it is never robbed of its marker.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
-        return false;
-    }
-    const bool removed = ::unlink(marker.c_str()) == 0 || errno == ENOENT;
-    ::close(fd);
-    return removed;
+    return MarkerResult::Error;
 }
 
-bool markerHeld(const std::filesystem::path& marker) {
-    const int fd = ::open(marker.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+bool markerHeld(const fs::path& marker) {
+    const OpenFile file(::open(marker.c_str(), O_RDONLY | kOpenFlags));
+    struct stat status {};
+    if (file.get() < 0 || !isOurs(file.get(), status)) {
         return false;
     }
-    const bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-    ::close(fd); // also drops the probe's own lock
-    return held;
+    // A shared lock is refused only while an exclusive one is held; closing drops the probe's.
+    return ::flock(file.get(), LOCK_SH | LOCK_NB) != 0 && lockBusy();
 }
 
 } // namespace zorvast::update

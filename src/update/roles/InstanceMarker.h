@@ -6,6 +6,26 @@
 
 namespace zorvast::update {
 
+// What became of an attempt on the marker. Only a lock another process holds on our own
+// regular file means another copy runs; anything else that goes wrong (a link or a folder at
+// that name, a file of another user, no permission, a full disk) is an Error.
+class MarkerResult {
+public:
+    enum Value { Ok, OtherCopyRuns, Error };
+
+    constexpr MarkerResult(Value value) : value_(value) {}
+    constexpr Value value() const { return value_; }
+    // True only for Ok, so `if (!marker.hold(...))` still reads as "could not go on".
+    constexpr explicit operator bool() const { return value_ == Ok; }
+    constexpr bool operator==(const MarkerResult&) const = default;
+
+private:
+    Value value_;
+};
+
+// "Ok", "OtherCopyRuns" or "Error".
+const char* markerResultName(MarkerResult result);
+
 class InstanceMarker {
 public:
     InstanceMarker() = default;
@@ -13,9 +33,9 @@ public:
     InstanceMarker(const InstanceMarker&) = delete;
     InstanceMarker& operator=(const InstanceMarker&) = delete;
 
-    // Creates the marker (the line "ready"), locks it and keeps it open; false when it cannot
-    // be created or another process holds it.
-    bool hold(const std::filesystem::path& marker);
+    // Creates the marker (mode 0600, the line "ready"), locks it and keeps it open. Never
+    // follows a link at that name; an existing file must be a regular file of ours.
+    MarkerResult hold(const std::filesystem::path& marker);
     void release();
     bool held() const { return fd_ >= 0; }
 
@@ -23,12 +43,13 @@ private:
     int fd_ = -1;
 };
 
-// Deletes a marker nobody holds (left behind by a crash). False when another running copy
-// holds it, so the caller ends silently; true when it is gone or never existed.
-bool removeStaleMarker(const std::filesystem::path& marker);
+// Deletes a marker nobody holds (left behind by a crash). Ok when it is gone or never
+// existed; OtherCopyRuns when another running copy holds it; Error when it cannot be examined
+// or deleted, or is not a regular file of ours (it is then left as it is).
+MarkerResult removeStaleMarker(const std::filesystem::path& marker);
 
-// True while a running copy holds the marker; false once it is gone or nobody holds it. Only
-// looks: the marker is neither locked for long nor deleted.
+// True while a running copy holds the marker; false once it is gone, nobody holds it or it is
+// not a regular file of ours. Only looks: the marker is neither locked for long nor deleted.
 bool markerHeld(const std::filesystem::path& marker);
 
 } // namespace zorvast::update

@@ -1,6 +1,7 @@
 // The engine on real Jet 4 files made by the project's writer.
 #include "channels/jet/JetConnection.h"
 #include "channels/jet/JetCursor.h"
+#include "channels/jet/JetFilter.h"
 #include "channels/jet/JetText.h"
 
 #include "JetWriter.h"
@@ -130,6 +131,13 @@ TEST(JetEngine, MalformedFilterKeepsTheCurrentOneAndSaysWhy) {
     EXPECT_FALSE(cursor.lastError().empty());
     EXPECT_EQ(cursor.recordCount(), 3);
     EXPECT_FALSE(cursor.setFilter("missing=1"));
+    EXPECT_EQ(cursor.recordCount(), 3);
+    EXPECT_FALSE(cursor.setFilter(std::string(50000, '(') + "b=1"));
+    EXPECT_NE(cursor.lastError().find("nested"), std::string::npos) << cursor.lastError();
+    EXPECT_EQ(cursor.recordCount(), 3);
+    EXPECT_FALSE(cursor.setFilter(std::string(50000, '(') + "b=1" + std::string(50000, ')')));
+    EXPECT_EQ(cursor.recordCount(), 3);
+    EXPECT_FALSE(cursor.setFilter("t<>'" + std::string(kMaxFilterLength, 'x') + "'"));
     EXPECT_EQ(cursor.recordCount(), 3);
     EXPECT_EQ(cursor.readText("t"), "中星6B");
 }

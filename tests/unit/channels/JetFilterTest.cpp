@@ -187,6 +187,69 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"s_freq=1e", "value expected"},
         BadCase{"s_loca='a' and s_loca='b' and s_loca='c' and ", "field name"}));
 
+// Nesting, length and clause count are bounded; input past a bound is a malformed filter.
+std::string nested(std::size_t depth, const std::string& inner) {
+    return std::string(depth, '(') + inner + std::string(depth, ')');
+}
+
+std::string chainOf(int clauses, const std::string& last) {
+    std::string text;
+    for (int i = 1; i < clauses; ++i) {
+        text += "s_freq=1 or ";
+    }
+    return text + last;
+}
+
+// A criterion of exactly `length` bytes that every row of channelTable() matches.
+std::string paddedTo(std::size_t length) {
+    const std::string head = "s_upda<>'";
+    return head + std::string(length - head.size() - 1, 'x') + "'";
+}
+
+struct LimitCase {
+    const char* name;
+    std::string criterion;
+    bool ok;
+    std::vector<int> rows;  // when ok
+    const char* reasonPart; // when refused
+};
+
+TEST(FilterLimits, NestingLengthAndClausesAreBounded) {
+    const std::vector<LimitCase> cases = {
+        {"64 levels", nested(64, "s_loca='E134'"), true, {4, 5}, ""},
+        {"65 levels", nested(65, "s_loca='E134'"), false, {}, "nested deeper than 64"},
+        {"50,000 levels, balanced", nested(50000, "s_loca='E134'"), false, {}, "longer than"},
+        {"50,000 opening parentheses",
+         std::string(50000, '(') + "s_loca='E134'",
+         false,
+         {},
+         "nested deeper than 64"},
+        {"deep inside a chain", "s_freq=1 or " + nested(65, "s_freq=1"), false, {}, "nested"},
+        {"64 KiB", paddedTo(kMaxFilterLength), true, {0, 1, 2, 3, 4, 5, 6}, ""},
+        {"64 KiB and one byte", paddedTo(kMaxFilterLength + 1), false, {}, "longer than 65536"},
+        {"a megabyte of blanks", std::string(1 << 20, ' '), false, {}, "longer than"},
+        {"1024 clauses", chainOf(1024, "s_freq=4000"), true, {4}, ""},
+        {"1025 clauses", chainOf(1025, "s_freq=4000"), false, {}, "more than 1024 clauses"},
+    };
+    const TableData t = channelTable();
+    for (const LimitCase& c : cases) {
+        const FilterResult r = compileFilter(c.criterion, t.fields);
+        ASSERT_EQ(r.ok, c.ok) << c.name << ": " << r.error;
+        if (c.ok) {
+            std::vector<int> rows;
+            for (std::size_t i = 0; i < t.rows.size(); ++i) {
+                if (r.filter.matches(t.rows[i])) {
+                    rows.push_back(static_cast<int>(i));
+                }
+            }
+            EXPECT_EQ(rows, c.rows) << c.name;
+        } else {
+            EXPECT_NE(r.error.find(c.reasonPart), std::string::npos) << c.name << ": " << r.error;
+            EXPECT_TRUE(r.filter.isEmpty()) << c.name;
+        }
+    }
+}
+
 struct LikeCase {
     const char* text;
     const char* pattern;

@@ -8,7 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cstdio>
+#include <functional>
 #include <stdexcept>
 #include <thread>
 
@@ -393,6 +396,106 @@ TEST_F(StartUpTest, AWorkFolderThatCannotBeCreated) {
         }
         fs::remove(temp.path() / "tmp");
     }
+}
+
+// What another local user can plant in the place of the private area: the program refuses with
+// the folder error, and neither works in it nor wipes anything it leads to.
+TEST_F(StartUpTest, APrivateAreaThatIsNotReallyOursIsNeverUsed) {
+    writeGoodPackage();
+    const fs::path area = temp.path() / "tmp";
+    const fs::path elsewhere = temp.path() / "other user's";
+    struct Case {
+        const char* what;
+        std::function<void()> plant;
+        bool needsRoot;
+    };
+    const std::vector<Case> cases = {
+        {"a link to another folder", [&] { fs::create_directory_symlink(elsewhere, area); }, false},
+        {"a plain file", [&] { temp.write("tmp", "planted"); }, false},
+        {"a folder of another user, open to all",
+         [&] {
+             fs::create_directories(area / "satdata_temp");
+             temp.write("tmp/satdata_temp/ready.tmp", "ready\r\n");
+             temp.write("tmp/satdata_temp/home.htm", "<script>planted</script>");
+             fs::permissions(area, fs::perms::all, fs::perm_options::replace);
+             ASSERT_EQ(::chown(area.c_str(), 65534, 65534), 0);
+         },
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.needsRoot && ::geteuid() != 0) {
+            std::printf("skipped \"%s\": needs root to give a folder to another user\n", c.what);
+            continue;
+        }
+        fs::remove_all(area);
+        fs::remove_all(elsewhere);
+        temp.write("other user's/satdata_temp/keep.txt", "theirs");
+        c.plant();
+        view.events.clear();
+        called.clear();
+        view.answer = Answer::Cancel;
+        EXPECT_EQ(run(), StartUpResult::Quit);
+        ASSERT_EQ(view.events.size(), 1u);
+        EXPECT_EQ(view.events[0], "ask 错误101 存取临时目录错误。点击[重试]重新尝试读取，"
+                                  "点击[取消]则结束本软件运行。");
+        EXPECT_FALSE(marker.held());
+        EXPECT_EQ(testing::readAll((elsewhere / "satdata_temp" / "keep.txt").string()), "theirs");
+        if (c.needsRoot) {
+            EXPECT_EQ(testing::readAll((area / "satdata_temp" / "home.htm").string()),
+                      "<script>planted</script>");
+        }
+        EXPECT_TRUE(fs::exists(paths.dataPackage));
+    }
+    fs::remove_all(area);
+}
+
+TEST_F(StartUpTest, AMarkerThatCannotBeLookedAtIsAnErrorNotAnotherCopy) {
+    writeGoodPackage();
+    // Something other than a marker file holds its name: a folder, a link.
+    const std::vector<std::function<void()>> plants = {
+        [&] { fs::create_directories(paths.instanceMarker / "inside"); },
+        [&] {
+            fs::create_directories(paths.workFolder);
+            fs::create_symlink(temp.path() / "elsewhere", paths.instanceMarker);
+        },
+    };
+    for (const auto& plant : plants) {
+        fs::remove_all(paths.workFolder);
+        plant();
+        view.events.clear();
+        view.answer = Answer::Cancel;
+        EXPECT_EQ(run(), StartUpResult::Quit);
+        ASSERT_EQ(view.events.size(), 1u);
+        EXPECT_EQ(view.events[0], "ask 错误101 存取临时目录错误。点击[重试]重新尝试读取，"
+                                  "点击[取消]则结束本软件运行。");
+        EXPECT_FALSE(fs::exists(temp.path() / "elsewhere"));
+        // The clean-up after the message clears the way for the next start.
+        view.events.clear();
+        EXPECT_EQ(run(), StartUpResult::Running);
+        EXPECT_TRUE(marker.held());
+        marker.release();
+    }
+}
+
+TEST_F(StartUpTest, OurOwnAreaWithALooseModeIsClosedAndUsed) {
+    writeGoodPackage();
+    fs::permissions(temp.path() / "tmp", fs::perms::all, fs::perm_options::replace);
+    ASSERT_EQ(run(), StartUpResult::Running);
+    EXPECT_EQ(fs::status(temp.path() / "tmp").permissions(), fs::perms::owner_all);
+    EXPECT_TRUE(marker.held());
+    EXPECT_FALSE(state.downloadMode);
+}
+
+TEST_F(StartUpTest, ALinkPlantedAsTheWorkingFolderIsRemovedNotFollowed) {
+    writeGoodPackage();
+    temp.write("victim/satdata.str", "the user's own file");
+    fs::create_directory_symlink(temp.path() / "victim", paths.workFolder);
+    ASSERT_EQ(run(), StartUpResult::Running);
+    EXPECT_FALSE(fs::is_symlink(fs::symlink_status(paths.workFolder)));
+    EXPECT_TRUE(fs::is_directory(paths.workFolder));
+    EXPECT_EQ(testing::readAll((temp.path() / "victim" / "satdata.str").string()),
+              "the user's own file");
 }
 
 TEST_F(StartUpTest, ABusyDatabaseStopsBeforeTheInitialisation) {

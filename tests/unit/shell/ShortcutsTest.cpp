@@ -1,0 +1,451 @@
+#include "shell/startup/Shortcuts.h"
+
+#include "support/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zorvast::shell {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using common::ManualClock;
+using testing::readAll;
+using testing::TempFolder;
+
+constexpr uid_t kNobody = 65534;
+
+mode_t modeOf(const fs::path& path) {
+    struct stat status {};
+    return ::lstat(path.c_str(), &status) == 0 ? status.st_mode & 07777 : 0;
+}
+
+std::string execLine(const std::string& text) {
+    const auto start = text.find("\nExec=");
+    if (start == std::string::npos) {
+        return {};
+    }
+    return text.substr(start + 1, text.find('\n', start + 1) - start - 1);
+}
+
+std::vector<std::string> namesIn(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    return names;
+}
+
+// The program file, with the folders made as a real installation would have them.
+fs::path installProgram(const fs::path& folder, const std::string& name = "zorvast") {
+    fs::create_directories(folder);
+    fs::permissions(folder, fs::perms(0755));
+    const fs::path program = folder / name;
+    std::ofstream(program, std::ios::binary) << "#!/bin/sh\n";
+    fs::permissions(program, fs::perms(0755));
+    return program;
+}
+
+TEST(DesktopEntry, ExecQuotesTheProgramAndEscapesIt) {
+    const struct {
+        const char* target;
+        const char* exec;
+    } cases[] = {
+        {"/opt/zorvast/zorvast", R"(Exec="/opt/zorvast/zorvast")"},
+        {"/opt/my z/zorvast", R"(Exec="/opt/my z/zorvast")"},
+        {R"(/opt/"q"/zorvast)", R"(Exec="/opt/\\"q\\"/zorvast")"},
+        {"/opt/100%/zorvast", R"(Exec="/opt/100%%/zorvast")"},
+        {"/opt/%U/zorvast", R"(Exec="/opt/%%U/zorvast")"},
+        {R"(/opt/a\b/zorvast)", R"(Exec="/opt/a\\\\b/zorvast")"},
+        {"/opt/$HOME/zorvast", R"(Exec="/opt/\\$HOME/zorvast")"},
+        {"/opt/`id`/zorvast", R"(Exec="/opt/\\`id\\`/zorvast")"},
+        {"/opt/it's/zorvast", R"(Exec="/opt/it's/zorvast")"},
+        {"/opt/卫星 软件/zorvast", R"(Exec="/opt/卫星 软件/zorvast")"},
+        {"/opt/;|&<>*?#()~/z", R"(Exec="/opt/;|&<>*?#()~/z")"},
+        {R"(/o\"$`%\\/z)", R"(Exec="/o\\\\\\"\\$\\`%%\\\\\\\\/z")"},
+    };
+    TempFolder temp;
+    for (const auto& c : cases) {
+        const auto text = desktopEntryText(c.target, "/opt", "zorvast");
+        ASSERT_TRUE(text) << c.target;
+        EXPECT_EQ(execLine(*text), c.exec) << c.target;
+        // What is written reads back to the same program.
+        EXPECT_EQ(shortcutTarget(temp.write("e.desktop", *text)), c.target);
+    }
+}
+
+TEST(DesktopEntry, OtherValuesAreEscapedStrings) {
+    const auto text = desktopEntryText("/opt/z/zorvast", R"(/opt/a\b 卫星)", " my\ticon\n");
+    ASSERT_TRUE(text);
+    EXPECT_EQ(*text, "[Desktop Entry]\n"
+                     "Type=Application\n"
+                     "Name=Zorvast\n"
+                     "Comment=最棒的卫视寻星资讯软件\n"
+                     "Exec=\"/opt/z/zorvast\"\n"
+                     "Path=/opt/a\\\\b 卫星\n"
+                     "Icon=\\smy\\ticon\\n\n"
+                     "Terminal=false\n"
+                     "Categories=Utility;\n");
+    const auto noIcon = desktopEntryText("/opt/z/zorvast", "/opt/z", "");
+    ASSERT_TRUE(noIcon);
+    EXPECT_EQ(noIcon->find("Icon="), std::string::npos);
+}
+
+TEST(DesktopEntry, ControlCharactersAndBrokenTextAreRefused) {
+    const struct {
+        const char* what;
+        std::string target;
+        std::string folder;
+        std::string icon;
+    } cases[] = {
+        {"newline in the program", "/opt/a\nb/zorvast", "/opt", "zorvast"},
+        {"tab in the program", "/opt/a\tb/zorvast", "/opt", "zorvast"},
+        {"carriage return in the program", "/opt/a\rb/zorvast", "/opt", "zorvast"},
+        {"SOH in the program",
+         "/opt/a\x01"
+         "b/zorvast",
+         "/opt", "zorvast"},
+        {"ESC in the program",
+         "/opt/a\x1b"
+         "b/zorvast",
+         "/opt", "zorvast"},
+        {"DEL in the program",
+         "/opt/a\x7f"
+         "b/zorvast",
+         "/opt", "zorvast"},
+        {"newline in the folder", "/opt/z/zorvast", "/opt/a\nb", "zorvast"},
+        {"tab in the folder", "/opt/z/zorvast", "/opt/a\tb", "zorvast"},
+        {"SOH in the icon", "/opt/z/zorvast", "/opt", "zor\x01vast"},
+        {"not UTF-8 in the program", "/opt/\xff/zorvast", "/opt", "zorvast"},
+        {"overlong UTF-8 in the program", "/opt/\xc0\xaf/zorvast", "/opt", "zorvast"},
+        {"surrogate in the program", "/opt/\xed\xa0\x80/zorvast", "/opt", "zorvast"},
+        {"cut UTF-8 in the folder", "/opt/z/zorvast", "/opt/\xe5\x8d", "zorvast"},
+        {"no program", "", "/opt", "zorvast"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_FALSE(desktopEntryText(c.target, c.folder, c.icon)) << c.what;
+    }
+    EXPECT_TRUE(desktopEntryText("/opt/\xf0\x9f\x9b\xb0/zorvast", "/opt", "zorvast"))
+        << "a four-byte character is fine";
+}
+
+TEST(ShortcutTarget, ReadsTheExecLine) {
+    TempFolder temp;
+    const struct {
+        const char* text;
+        const char* target;
+    } cases[] = {
+        {"[Desktop Entry]\nExec=/opt/z/zorvast\n", "/opt/z/zorvast"},
+        {"[Desktop Entry]\r\nExec=/opt/z/zorvast %U\r\n", "/opt/z/zorvast"},
+        {"[Desktop Entry]\nExec=\"/opt/my z/zor\\\"vast\"\n", "/opt/my z/zor\"vast"},
+        {"[Desktop Entry]\nExec=\"/opt/my z/zor\\\\\"vast\" --x\n", "/opt/my z/zor\"vast"},
+        {"# made by hand\n\n[Desktop Entry]\nExec = \"/opt/a b/z\" %f\n", "/opt/a b/z"},
+        {"[Desktop Entry]\nExec=\\s/opt/z/zorvast\n", "/opt/z/zorvast"},
+        {"[Desktop Entry]\nExec=\"/opt/100%%/z\"\n", "/opt/100%/z"},
+        {"[Desktop Entry]\nExec=\"/opt/a\\\\\\\\b/z\"\n", "/opt/a\\b/z"},
+        {"[Desktop Entry]\nExec=\"/opt/a\\\\nb/z\"\n", "/opt/a\\nb/z"},
+        {"[Desktop Entry]\nExec=\"/opt/unfinished\n", ""},
+        {"[Desktop Entry]\nExecutable=/opt/x\nTryExec=/opt/y\n", ""},
+        {"[Other]\nExec=/x\n[Desktop Entry]\nName=Zorvast\n", ""},
+        {"[Other]\nExec=/x\n", ""},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(shortcutTarget(temp.write("e.desktop", c.text)), c.target) << c.text;
+    }
+    EXPECT_EQ(shortcutTarget(temp.file("missing")), "");
+}
+
+TEST(ShortcutTarget, ReadsOnlyAPlainFileOfSaneSize) {
+    TempFolder temp;
+    const std::string entry = "[Desktop Entry]\nExec=/opt/z/zorvast\n";
+    const fs::path real = temp.write("real.desktop", entry);
+    fs::create_symlink(real, temp.path() / "link.desktop");
+    EXPECT_EQ(shortcutTarget(temp.path() / "link.desktop"), "") << "a link is not followed";
+    fs::create_directory(temp.path() / "folder.desktop");
+    EXPECT_EQ(shortcutTarget(temp.path() / "folder.desktop"), "");
+    ASSERT_EQ(::mkfifo(temp.file("fifo.desktop").c_str(), 0600), 0);
+    EXPECT_EQ(shortcutTarget(temp.path() / "fifo.desktop"), "") << "and a FIFO does not stall";
+    EXPECT_EQ(shortcutTarget(temp.write("big.desktop", entry + std::string(70000, '#'))), "");
+    EXPECT_EQ(shortcutTarget(real), "/opt/z/zorvast");
+}
+
+class Renewal : public ::testing::Test {
+protected:
+    Renewal() {
+        places = {temp.path() / "apps", temp.path() / "apps", temp.path() / "Desktop"};
+        program = installProgram(temp.path() / "program");
+    }
+
+    void renew(const fs::path& target) {
+        renewShortcuts(places, target.string(), target.parent_path(), "zorvast", clock, [this] {
+            eventRunsBeforeSleep.push_back(clock.sleepCount());
+            desktopEntryDuringEvents = fs::exists(fs::symlink_status(desktopEntry()));
+        });
+    }
+    fs::path menuEntry() const { return places.startMenu / kShortcutName; }
+    fs::path desktopEntry() const { return places.desktop / kShortcutName; }
+
+    void expectNothingWritten(const std::string& why) {
+        EXPECT_FALSE(fs::exists(fs::symlink_status(menuEntry()))) << why;
+        EXPECT_FALSE(fs::exists(fs::symlink_status(desktopEntry()))) << why;
+        EXPECT_TRUE(clock.sleeps().empty()) << why;
+    }
+
+    TempFolder temp;
+    ShortcutPlaces places;
+    fs::path program;
+    ManualClock clock;
+    std::vector<std::size_t> eventRunsBeforeSleep;
+    std::optional<bool> desktopEntryDuringEvents;
+};
+
+TEST_F(Renewal, WritesBothEntriesWithTheirModes) {
+    const mode_t old = ::umask(077); // the modes must not depend on the user's mask
+    renew(program);
+    ::umask(old);
+    EXPECT_EQ(shortcutTarget(menuEntry()), program.string());
+    EXPECT_EQ(shortcutTarget(desktopEntry()), program.string());
+    EXPECT_EQ(modeOf(menuEntry()), 0644u);
+    EXPECT_EQ(modeOf(desktopEntry()), 0755u);
+    EXPECT_EQ(readAll(menuEntry().string()),
+              *desktopEntryText(program.string(), program.parent_path(), "zorvast"));
+    EXPECT_EQ(namesIn(places.startMenu), std::vector<std::string>{kShortcutName})
+        << "no temporary file is left behind";
+    EXPECT_EQ(namesIn(places.desktop), std::vector<std::string>{kShortcutName});
+    // Events run, then the wait, then the desktop entry.
+    EXPECT_EQ(clock.sleeps(), (std::vector<std::chrono::milliseconds>{3000ms}));
+    EXPECT_EQ(eventRunsBeforeSleep, std::vector<std::size_t>{0});
+
+    clock.clearSleeps();
+    renew(program);
+    EXPECT_TRUE(clock.sleeps().empty()) << "pointing at the program already: left alone";
+}
+
+TEST_F(Renewal, AStaleEntryIsDeletedBeforeTheWaitAndWrittenAfter) {
+    temp.write("Desktop/Zorvast.desktop", "[Desktop Entry]\nExec=/old/zorvast\n");
+    temp.write("apps/Zorvast.desktop", "[Desktop Entry]\nExec=/old/zorvast\n");
+    renew(program);
+    EXPECT_EQ(desktopEntryDuringEvents, std::optional<bool>(false));
+    EXPECT_EQ(clock.sleeps(), (std::vector<std::chrono::milliseconds>{3000ms}));
+    EXPECT_EQ(shortcutTarget(desktopEntry()), program.string());
+    EXPECT_EQ(shortcutTarget(menuEntry()), program.string());
+    EXPECT_EQ(modeOf(menuEntry()), 0644u);
+}
+
+TEST_F(Renewal, AnAwkwardFolderNameRoundTrips) {
+    const fs::path awkward =
+        installProgram(temp.path() / R"(my "q" $x `y` \z% 卫星 it's)", R"(zor%%vast\ "2")");
+    renew(awkward);
+    EXPECT_EQ(shortcutTarget(menuEntry()), awkward.string());
+    EXPECT_EQ(shortcutTarget(desktopEntry()), awkward.string());
+    clock.clearSleeps();
+    renew(awkward);
+    EXPECT_TRUE(clock.sleeps().empty()) << "what was written is recognised as current";
+}
+
+TEST_F(Renewal, AProgramOthersCouldReplaceGetsNoEntry) {
+    const struct {
+        const char* what;
+        std::function<fs::path(const TempFolder&)> place;
+        bool privatePlace; // refused for its name alone
+    } cases[] = {
+        {"folder writable by everyone",
+         [](const TempFolder& t) {
+             const fs::path p = installProgram(t.path() / "open");
+             fs::permissions(p.parent_path(), fs::perms(0777));
+             return p;
+         },
+         false},
+        {"folder writable by everyone, sticky",
+         [](const TempFolder& t) {
+             const fs::path p = installProgram(t.path() / "open");
+             fs::permissions(p.parent_path(), fs::perms(01777));
+             return p;
+         },
+         false},
+        {"folder writable by the group",
+         [](const TempFolder& t) {
+             const fs::path p = installProgram(t.path() / "group");
+             fs::permissions(p.parent_path(), fs::perms(0775));
+             return p;
+         },
+         false},
+        {"program writable by the group",
+         [](const TempFolder& t) {
+             const fs::path p = installProgram(t.path() / "program");
+             fs::permissions(p, fs::perms(0775));
+             return p;
+         },
+         false},
+        {"folder above writable by everyone, not sticky",
+         [](const TempFolder& t) {
+             const fs::path p = installProgram(t.path() / "open" / "mine");
+             fs::permissions(t.path() / "open", fs::perms(0777));
+             return p;
+         },
+         false},
+        {"reached through a link into a folder below an open one",
+         [](const TempFolder& t) {
+             installProgram(t.path() / "open" / "inner");
+             fs::permissions(t.path() / "open", fs::perms(0777));
+             fs::create_directory(t.path() / "mine");
+             fs::permissions(t.path() / "mine", fs::perms(0755));
+             fs::create_directory_symlink(t.path() / "open" / "inner", t.path() / "mine" / "via");
+             return t.path() / "mine" / "via" / "zorvast";
+         },
+         false},
+        {"program is a link",
+         [](const TempFolder& t) {
+             const fs::path real = installProgram(t.path() / "program");
+             fs::create_symlink(real, t.path() / "program" / "linked");
+             return t.path() / "program" / "linked";
+         },
+         false},
+        {"program is a folder",
+         [](const TempFolder& t) {
+             installProgram(t.path() / "program");
+             fs::create_directory(t.path() / "program" / "dir");
+             return t.path() / "program" / "dir";
+         },
+         false},
+        {"no such folder", [](const TempFolder& t) { return t.path() / "missing" / "zorvast"; },
+         false},
+        {"relative path", [](const TempFolder&) { return fs::path("program/zorvast"); }, false},
+        {"a tab in the name",
+         [](const TempFolder& t) { return installProgram(t.path() / "program", "zor\tvast"); },
+         true},
+        {"a newline in the folder",
+         [](const TempFolder& t) { return installProgram(t.path() / "pro\ngram"); }, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder scene;
+        places = {scene.path() / "apps", scene.path() / "apps", scene.path() / "Desktop"};
+        // An entry already there, pointing elsewhere, stays as it is.
+        const std::string old = "[Desktop Entry]\nExec=/old/zorvast\n";
+        scene.write("Desktop/Zorvast.desktop", old);
+        const fs::path target = c.place(scene);
+        EXPECT_EQ(programPlaceIsPrivate(target), c.privatePlace);
+        clock.clearSleeps();
+        renew(target);
+        EXPECT_FALSE(fs::exists(menuEntry()));
+        EXPECT_EQ(readAll(desktopEntry().string()), old);
+        EXPECT_TRUE(clock.sleeps().empty());
+    }
+}
+
+TEST_F(Renewal, PlacesOthersCannotChangeAreFine) {
+    EXPECT_TRUE(programPlaceIsPrivate(program));
+    EXPECT_TRUE(programPlaceIsPrivate(temp.path() / "program" / "not-yet-there"))
+        << "only the user or root can put a file into a private folder";
+    // Above the program's folder a sticky folder open to all (like /tmp) takes nothing away.
+    const fs::path shared = temp.path() / "shared";
+    const fs::path below = installProgram(shared / "mine");
+    fs::permissions(shared, fs::perms(01777));
+    EXPECT_TRUE(programPlaceIsPrivate(below));
+    renew(below);
+    EXPECT_EQ(shortcutTarget(menuEntry()), below.string());
+}
+
+TEST_F(Renewal, AProgramInAnotherUsersFolderGetsNoEntry) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to give the folders to another user";
+    }
+    const struct {
+        const char* what;
+        std::function<fs::path(const TempFolder&)> place;
+    } cases[] = {
+        {"the program's folder",
+         [](const TempFolder& t) {
+             const fs::path p = installProgram(t.path() / "theirs");
+             EXPECT_EQ(::chown(p.parent_path().c_str(), kNobody, kNobody), 0);
+             return p;
+         }},
+        {"a folder above",
+         [](const TempFolder& t) {
+             const fs::path p = installProgram(t.path() / "theirs" / "mine");
+             EXPECT_EQ(::chown((t.path() / "theirs").c_str(), kNobody, kNobody), 0);
+             return p;
+         }},
+        {"the program file",
+         [](const TempFolder& t) {
+             const fs::path p = installProgram(t.path() / "program");
+             EXPECT_EQ(::chown(p.c_str(), kNobody, kNobody), 0);
+             return p;
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder scene;
+        places = {scene.path() / "apps", scene.path() / "apps", scene.path() / "Desktop"};
+        const fs::path target = c.place(scene);
+        EXPECT_FALSE(programPlaceIsPrivate(target));
+        renew(target);
+        expectNothingWritten(c.what);
+    }
+}
+
+TEST_F(Renewal, AnEntryFolderThatIsALinkIsNotWrittenInto) {
+    const fs::path elsewhere = temp.path() / "elsewhere";
+    fs::create_directory(elsewhere);
+    fs::create_directory_symlink(elsewhere, places.startMenu);
+    renew(program);
+    EXPECT_TRUE(namesIn(elsewhere).empty());
+    EXPECT_EQ(shortcutTarget(desktopEntry()), program.string()) << "the desktop is still fine";
+}
+
+TEST_F(Renewal, AnEntryFolderOfAnotherUserIsNotWrittenInto) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to give the folder to another user";
+    }
+    fs::create_directory(places.desktop);
+    ASSERT_EQ(::chown(places.desktop.c_str(), kNobody, kNobody), 0);
+    renew(program);
+    EXPECT_TRUE(namesIn(places.desktop).empty());
+    EXPECT_TRUE(clock.sleeps().empty());
+    EXPECT_EQ(shortcutTarget(menuEntry()), program.string());
+}
+
+// A link planted at the entry's name is replaced by a plain file of ours; whatever it pointed
+// at is neither written nor created, even when it names the right program.
+TEST_F(Renewal, ALinkAtTheEntryNameIsReplacedNotFollowed) {
+    const std::string victimText =
+        "[Desktop Entry]\nExec=\"" + program.string() + "\"\nName=planted\n";
+    const fs::path victim = temp.write("victim.desktop", victimText);
+    fs::permissions(victim, fs::perms(0600));
+    fs::create_directories(places.startMenu);
+    fs::create_symlink(victim, menuEntry());
+    fs::create_directories(places.desktop);
+    fs::create_symlink(temp.path() / "nothing.desktop", desktopEntry());
+
+    renew(program);
+    for (const fs::path& entry : {menuEntry(), desktopEntry()}) {
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(entry))) << entry;
+        EXPECT_EQ(shortcutTarget(entry), program.string()) << entry;
+        EXPECT_EQ(readAll(entry.string()).find("planted"), std::string::npos) << entry;
+    }
+    EXPECT_EQ(readAll(victim.string()), victimText);
+    EXPECT_EQ(modeOf(victim), 0600u);
+    EXPECT_FALSE(fs::exists(temp.path() / "nothing.desktop"));
+}
+
+TEST_F(Renewal, NoDesktopEntryWhenRunningFromTheDesktop) {
+    const fs::path onDesktop = installProgram(places.desktop);
+    renew(onDesktop);
+    EXPECT_FALSE(fs::exists(desktopEntry()));
+    EXPECT_EQ(shortcutTarget(menuEntry()), onDesktop.string());
+    EXPECT_TRUE(clock.sleeps().empty());
+}
+
+} // namespace
+} // namespace zorvast::shell
