@@ -112,14 +112,34 @@ bool writeStagedCopy(const fs::path& stagingFolder, const VerifiedPackage& packa
                                 {reinterpret_cast<const char*>(copy.data()), copy.size()});
 }
 
-// The verified archive bytes written as satdata.sta: a fresh file beside it, flushed and
-// renamed over it, so a crash leaves the old package or the new one, never neither or half.
+// The verified archive bytes become satdata.sta: written as a fresh file under the download's
+// name (the download itself, or whatever was put there, is removed first, never written
+// through), flushed, and renamed over satdata.sta. A crash leaves the old package or the new
+// one, never half of one, and nothing beside them that the clean-up does not remove.
 bool storePackage(const channels::store::StorePaths& paths, const VerifiedPackage& package) {
-    const fs::path folder = paths.dataPackage.parent_path();
     const std::optional<common::FolderHandle> program =
-        common::FolderHandle::open(folder.empty() ? fs::path(".") : folder);
-    return program && program->replaceFile(paths.dataPackage.filename().string(),
-                                           package.archiveBytes, 0644, true);
+        common::FolderHandle::open(paths.programFolder);
+    if (!program) {
+        return false;
+    }
+    const std::string fresh = paths.dataDownload.filename().string();
+    program->removeFile(fresh);
+    common::UniqueFd out = program->createFile(fresh, 0644);
+    if (!out) {
+        return false;
+    }
+    bool ok = common::writeAllTo(out.get(), package.archiveBytes);
+    // The creation mode is narrowed by the umask.
+    ok = ::fchmod(out.get(), 0644) == 0 && ok;
+    ok = ::fsync(out.get()) == 0 && ok;
+    ok = out.close() && ok;
+    ok = ok && program->rename(fresh, paths.dataPackage.filename().string());
+    if (!ok) {
+        program->removeFile(fresh);
+        return false;
+    }
+    ::fsync(program->fd());
+    return true;
 }
 
 std::string dateOrEmpty(const fs::path& file) {
@@ -278,11 +298,8 @@ void applyDataPackage(UpdateFlow& flow, const VerifiedPackage& package) {
     flow.store.databaseBusy() = false;
 
     step(flow, 7);
-    // The bytes that were verified become satdata.sta; the download's path is not looked at
-    // again.
-    if (storePackage(paths, package)) {
-        common::removeTree(paths.dataDownload);
-    }
+    // The bytes that were verified become satdata.sta; the download is not read again.
+    storePackage(paths, package);
 
     step(flow, 8);
     flow.view.processEvents();
@@ -352,7 +369,7 @@ void applyFirstDataPackage(UpdateFlow& flow, const VerifiedPackage& package) {
     call(flow.hooks.closeAllFiles);
 
     // The stored package is replaced by a rename, so it is never deleted first. What is stored
-    // is the verified bytes; the download stays until the clean-up.
+    // is the verified bytes, not a copy of the download.
     step(flow, 2);
     step(flow, 3);
     if (!storePackage(paths, package)) {

@@ -57,11 +57,12 @@ PackageVerdict examineDataPackage(const std::filesystem::path& archive,
 std::shared_ptr<const VerifiedPackage> checkDataPackage(UpdateFlow& flow);
 
 // Normal mode, on its own worker: the verified package's files replace the working folder's
-// and its bytes become satdata.sta.
+// and its bytes become satdata.sta (written as a fresh satdata.tmp in place of the download,
+// flushed and renamed).
 void applyDataPackage(UpdateFlow& flow, const VerifiedPackage& package);
 
 // First-download mode, on its own worker: the verified package's bytes are stored as
-// satdata.sta and the program restarts through the restart helper.
+// satdata.sta the same way, and the program restarts through the restart helper.
 void applyFirstDataPackage(UpdateFlow& flow, const VerifiedPackage& package);
 
 using common::fileDateText;
