@@ -41,7 +41,6 @@
 #include <QComboBox>
 #include <QDir>
 #include <QEventLoop>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>

@@ -160,7 +160,8 @@ private:
     std::unique_ptr<update::UpdateFlow> updateFlow_;
     QPointer<update::ui::DownloadWindow> downloadWindow_;
     DownloadWindowOutcome downloadOutcome_ = DownloadWindowOutcome::Closed;
-    // A helper took over (restart or replacement): its folder must stay when this run ends.
+    // A helper took over (restart or replacement): the working files and the downloads are
+    // left to it and the copy it starts when this run ends.
     std::atomic<bool> helperHandedOver_{false};
     std::atomic<bool> iconWritten_{false};
     QPointer<SplashWindow> splash_;
