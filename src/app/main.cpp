@@ -12,7 +12,9 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -42,6 +44,9 @@ void quitOnSignals(QApplication& app) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // Taken before QApplication, which removes the arguments it recognises: a helper's name and
+    // its argument must reach the roles as they were given.
+    const std::vector<std::string> commandLine(argv, argv + argc);
     if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
         std::printf("Zorvast %s\n", zorvast::common::programVersion());
         return 0;
@@ -66,7 +71,8 @@ int main(int argc, char* argv[]) {
     }
     quitOnSignals(app);
 
-    zorvast::shell::ui::AppController controller(zorvast::shell::ui::systemEnvironment());
+    zorvast::shell::ui::AppController controller(
+        zorvast::shell::ui::systemEnvironment(commandLine));
     QObject::connect(&controller, &zorvast::shell::ui::AppController::quitRequested, &app,
                      &QApplication::quit);
     const auto result = controller.startUp();

@@ -72,8 +72,6 @@ const common::EntryDate kNewDate{2026, 12, 10};
 // Nothing listens on these ports here: the connection is refused at once.
 constexpr const char* kDeadServer = "http://127.0.0.1:9";
 constexpr const char* kOtherDeadServer = "http://127.0.0.1:1";
-constexpr const char* kRestartHelperComm = "plumo_updata_69"; // the kernel keeps 15 characters
-constexpr const char* kReplaceHelperComm = "plumo_updata_89";
 
 const QString kUpdatedText = QStringLiteral(" ◎ 最新数据日期：2026年12月10日。");
 const QString kMirrorsFailedText =
@@ -262,14 +260,32 @@ pid_t processRunning(const fs::path& file) {
     return 0;
 }
 
-// One of our own children by its kernel name, finished or not.
-pid_t childNamed(const std::string& comm) {
+// The kernel's name of a process started from `file`: its file name, cut to 15 characters.
+std::string kernelName(const fs::path& file) {
+    return file.filename().string().substr(0, 15);
+}
+
+// One of our own children started from `file`, finished or not: the helper, which this process
+// (the program) starts from its own file; the program the helper starts is not our child.
+pid_t helperStartedFrom(const fs::path& file) {
     for (const ProcessInfo& p : processes()) {
-        if (p.parent == ::getpid() && p.comm == comm) {
+        if (p.parent == ::getpid() && p.comm == kernelName(file)) {
             return p.pid;
         }
     }
     return 0;
+}
+
+// The command line of a live process, one entry per argument.
+std::vector<std::string> commandLineOf(pid_t pid) {
+    const std::string text = readBytes("/proc/" + std::to_string(pid) + "/cmdline");
+    std::vector<std::string> arguments;
+    std::size_t start = 0;
+    for (std::size_t end = text.find('\0'); end != std::string::npos;
+         start = end + 1, end = text.find('\0', start)) {
+        arguments.push_back(text.substr(start, end - start));
+    }
+    return arguments;
 }
 
 // Live processes that belong to a scene: started from inside it or working inside it (the
@@ -300,9 +316,9 @@ void endStrayProcesses(const fs::path& root) {
                     continue;
                 }
                 if (p.state == 'Z') {
+                    // The helpers, started from the scenes' program files.
                     if (p.parent == ::getpid() &&
-                        (p.comm == "zorvast" || p.comm == kRestartHelperComm ||
-                         p.comm == kReplaceHelperComm)) {
+                        (p.comm == "zorvast" || p.comm == "zorvast app")) {
                         ::waitpid(p.pid, nullptr, WNOHANG);
                     }
                     continue;
@@ -854,8 +870,8 @@ private slots:
         // The restart helper and the restarted program inherit this list too.
         useServers({http.url("")});
 
+        // The program file is the copy in the program folder (its folder and name).
         shell::ui::AppEnvironment env = s->environment();
-        env.selfExecutable = ZORVAST_PROGRAM;
         const timespec since = stamp(s->root / "start.stamp");
         DownloadWindowWatcher watcher;
         qApp->installEventFilter(&watcher);
@@ -872,11 +888,12 @@ private slots:
         QVERIFY2(readBytes(s->program() / "satdata.sta") == readBytes(s->tree() / "satdata.sta"),
                  "satdata.sta is not the published package");
 
-        // The helper is a child of ours under its own name; it starts the program and ends.
+        // The helper is the program file, started by us under the helper's name; it starts the
+        // program and ends.
         pid_t helper = 0;
         QVERIFY2(waitFor(
                      [&] {
-                         helper = childNamed(kRestartHelperComm);
+                         helper = helperStartedFrom(programFile);
                          return helper > 0;
                      },
                      20s),
@@ -912,6 +929,28 @@ private slots:
         QCOMPARE(joined(namesIn(s->program())), std::string("satdata.sta, zorvast"));
         QVERIFY2(waitFor([&] { return strayProcesses(s->root).empty(); }, 15s),
                  joined(strayProcesses(s->root)).c_str());
+    }
+
+    // The built program, started under the restart helper's name with a program path as its
+    // argument, starts that program in the folder it runs in and ends.
+    void theRestartHelperStartsTheProgramItIsGiven() {
+        const auto s = newScene();
+        const fs::path target = s->program() / "start me";
+        const fs::path out = s->root / "started.txt";
+        writeBytes(target, "#!/bin/sh\npwd > \"" + out.string() + "\"\necho \"$0\" >> \"" +
+                               out.string() + "\"\n");
+        fs::permissions(target, static_cast<fs::perms>(0755));
+        const std::optional<pid_t> helper = update::startDetached(
+            {ZORVAST_PROGRAM, {update::kRestartHelperFile, target.string()}, s->program()});
+        QVERIFY(helper.has_value());
+        const std::optional<int> status = waitForChild(*helper, 30s);
+        QVERIFY2(status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0,
+                 "the restart helper did not end cleanly");
+        QVERIFY(waitFor([&] { return lines(readBytes(out)).size() == 2; }, 10s));
+        QCOMPARE(joined(lines(readBytes(out))), joined({s->program().string(), target.string()}));
+        // It started the program and nothing else: no working files, nothing in the folder.
+        QVERIFY(!fs::exists(s->workFolder()));
+        QCOMPARE(joined(namesIn(s->program())), std::string("start me"));
     }
 
     void aFirstDownloadThatFailsWaitsForTheUser_data() {
@@ -1030,7 +1069,7 @@ private slots:
             pid_t helper = 0;
             QVERIFY2(waitFor(
                          [&] {
-                             helper = childNamed(kReplaceHelperComm);
+                             helper = helperStartedFrom(programFile);
                              return helper > 0;
                          },
                          10s),
@@ -1038,6 +1077,12 @@ private slots:
             std::this_thread::sleep_for(1500ms);
             waitedForUs = readBytes(programFile) == readBytes(ZORVAST_PROGRAM) &&
                           ::waitpid(helper, nullptr, WNOHANG) == 0;
+            // The installed program itself, under the helper's name, told what to replace.
+            QCOMPARE(joined(commandLineOf(helper)),
+                     joined({update::kReplaceHelperFile, programFile.string()}));
+            QCOMPARE(linkOf(helper, "cwd"), s->program().string());
+            // Nothing of the update waits in the temporary folder.
+            QCOMPARE(joined(filesNamed(s->tmp(), "plumo.exe")), std::string());
             controller.shutDown();
             helperStatus = waitForChild(helper, 30s);
         }
@@ -1090,7 +1135,7 @@ private slots:
         QCOMPARE(controller.startUp(), StartUpResult::Running);
         QTRY_COMPARE_WITH_TIMEOUT(statusOf(controller), kLaterText, 30000);
         QCOMPARE(user.asked(), 1);
-        QVERIFY(childNamed(kReplaceHelperComm) == 0);
+        QVERIFY(helperStartedFrom(programFile) == 0);
         QCOMPARE(readBytes(programFile), readBytes(ZORVAST_PROGRAM));
         CALL(checkUnchanged(*s, controller, "plumo.tmp, satdata.sta, zorvast app"));
         controller.shutDown();
@@ -1150,10 +1195,10 @@ private slots:
         QVERIFY(requestIndex(s->requests(), "/zorvast.zip") >= 0);
         QCOMPARE(user.asked(), 0);
         QVERIFY2(user.otherMessage().isEmpty(), qPrintable(user.otherMessage()));
-        QVERIFY(childNamed(kReplaceHelperComm) == 0);
+        QVERIFY(helperStartedFrom(programFile) == 0);
         QCOMPARE(readBytes(programFile), readBytes(ZORVAST_PROGRAM));
-        // What is not ours is not kept: no program waits in the helper folder.
-        QCOMPARE(fs::exists(s->helperFolder() / "plumo.exe"), fault == "small");
+        // Checked in memory: no program is unpacked anywhere.
+        QCOMPARE(joined(filesNamed(s->tmp(), "plumo.exe")), std::string());
         QCOMPARE(joined(filesNamed(s->tmp(), update::kReplaceHelperFile)), std::string());
         CALL(checkUnchanged(*s, controller,
                             fault == "small" ? "plumo.tmp, satdata.sta, zorvast app"

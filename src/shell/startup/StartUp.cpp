@@ -35,7 +35,7 @@ StartUpResult folderFailure(StartUpContext& c, const char* caption, const char* 
                             bool cleanUp = true) {
     if (c.view.askRetryCancel(caption, text) == Answer::Retry && c.hooks.handOverToRestartHelper) {
         if (c.hooks.handOverToRestartHelper()) {
-            // The helper reads its hand-over file from the helper folder: leave it.
+            // The restarted copy finds the working files and makes them anew: leave them.
             c.view.processEvents();
             return StartUpResult::Quit;
         }
@@ -166,7 +166,7 @@ StartUpResult startUp(StartUpContext& c) {
             c.store.cleanupWorkFiles();
             return StartUpResult::Quit;
         case DownloadWindowOutcome::Restarted:
-            // The restart helper reads its hand-over file from the helper folder: leave it.
+            // The restarted copy finds the working files and makes them anew: leave them.
             return StartUpResult::Quit;
         }
     } else {

@@ -26,7 +26,7 @@ enum class Answer { Ok, Retry, Cancel };
 enum class DownloadWindowOutcome {
     Closed,    // closed otherwise: start-up goes on with the main window
     Quit,      // the user left: the working files go
-    Restarted, // the restart helper takes over: its folder must stay
+    Restarted, // the restart helper takes over: the working files are left to the new copy
 };
 
 class StartUpView {
@@ -80,7 +80,9 @@ struct StartUpContext {
     StartUpView& view;
     WorkerStarter& workers;
     StartUpHooks hooks;
-    std::string executableName; // the file name without its folder
+    // The name the program was started under (argv[0] without its folder), which picks the
+    // helper roles; not the file's own name: the helpers are the program's own file.
+    std::string executableName;
     // satdata.sta is unpacked only when signed with this key.
     update::PublicKey packageKey{};
 };

@@ -41,7 +41,6 @@
 #include <QComboBox>
 #include <QDir>
 #include <QEventLoop>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -66,20 +65,27 @@ constexpr auto q = common::ui::qText;
 
 } // namespace
 
-AppEnvironment systemEnvironment() {
+AppEnvironment systemEnvironment(const std::vector<std::string>& commandLine) {
     AppEnvironment env;
     env.temporaryFolder =
         common::privateAreaFor(common::currentPrivateAreaEnvironment()).string() + "/";
     env.programFolder = QDir::currentPath().toStdString();
-    env.executableName =
-        QFileInfo(QCoreApplication::applicationFilePath()).fileName().toStdString();
+    // The name it was started under, not the file's: the helpers are this very file.
+    if (!commandLine.empty()) {
+        env.executableName = fs::path(commandLine.front()).filename().string();
+        env.arguments.assign(commandLine.begin() + 1, commandLine.end());
+    }
     const std::string menu =
         QStandardPaths::writableLocation(QStandardPaths::ApplicationsLocation).toStdString();
     env.shortcuts = {
         menu, menu,
         QStandardPaths::writableLocation(QStandardPaths::DesktopLocation).toStdString()};
-    // The file itself, wherever the program was started from.
-    env.programFile = QCoreApplication::applicationFilePath().toStdString();
+    // The file itself, wherever the program was started from and whatever it was called.
+    std::error_code ec;
+    env.programFile = fs::read_symlink("/proc/self/exe", ec);
+    if (ec) {
+        env.programFile.clear();
+    }
     env.iconFile =
         QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation).toStdString() +
         "/icons/hicolor/256x256/apps/zorvast.png";
@@ -677,20 +683,16 @@ void AppController::setUpUpdateFlow() {
 }
 
 bool AppController::handOverToRestartHelper(bool afterStartUpFailure) {
+    if (afterStartUpFailure) {
+        marker_.hold(state_.paths.instanceMarker);
+    }
     update::RestartHandOver handOver;
-    handOver.helperFolder = state_.paths.helperFolder;
-    handOver.selfExecutable = env_.selfExecutable;
-    handOver.programPath = programFilePath();
+    handOver.programFile = programFilePath();
     handOver.programFolder = env_.programFolder;
     handOver.clock = &clock_;
     handOver.processEvents = [this] {
         processEvents();
     };
-    if (afterStartUpFailure) {
-        handOver.afterHelperFolderRemoved = [this] {
-            marker_.hold(state_.paths.instanceMarker);
-        };
-    }
     const bool started = update::handOverToRestartHelper(handOver);
     helperHandedOver_ = started;
     return started;
@@ -703,8 +705,7 @@ std::string AppController::programFilePath() const {
 
 bool AppController::handOverToReplaceHelper() {
     update::ReplaceHandOver handOver;
-    handOver.helperFolder = state_.paths.helperFolder;
-    handOver.programPath = programFilePath();
+    handOver.programFile = programFilePath();
     handOver.programFolder = env_.programFolder;
     handOver.clock = &clock_;
     handOver.processEvents = [this] {
@@ -717,10 +718,11 @@ bool AppController::handOverToReplaceHelper() {
 
 void AppController::runReplaceHelperRole() {
     update::ReplaceHelperRole role;
-    role.helperFolder = state_.paths.helperFolder;
+    role.arguments = env_.arguments;
     role.instanceMarker = state_.paths.instanceMarker;
     role.softwareDownload = state_.paths.softwareDownload;
-    role.selfExecutable = env_.selfExecutable;
+    role.packageKey = updateFlow_->packageKey;
+    role.packageSizeLimit = updateFlow_->packageSizeLimit;
     role.clock = &clock_;
     role.showMessage = [this](const std::string& caption, const std::string& text) {
         updateView_->showMessage(caption, text);
@@ -733,7 +735,9 @@ void AppController::runReplaceHelperRole() {
 
 void AppController::runRestartHelperRole() {
     update::RestartHelperRole role;
-    role.helperFolder = state_.paths.helperFolder;
+    role.arguments = env_.arguments;
+    role.instanceMarker = state_.paths.instanceMarker;
+    role.clock = &clock_;
     role.showMessage = [this](const std::string& caption, const std::string& text) {
         updateView_->showMessage(caption, text);
     };

@@ -22,6 +22,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace zorvast::pointing::ui {
 class PointingController;
@@ -42,20 +43,24 @@ class UpdateWindowView;
 struct AppEnvironment {
     std::filesystem::path temporaryFolder; // the private area (common/PrivateFolder.h)
     std::filesystem::path programFolder;   // the current folder at launch
+    // The name the program was started under (argv[0] without its folder): a helper's name
+    // makes this run a helper role.
     std::string executableName;
+    // The command line after argv[0]: what a helper role is handed.
+    std::vector<std::string> arguments;
     ShortcutPlaces shortcuts;
     common::Clock* clock = nullptr; // the system clock when null
-    // The running program's own file, which the restart helper is copied from.
-    std::filesystem::path selfExecutable = "/proc/self/exe";
-    // Where the running program's file lies, as the helpers find it again. Empty: the program
-    // folder + the executable's name (the same when the program is started from its folder).
+    // The running program's own file (/proc/self/exe resolved): started once more as a helper,
+    // and what the helper restarts or replaces. Empty: the program folder + the executable's
+    // name.
     std::filesystem::path programFile;
     // Where the desktop entry's icon "zorvast" is written with the launcher entries; empty:
     // nowhere.
     std::filesystem::path iconFile;
 };
 
-AppEnvironment systemEnvironment();
+// The environment of this process; `commandLine` is argv as main received it.
+AppEnvironment systemEnvironment(const std::vector<std::string>& commandLine);
 
 class AppController : public QObject,
                       private StartUpView,
@@ -155,7 +160,8 @@ private:
     std::unique_ptr<update::UpdateFlow> updateFlow_;
     QPointer<update::ui::DownloadWindow> downloadWindow_;
     DownloadWindowOutcome downloadOutcome_ = DownloadWindowOutcome::Closed;
-    // A helper took over (restart or replacement): its folder must stay when this run ends.
+    // A helper took over (restart or replacement): the working files and the downloads are
+    // left to it and the copy it starts when this run ends.
     std::atomic<bool> helperHandedOver_{false};
     std::atomic<bool> iconWritten_{false};
     QPointer<SplashWindow> splash_;

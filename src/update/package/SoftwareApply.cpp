@@ -1,15 +1,12 @@
 #include "update/package/SoftwareApply.h"
 
-#include "common/Files.h"
-#include "update/package/DataApply.h"
 #include "update/package/PackageDownload.h"
-#include "update/roles/ReplaceHelper.h"
+#include "update/package/VerifiedPackage.h"
 
 namespace zorvast::update {
 
 namespace {
 
-namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 constexpr const char* kQuestionCaption = "新版Zorvast下载完成";
@@ -23,19 +20,18 @@ constexpr int kDatabaseWaits = 60;
 
 void softwareTransferEnded(UpdateFlow& flow) {
     UpdateState& state = flow.state;
-    const channels::store::StorePaths& paths = flow.store.paths();
-    // Leftovers of an earlier restart would spoil the signature over the folder.
-    common::removeTree(paths.helperFolder);
-    const PackageVerdict verdict = examinePackage(paths.softwareDownload, paths.helperFolder,
-                                                  flow.packageKey, flow.packageSizeLimit, {});
-    if (verdict == PackageVerdict::Usable) {
+    // Only the size is kept: the package is not held in memory while the user decides.
+    std::optional<std::uint64_t> programBytes;
+    if (const std::optional<VerifiedPackage> package = readVerifiedPackage(
+            flow.store.paths().softwareDownload, flow.packageKey, flow.packageSizeLimit)) {
+        programBytes = newProgramBytes(*package);
+    }
+    if (programBytes) {
         state.softwareDownloadActive = false;
         flow.view.setTransferMonitorInterval(0);
-        applySoftwarePackage(flow);
+        applySoftwarePackage(flow, *programBytes);
         return;
     }
-    // A program that is not ours is never kept, let alone started.
-    common::removeTree(paths.helperFolder);
     if (goToNextMirror(flow, PackageKind::Software)) {
         return;
     }
@@ -51,14 +47,12 @@ void softwareTransferEnded(UpdateFlow& flow) {
     flow.view.setTransferMonitorInterval(0);
 }
 
-void applySoftwarePackage(UpdateFlow& flow) {
+void applySoftwarePackage(UpdateFlow& flow, std::uint64_t programBytes) {
     for (int i = 0; i < kDatabaseWaits && flow.hooks.databaseInUse && flow.hooks.databaseInUse();
          ++i) {
         flow.clock.sleepFor(1000ms);
     }
-    const fs::path program = flow.store.paths().helperFolder / kNewProgramFile;
-    const std::optional<std::uint64_t> size = common::fileSize(program);
-    if (size && *size > kMinimumProgramBytes &&
+    if (programBytes > kMinimumProgramBytes &&
         flow.view.askOkCancel(kQuestionCaption, kQuestionText)) {
         // A hand-over that fails keeps the program running, as after Cancel.
         if (flow.hooks.handOverToReplaceHelper && flow.hooks.handOverToReplaceHelper()) {

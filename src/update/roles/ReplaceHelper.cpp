@@ -1,11 +1,13 @@
 #include "update/roles/ReplaceHelper.h"
 
-#include "common/Files.h"
-#include "update/package/DataApply.h"
-#include "update/roles/InstanceMarker.h"
+#include "common/FolderHandle.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <optional>
 #include <system_error>
 
 namespace zorvast::update {
@@ -17,6 +19,8 @@ using namespace std::chrono_literals;
 
 constexpr const char* kCaption = "错误204";
 constexpr const char* kFailedText = "无法读取临时文件，升级失败，请稍后重试。";
+// Fresh names are tried this often before a folder full of planted names is given up on.
+constexpr int kPartialAttempts = 8;
 
 void call(const std::function<void()>& hook) {
     if (hook) {
@@ -30,78 +34,170 @@ void tell(const ReplaceHelperRole& role) {
     }
 }
 
-// Only this helper's own leftovers: the old program, still running, keeps its working folder.
-void removeOwnLeftovers(const ReplaceHelperRole& role) {
-    common::removeTree(role.helperFolder);
+void removeDownload(const ReplaceHelperRole& role) {
     std::error_code ec;
     fs::remove(role.softwareDownload, ec);
 }
 
-// The old program lets go of its marker when it has ended (or has closed all its files on the
-// way out); one second between looks.
-bool oldProgramEnded(const ReplaceHelperRole& role, common::Clock& clock) {
-    const auto deadline = clock.now() + role.oldProgramLimit;
-    for (;;) {
-        if (!markerHeld(role.instanceMarker)) {
-            return true;
-        }
-        if (clock.now() >= deadline) {
-            return false;
-        }
-        clock.sleepFor(1000ms);
+bool sameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Whether `name` in `folder` is the file open as `fd`, not something put in its place.
+bool nameIsFile(const common::FolderHandle& folder, const std::string& name, int fd) {
+    struct stat ours {};
+    const std::optional<struct stat> there = folder.entryStatus(name);
+    return there && ::fstat(fd, &ours) == 0 && sameFile(*there, ours);
+}
+
+// The old file's permissions, made runnable for whoever may read it; a new file's when there
+// is no old regular file.
+mode_t programMode(const std::optional<struct stat>& old) {
+    if (!old || !S_ISREG(old->st_mode)) {
+        return 0755;
     }
+    mode_t mode = old->st_mode & 0777;
+    mode |= S_IXUSR | ((mode & S_IRGRP) ? S_IXGRP : 0u) | ((mode & S_IROTH) ? S_IXOTH : 0u);
+    return mode;
+}
+
+// The file being written beside the target, open for writing and reading back, created new
+// under a fresh name: a file or link already at a name is never opened, let alone followed.
+struct PartialFile {
+    common::UniqueFd fd;
+    std::string name;
+};
+
+std::optional<PartialFile> createPartial(const ReplaceHelperRole& role,
+                                         const common::FolderHandle& folder,
+                                         const std::string& target) {
+    for (int attempt = 0; attempt < kPartialAttempts; ++attempt) {
+        std::string name =
+            role.partialName ? role.partialName(target) : common::FolderHandle::partialName(target);
+        if (!common::FolderHandle::plainName(name)) {
+            return std::nullopt;
+        }
+        common::UniqueFd fd(::openat(folder.fd(), name.c_str(),
+                                     O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (fd) {
+            return PartialFile{std::move(fd), std::move(name)};
+        }
+        if (errno != EEXIST) {
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
+// What the file holds now, checked against the package's signature in place of the program the
+// package carried: only bytes that were signed go on.
+bool writtenAsSigned(int fd, const VerifiedPackage& package, const PublicKey& key) {
+    const std::optional<std::string> written = common::readAllFrom(fd);
+    if (!written || written->size() <= kMinimumProgramBytes) {
+        return false;
+    }
+    std::vector<PackageEntry> entries;
+    for (const common::UnpackedEntry& entry : package.entries) {
+        if (!entry.folder) {
+            entries.push_back(
+                {entry.relative, entry.relative == kNewProgramFile ? *written : entry.data});
+        }
+    }
+    return verifyPackageEntries(entries, key);
+}
+
+// The new program written beside `target`, checked and renamed over it: `target` is always
+// either the old program or the whole new one, and the file renamed into place is the one
+// whose bytes were checked.
+bool installProgram(const ReplaceHelperRole& role, const fs::path& target,
+                    const VerifiedPackage& package) {
+    const std::string* program = package.entry(kNewProgramFile);
+    const std::string name = target.filename().string();
+    if (!program || !common::FolderHandle::plainName(name)) {
+        return false;
+    }
+    const fs::path folderPath = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    const std::optional<common::FolderHandle> folder = common::FolderHandle::open(folderPath);
+    if (!folder) {
+        return false;
+    }
+    // Only a program that is there is replaced; a link there is replaced too, never followed.
+    const std::optional<struct stat> old = folder->entryStatus(name);
+    if (!old || S_ISDIR(old->st_mode)) {
+        return false;
+    }
+    std::optional<PartialFile> partial = createPartial(role, *folder, name);
+    if (!partial) {
+        return false;
+    }
+    const int fd = partial->fd.get();
+    bool ok = common::writeAllTo(fd, *program);
+    if (ok && role.afterWrite) {
+        role.afterWrite(folderPath, partial->name);
+    }
+    ok = ok && writtenAsSigned(fd, package, role.packageKey);
+    ok = ok && ::fchmod(fd, programMode(old)) == 0 && ::fsync(fd) == 0;
+    ok = ok && nameIsFile(*folder, partial->name, fd) && folder->rename(partial->name, name);
+    if (!ok) {
+        // Removed only while the name is still ours: whatever someone put there stays theirs.
+        if (nameIsFile(*folder, partial->name, fd)) {
+            folder->removeFile(partial->name);
+        }
+        return false;
+    }
+    ::fsync(folder->fd());
+    // The name now holds what was checked, unless someone slipped in before the rename.
+    return nameIsFile(*folder, name, fd);
 }
 
 } // namespace
 
-bool installProgramFile(const fs::path& newProgram, const fs::path& target) {
-    // The old file's permissions, made runnable for whoever may read it.
-    unsigned permissions = 0755;
-    struct stat info {};
-    if (::stat(target.c_str(), &info) == 0) {
-        permissions = info.st_mode & 0777;
-        permissions |= S_IXUSR | ((permissions & S_IRGRP) ? S_IXGRP : 0u) |
-                       ((permissions & S_IROTH) ? S_IXOTH : 0u);
-    }
-    return copyFileAtomically(newProgram, target, permissions);
+std::uint64_t newProgramBytes(const VerifiedPackage& package) {
+    const std::string* program = package.entry(kNewProgramFile);
+    return program ? program->size() : 0;
+}
+
+bool programPackageUsable(const VerifiedPackage& package) {
+    return newProgramBytes(package) > kMinimumProgramBytes;
 }
 
 bool handOverToReplaceHelper(const ReplaceHandOver& handOver) {
-    const fs::path helper = handOver.helperFolder / kReplaceHelperFile;
-    std::error_code ec;
-    fs::rename(handOver.helperFolder / kNewProgramFile, helper, ec);
-    if (ec || ::chmod(helper.c_str(), 0755) != 0) {
-        return false;
-    }
-    return leavePathAndStartHelper(handOver, helper, 500ms);
+    return startHelper(handOver, kReplaceHelperFile, 500ms);
 }
 
 ReplaceOutcome runReplaceHelper(const ReplaceHelperRole& role) {
     common::Clock& clock = role.clock ? *role.clock : common::systemClock();
-    const std::optional<std::string> text = readHandOverPath(role.helperFolder);
-    if (!text) {
+    const std::optional<std::string> target = handedOverPath(role.arguments);
+    if (!target) {
         tell(role);
         call(role.cleanupWorkFiles);
         return ReplaceOutcome::HandOverMissing;
     }
-    if (text->empty()) {
-        call(role.cleanupWorkFiles);
-        return ReplaceOutcome::TargetTooShort;
-    }
-    const fs::path target(*text);
-    if (!oldProgramEnded(role, clock)) {
+    if (!waitForMarkerRelease(role.instanceMarker, clock, role.oldProgramLimit)) {
+        // The running program keeps its working folder; only the download goes.
         tell(role);
-        removeOwnLeftovers(role);
+        removeDownload(role);
         return ReplaceOutcome::OldProgramRunning;
     }
-    if (!installProgramFile(role.selfExecutable, target)) {
+    const std::optional<VerifiedPackage> package = readVerifiedPackage(
+        role.softwareDownload, role.packageKey, role.packageSizeLimit, programPackageUsable);
+    if (!package) {
         tell(role);
-        removeOwnLeftovers(role);
+        removeDownload(role);
+        call(role.cleanupWorkFiles);
+        return ReplaceOutcome::PackageRefused;
+    }
+    if (!installProgram(role, *target, *package)) {
+        tell(role);
+        removeDownload(role);
+        call(role.cleanupWorkFiles);
         return ReplaceOutcome::InstallFailed;
     }
-    // The clean-up comes first: the new program recreates the working folder as it starts.
+    removeDownload(role);
+    // The clean-up comes first: the new program makes the working folder anew as it starts.
     call(role.cleanupWorkFiles);
-    const bool started = role.start ? role.start(target) : startDetached(target).has_value();
+    const ProgramStart start{*target, {*target}, {}};
+    const bool started = role.start ? role.start(start) : startDetached(start).has_value();
     return started ? ReplaceOutcome::Started : ReplaceOutcome::StartFailed;
 }
 

@@ -1,13 +1,12 @@
 #include "update/roles/RestartHelper.h"
 
 #include "common/Files.h"
+#include "update/roles/InstanceMarker.h"
 
 #include <signal.h>
 #include <spawn.h>
-#include <sys/stat.h>
 
 #include <chrono>
-#include <system_error>
 #include <vector>
 
 extern char** environ;
@@ -19,7 +18,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-constexpr std::uint64_t kShortestHandOver = 4; // bytes; a path needs more
+constexpr std::size_t kShortestPath = 4; // bytes; a path needs more
 
 struct SpawnAttributes {
     posix_spawnattr_t value;
@@ -37,9 +36,13 @@ struct SpawnActions {
     SpawnActions& operator=(const SpawnActions&) = delete;
 };
 
+bool startProgram(const ProgramStarter& starter, const ProgramStart& start) {
+    return starter ? starter(start) : startDetached(start).has_value();
+}
+
 } // namespace
 
-std::optional<pid_t> startDetached(const fs::path& program, const fs::path& workingFolder) {
+std::optional<pid_t> startDetached(const ProgramStart& start) {
     SpawnAttributes attributes;
     SpawnActions actions;
     // Its own session: the new program outlives us and is no part of our terminal's group.
@@ -53,12 +56,20 @@ std::optional<pid_t> startDetached(const fs::path& program, const fs::path& work
     sigaddset(&defaults, SIGCHLD);
     posix_spawnattr_setsigdefault(&attributes.value, &defaults);
     posix_spawnattr_setflags(&attributes.value, flags);
-    if (!workingFolder.empty() &&
-        posix_spawn_file_actions_addchdir_np(&actions.value, workingFolder.c_str()) != 0) {
+    if (!start.workingFolder.empty() &&
+        posix_spawn_file_actions_addchdir_np(&actions.value, start.workingFolder.c_str()) != 0) {
         return std::nullopt;
     }
-    const std::string path = program.string();
-    std::vector<char*> argv{const_cast<char*>(path.c_str()), nullptr};
+    const std::string path = start.program.string();
+    std::vector<std::string> arguments = start.arguments;
+    if (arguments.empty()) {
+        arguments.push_back(path);
+    }
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) {
+        argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
     pid_t child = 0;
     if (posix_spawn(&child, path.c_str(), &actions.value, &attributes.value, argv.data(),
                     environ) != 0) {
@@ -67,9 +78,9 @@ std::optional<pid_t> startDetached(const fs::path& program, const fs::path& work
     return child;
 }
 
-bool leavePathAndStartHelper(const HelperHandOver& handOver, const fs::path& helper,
-                             std::chrono::milliseconds pause) {
-    if (!common::writeFileBytes(handOver.helperFolder / kHandOverFile, handOver.programPath)) {
+bool startHelper(const HelperHandOver& handOver, const char* helperName,
+                 std::chrono::milliseconds pause) {
+    if (handOver.programFile.empty()) {
         return false;
     }
     if (handOver.processEvents) {
@@ -78,44 +89,39 @@ bool leavePathAndStartHelper(const HelperHandOver& handOver, const fs::path& hel
     if (handOver.clock) {
         handOver.clock->sleepFor(pause);
     }
-    if (handOver.start) {
-        return handOver.start(helper);
-    }
-    return startDetached(helper, handOver.programFolder).has_value();
-}
-
-std::optional<std::string> readHandOverPath(const fs::path& helperFolder) {
-    const fs::path handOver = helperFolder / kHandOverFile;
-    const std::optional<std::uint64_t> size = common::fileSize(handOver);
-    if (!size || *size <= kShortestHandOver) {
-        return std::nullopt;
-    }
-    std::string path = common::readFileBytes(handOver).value_or(std::string());
-    if (path.size() <= kShortestHandOver) {
-        path.clear();
-    }
-    return path;
+    // The file that runs now, already installed and ours: only its name tells it its role.
+    const ProgramStart start{
+        handOver.programFile, {helperName, handOver.programFile.string()}, handOver.programFolder};
+    return startProgram(handOver.start, start);
 }
 
 bool handOverToRestartHelper(const RestartHandOver& handOver) {
-    common::removeTree(handOver.helperFolder);
-    if (handOver.afterHelperFolderRemoved) {
-        handOver.afterHelperFolderRemoved();
+    return startHelper(handOver, kRestartHelperFile, 300ms);
+}
+
+std::optional<std::string> handedOverPath(const std::vector<std::string>& arguments) {
+    if (arguments.empty() || arguments.front().size() <= kShortestPath) {
+        return std::nullopt;
     }
-    if (!common::createFolders(handOver.helperFolder)) {
-        return false;
+    return arguments.front();
+}
+
+bool waitForMarkerRelease(const fs::path& marker, common::Clock& clock,
+                          std::chrono::milliseconds limit) {
+    const auto deadline = clock.now() + limit;
+    for (;;) {
+        if (!markerHeld(marker)) {
+            return true;
+        }
+        if (clock.now() >= deadline) {
+            return false;
+        }
+        clock.sleepFor(1000ms);
     }
-    const fs::path helper = handOver.helperFolder / kRestartHelperFile;
-    std::error_code ec;
-    fs::copy_file(handOver.selfExecutable, helper, fs::copy_options::overwrite_existing, ec);
-    if (ec || ::chmod(helper.c_str(), 0755) != 0) {
-        return false;
-    }
-    return leavePathAndStartHelper(handOver, helper, 300ms);
 }
 
 RestartOutcome runRestartHelper(const RestartHelperRole& role) {
-    const std::optional<std::string> target = readHandOverPath(role.helperFolder);
+    const std::optional<std::string> target = handedOverPath(role.arguments);
     if (!target) {
         if (role.showMessage) {
             role.showMessage("错误207", "无法读取临时文件，请检查C盘是否已满或有无读写权限。");
@@ -125,15 +131,17 @@ RestartOutcome runRestartHelper(const RestartHelperRole& role) {
         }
         return RestartOutcome::HandOverMissing;
     }
-    if (target->empty() || !common::fileExists(*target)) {
+    if (!common::fileExists(*target)) {
         return RestartOutcome::TargetMissing;
     }
-    const fs::path program(*target);
-    if (role.start) {
-        return role.start(program) ? RestartOutcome::Started : RestartOutcome::StartFailed;
+    if (!role.instanceMarker.empty()) {
+        // A program still on its way out: started too early, the new copy would end silently.
+        common::Clock& clock = role.clock ? *role.clock : common::systemClock();
+        waitForMarkerRelease(role.instanceMarker, clock, role.oldProgramLimit);
     }
-    // In the folder this helper was started in: the program folder, where the data lies.
-    return startDetached(program) ? RestartOutcome::Started : RestartOutcome::StartFailed;
+    // Under its usual name, in the folder this helper was started in: the program folder.
+    const ProgramStart start{*target, {*target}, {}};
+    return startProgram(role.start, start) ? RestartOutcome::Started : RestartOutcome::StartFailed;
 }
 
 } // namespace zorvast::update

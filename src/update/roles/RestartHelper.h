@@ -1,6 +1,7 @@
-// The restart after a first data download: the running program copies itself into the helper
-// folder as "plumo_updata_69656858.exe", leaves its own path in "file.tmp" there and starts the
-// copy, which (recognising its name at start-up) starts the program again from its usual place.
+// The restart after a first data download (or on Retry after a start-up failure): the running
+// program starts its own file once more, under the name "plumo_updata_69656858.exe" and with
+// its own path as the argument. That copy recognises the name at start-up and starts the
+// program again from its usual place. Nothing passes through a shared folder.
 #pragma once
 
 #include "common/Clock.h"
@@ -12,60 +13,68 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace zorvast::update {
 
 inline constexpr const char* kRestartHelperFile = "plumo_updata_69656858.exe";
-inline constexpr const char* kHandOverFile = "file.tmp";
 
-// Starts `program` as a new process in its own session, not waited for, with `workingFolder` as
-// its current folder (empty: the caller's). No shell is involved, so any path works. The child's
-// id, or nullopt when it could not be started.
-std::optional<pid_t> startDetached(const std::filesystem::path& program,
-                                   const std::filesystem::path& workingFolder = {});
+// One program start: the file executed, the argument vector it gets (argv[0] first) and the
+// folder it starts in.
+struct ProgramStart {
+    std::filesystem::path program;
+    // Empty: the program's path alone.
+    std::vector<std::string> arguments;
+    // Empty: the caller's.
+    std::filesystem::path workingFolder;
+};
 
-// How the roles start a program; true when it was started.
-using ProgramStarter = std::function<bool(const std::filesystem::path& program)>;
+// Starts a program as a new process in its own session, not waited for. No shell is involved,
+// so any path and any argument text work. The child's id, or nullopt when it could not be
+// started.
+std::optional<pid_t> startDetached(const ProgramStart& start);
+
+// How the hand-overs and the roles start a program; true when it was started.
+using ProgramStarter = std::function<bool(const ProgramStart& start)>;
 
 // What the restart and the replacement hand-over share.
 struct HelperHandOver {
-    std::filesystem::path helperFolder;
-    // What the helper starts or replaces: the program's file.
-    std::string programPath;
-    // The folder the helper runs in and starts the program in: the program folder, where the
-    // data lies. Empty: ours.
+    // The running program's own file (its real path): started under the helper's name, and
+    // what the helper restarts or replaces.
+    std::filesystem::path programFile;
+    // The folder the helper runs in: the program folder, where the data lies. Empty: ours.
     std::filesystem::path programFolder;
     common::Clock* clock = nullptr; // the pause before the start; none when null
     std::function<void()> processEvents;
-    // Empty: startDetached in `programFolder`.
+    // Empty: startDetached.
     ProgramStarter start;
 };
 
-// The last steps of both hand-overs: the program's path into "file.tmp", the window let run, a
-// pause, `helper` started. False when the file could not be written or the helper did not
-// start.
-bool leavePathAndStartHelper(const HelperHandOver& handOver, const std::filesystem::path& helper,
-                             std::chrono::milliseconds pause);
+// The last steps of both hand-overs: the window let run, a pause, the program's own file started
+// as `helperName` with the program's path as its one argument, in the program folder. False
+// when there is no program file or it did not start.
+bool startHelper(const HelperHandOver& handOver, const char* helperName,
+                 std::chrono::milliseconds pause);
 
-// The program path a helper finds in the helper folder's "file.tmp": nullopt when the file is
-// missing or not larger than 4 bytes, an empty text when the path is not longer than 4 bytes.
-std::optional<std::string> readHandOverPath(const std::filesystem::path& helperFolder);
+struct RestartHandOver : HelperHandOver {};
 
-struct RestartHandOver : HelperHandOver {
-    // The running program's own file.
-    std::filesystem::path selfExecutable = "/proc/self/exe";
-    // Run between removing and recreating the helper folder (the marker holder on Retry after a
-    // start-up failure).
-    std::function<void()> afterHelperFolderRemoved;
-};
-
-// Prepares the helper folder and starts the helper; false when the folder, the helper copy or
-// "file.tmp" could not be made, or the helper did not start. The caller then shows its message
-// and ends; on true it ends the program itself.
+// Starts the restart helper; false when it could not be started (the caller then shows its
+// message and ends). On true the caller ends the program itself.
 bool handOverToRestartHelper(const RestartHandOver& handOver);
 
+// The program path a helper was given: nullopt when the argument is missing or not longer than
+// 4 bytes.
+std::optional<std::string> handedOverPath(const std::vector<std::string>& arguments);
+
 struct RestartHelperRole {
-    std::filesystem::path helperFolder;
+    // The arguments after argv[0]: the program to start.
+    std::vector<std::string> arguments;
+    // The old program holds it until it has ended; a copy started before that would take it
+    // for a second copy and end. Empty: not waited for.
+    std::filesystem::path instanceMarker;
+    common::Clock* clock = nullptr; // the system clock when null
+    // How long the old program is waited for; the program is started anyway after that.
+    std::chrono::milliseconds oldProgramLimit = std::chrono::seconds(10);
     std::function<void(const std::string& caption, const std::string& text)> showMessage;
     std::function<void()> cleanupWorkFiles;
     // Empty: startDetached in the current folder (the program folder it was started in).
@@ -73,13 +82,17 @@ struct RestartHelperRole {
 };
 
 enum class RestartOutcome {
-    Started,         // the program named in file.tmp was started
-    HandOverMissing, // file.tmp missing or too short: "错误207" shown, work files cleaned up
-    TargetMissing,   // the text is too short or names no file: nothing done
+    Started,         // the program named by the argument was started
+    HandOverMissing, // no argument or a too short one: "错误207" shown, work files cleaned up
+    TargetMissing,   // the argument names no regular file: nothing done
     StartFailed,     // the target exists but could not be started
 };
 
-// The helper role: starts the program named in the helper folder's "file.tmp".
+// The helper role: starts the program its argument names, under its own path as argv[0].
 RestartOutcome runRestartHelper(const RestartHelperRole& role);
+
+// Waits until nobody holds `marker`, looking once a second; false when `limit` passed first.
+bool waitForMarkerRelease(const std::filesystem::path& marker, common::Clock& clock,
+                          std::chrono::milliseconds limit);
 
 } // namespace zorvast::update

@@ -586,14 +586,13 @@ TEST_F(FirstDataApply, AHandOverThatFailsEndsAfterCleaningUp) {
 }
 
 TEST_F(FirstDataApply, TheRestartHelperTakesOver) {
-    std::vector<std::string> started;
+    std::vector<ProgramStart> started;
     RestartHandOver handOver;
-    handOver.helperFolder = paths.helperFolder;
-    handOver.selfExecutable = temp.write("program/zorvast", "program file");
-    handOver.programPath = (paths.programFolder / "zorvast").string();
+    handOver.programFile = paths.programFolder / "zorvast";
+    handOver.programFolder = paths.programFolder;
     handOver.clock = &clock;
-    handOver.start = [&](const fs::path& helper) {
-        started.push_back(helper.string());
+    handOver.start = [&](const ProgramStart& start) {
+        started.push_back(start);
         return true;
     };
     flow.hooks.handOverToRestartHelper = [&] {
@@ -602,23 +601,22 @@ TEST_F(FirstDataApply, TheRestartHelperTakesOver) {
 
     apply();
 
-    EXPECT_EQ(started,
-              std::vector<std::string>{(paths.helperFolder / kRestartHelperFile).string()});
-    EXPECT_EQ(readAll((paths.helperFolder / kHandOverFile).string()), handOver.programPath);
+    ASSERT_EQ(started.size(), 1u);
+    EXPECT_EQ(started[0].program, handOver.programFile);
+    EXPECT_EQ(started[0].arguments,
+              (std::vector<std::string>{kRestartHelperFile, handOver.programFile.string()}));
+    EXPECT_FALSE(fs::exists(paths.helperFolder));
     EXPECT_EQ(sleepsInMs(), (std::vector<std::string>{"2000", "300", "500"}));
     EXPECT_TRUE(view.ended);
     EXPECT_FALSE(
         journal.has("message 错误206 更新过程中写数据时失败，请检查C盘是否已满或有无读写权限。"));
 }
 
-TEST_F(FirstDataApply, AHelperFolderThatCannotBeMadeGives206) {
+TEST_F(FirstDataApply, AHelperThatDoesNotStartGives206) {
     RestartHandOver handOver;
-    temp.write("blocked", "a file where the helper folder's parent should be");
-    handOver.helperFolder = temp.path() / "blocked" / "satdata_temp2";
-    handOver.selfExecutable = temp.write("program/zorvast", "program file");
-    handOver.programPath = (paths.programFolder / "zorvast").string();
-    handOver.start = [](const fs::path&) {
-        return true;
+    handOver.programFile = paths.programFolder / "zorvast";
+    handOver.start = [](const ProgramStart&) {
+        return false;
     };
     flow.hooks.handOverToRestartHelper = [&] {
         return handOverToRestartHelper(handOver);

@@ -1,13 +1,17 @@
 #include "update/roles/RestartHelper.h"
 
-#include "common/Files.h"
+#include "common/Clock.h"
 #include "support/TempFolder.h"
+#include "update/roles/InstanceMarker.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <algorithm>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,29 +19,55 @@ namespace zorvast::update {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 using testing::readAll;
 using testing::TempFolder;
 
+// Every path below `root`, sorted: what a step left on disk.
+std::vector<std::string> treeOf(const fs::path& root) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        names.push_back(fs::relative(entry.path(), root).string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 struct Recorder {
     std::vector<std::string> lines;
+    std::vector<ProgramStart> starts;
     bool startWorks = true;
 
     ProgramStarter starter() {
-        return [this](const fs::path& program) {
-            lines.push_back("start " + program.string());
+        return [this](const ProgramStart& start) {
+            lines.push_back("start " + start.program.string());
+            starts.push_back(start);
             return startWorks;
         };
     }
 };
 
+// A clock whose sleeps run `onSleep`: the old program ends while the helper waits.
+struct SteppingClock final : common::Clock {
+    common::ManualClock inner;
+    std::function<void()> onSleep;
+    void sleepFor(std::chrono::milliseconds d) override {
+        inner.sleepFor(d);
+        if (onSleep) {
+            onSleep();
+        }
+    }
+    std::chrono::steady_clock::time_point now() const override { return inner.now(); }
+};
+
 class RestartHandOverTest : public ::testing::Test {
 public:
     RestartHandOverTest() {
-        self = temp.write("build/zorvast", "\x7f"
-                                           "ELF pretend program");
-        handOver.helperFolder = temp.path() / "tmp" / "satdata_temp2";
-        handOver.selfExecutable = self;
-        handOver.programPath = (temp.path() / "my programs" / "zorvast 1.02" / "zorvast").string();
+        programFolder = temp.path() / "my programs" / "zorvast 1.02";
+        temp.write("my programs/zorvast 1.02/zorvast app", "\x7f"
+                                                           "ELF pretend program");
+        handOver.programFile = programFolder / "zorvast app";
+        handOver.programFolder = programFolder;
         handOver.clock = &clock;
         handOver.processEvents = [this] {
             recorder.lines.push_back("events");
@@ -46,64 +76,45 @@ public:
     }
 
     TempFolder temp;
-    std::string self;
+    fs::path programFolder;
     common::ManualClock clock;
     Recorder recorder;
     RestartHandOver handOver;
 };
 
-TEST_F(RestartHandOverTest, CopiesItselfLeavesItsPathAndStartsTheHelper) {
-    temp.write("tmp/satdata_temp2/plumo.exe", "left from another run");
+TEST_F(RestartHandOverTest, StartsTheProgramItselfUnderTheHelperNameWithItsPath) {
+    const std::vector<std::string> before = treeOf(temp.path());
 
     ASSERT_TRUE(handOverToRestartHelper(handOver));
 
-    const fs::path helper = handOver.helperFolder / "plumo_updata_69656858.exe";
-    EXPECT_EQ(readAll(helper.string()), readAll(self));
-    struct stat info {};
-    ASSERT_EQ(::stat(helper.c_str(), &info), 0);
-    EXPECT_NE(info.st_mode & S_IXUSR, 0u) << "the run bit";
-    EXPECT_EQ(readAll((handOver.helperFolder / "file.tmp").string()), handOver.programPath)
-        << "the path alone, no line break";
-    EXPECT_FALSE(fs::exists(handOver.helperFolder / "plumo.exe")) << "the folder is made anew";
-    EXPECT_EQ(recorder.lines, (std::vector<std::string>{"events", "start " + helper.string()}));
+    ASSERT_EQ(recorder.starts.size(), 1u);
+    const ProgramStart& start = recorder.starts[0];
+    EXPECT_EQ(start.program, handOver.programFile);
+    EXPECT_EQ(start.arguments, (std::vector<std::string>{"plumo_updata_69656858.exe",
+                                                         handOver.programFile.string()}));
+    EXPECT_EQ(start.workingFolder, programFolder);
+    EXPECT_EQ(recorder.lines,
+              (std::vector<std::string>{"events", "start " + handOver.programFile.string()}));
     ASSERT_EQ(clock.sleeps().size(), 1u);
-    EXPECT_EQ(clock.sleeps()[0].count(), 300);
+    EXPECT_EQ(clock.sleeps()[0], 300ms);
+    // Nothing copied, no hand-over file, no helper folder.
+    EXPECT_EQ(treeOf(temp.path()), before);
 }
 
-TEST_F(RestartHandOverTest, TheRunningProgramFileIsTheDefault) {
-    handOver.selfExecutable = RestartHandOver{}.selfExecutable;
-    ASSERT_TRUE(handOverToRestartHelper(handOver));
-    const fs::path helper = handOver.helperFolder / "plumo_updata_69656858.exe";
-    EXPECT_EQ(fs::file_size(helper), fs::file_size(fs::canonical("/proc/self/exe")));
-}
-
-TEST_F(RestartHandOverTest, AFolderThatCannotBeMadeIsReported) {
-    temp.write("tmp/blocked", "a file where a folder should go");
-    handOver.helperFolder = temp.path() / "tmp" / "blocked" / "satdata_temp2";
-    bool between = false;
-    handOver.afterHelperFolderRemoved = [&] {
-        between = true;
-    };
-    EXPECT_FALSE(handOverToRestartHelper(handOver));
-    EXPECT_TRUE(between);
-    EXPECT_TRUE(recorder.lines.empty());
-}
-
-TEST_F(RestartHandOverTest, AMissingProgramFileOrAFailedStartIsReported) {
-    handOver.selfExecutable = temp.path() / "gone";
-    EXPECT_FALSE(handOverToRestartHelper(handOver));
-    EXPECT_TRUE(recorder.lines.empty());
-
-    handOver.selfExecutable = self;
+TEST_F(RestartHandOverTest, AFailedStartOrNoProgramFileIsReported) {
     recorder.startWorks = false;
     EXPECT_FALSE(handOverToRestartHelper(handOver));
+
+    recorder.lines.clear();
+    handOver.programFile.clear();
+    EXPECT_FALSE(handOverToRestartHelper(handOver));
+    EXPECT_TRUE(recorder.lines.empty());
 }
 
 class RestartHelperRoleTest : public ::testing::Test {
 public:
     RestartHelperRoleTest() {
-        role.helperFolder = temp.path() / "satdata_temp2";
-        fs::create_directories(role.helperFolder);
+        role.clock = &clock;
         role.showMessage = [this](const std::string& caption, const std::string& text) {
             recorder.lines.push_back("message " + caption + " " + text);
         };
@@ -112,48 +123,90 @@ public:
         };
         role.start = recorder.starter();
     }
-    void handOverText(const std::string& text) { temp.write("satdata_temp2/file.tmp", text); }
 
     TempFolder temp;
+    common::ManualClock clock;
     Recorder recorder;
     RestartHelperRole role;
 };
 
-TEST_F(RestartHelperRoleTest, HandOverFilesByLength) {
+TEST_F(RestartHelperRoleTest, ArgumentsByLength) {
     const std::string program = temp.write("my program/zorvast", "program");
     const std::string message =
         "message 错误207 无法读取临时文件，请检查C盘是否已满或有无读写权限。";
     struct Case {
         const char* what;
-        std::optional<std::string> text; // nullopt: no file.tmp
+        std::vector<std::string> arguments;
         RestartOutcome outcome;
         std::vector<std::string> lines;
     };
     const std::vector<Case> cases = {
-        {"missing", std::nullopt, RestartOutcome::HandOverMissing, {message, "cleanup"}},
-        {"empty", "", RestartOutcome::HandOverMissing, {message, "cleanup"}},
-        {"4 bytes", "/a/b", RestartOutcome::HandOverMissing, {message, "cleanup"}},
-        {"5 bytes naming nothing", "/a/bc", RestartOutcome::TargetMissing, {}},
-        {"a folder", temp.path().string(), RestartOutcome::TargetMissing, {}},
-        {"the program, spaces in its path", program, RestartOutcome::Started, {"start " + program}},
+        {"missing", {}, RestartOutcome::HandOverMissing, {message, "cleanup"}},
+        {"empty", {""}, RestartOutcome::HandOverMissing, {message, "cleanup"}},
+        {"4 bytes", {"/a/b"}, RestartOutcome::HandOverMissing, {message, "cleanup"}},
+        {"5 bytes naming nothing", {"/a/bc"}, RestartOutcome::TargetMissing, {}},
+        {"a folder", {temp.path().string()}, RestartOutcome::TargetMissing, {}},
+        {"the program, spaces in its path",
+         {program},
+         RestartOutcome::Started,
+         {"start " + program}},
+        {"more arguments than one",
+         {program, "--version"},
+         RestartOutcome::Started,
+         {"start " + program}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         recorder.lines.clear();
-        fs::remove(role.helperFolder / "file.tmp");
-        if (c.text) {
-            handOverText(*c.text);
-        }
+        role.arguments = c.arguments;
         EXPECT_EQ(runRestartHelper(role), c.outcome);
         EXPECT_EQ(recorder.lines, c.lines);
     }
 }
 
+TEST_F(RestartHelperRoleTest, TheProgramStartsUnderItsOwnNameInTheCurrentFolder) {
+    const std::string program = temp.write("my program/zorvast app", "program");
+    role.arguments = {program};
+    ASSERT_EQ(runRestartHelper(role), RestartOutcome::Started);
+    ASSERT_EQ(recorder.starts.size(), 1u);
+    EXPECT_EQ(recorder.starts[0].program, program);
+    EXPECT_EQ(recorder.starts[0].arguments, std::vector<std::string>{program});
+    EXPECT_TRUE(recorder.starts[0].workingFolder.empty());
+    EXPECT_TRUE(clock.sleeps().empty()) << "no marker, no wait";
+}
+
 TEST_F(RestartHelperRoleTest, AStartThatFailsIsReported) {
-    const std::string program = temp.write("zorvast", "program");
-    handOverText(program);
+    role.arguments = {temp.write("zorvast", "program")};
     recorder.startWorks = false;
     EXPECT_EQ(runRestartHelper(role), RestartOutcome::StartFailed);
+}
+
+TEST_F(RestartHelperRoleTest, WaitsUntilTheOldProgramHasLetGoOfItsMarker) {
+    role.arguments = {temp.write("zorvast", "program")};
+    role.instanceMarker = temp.path() / "satdata_temp" / "ready.tmp";
+    fs::create_directories(role.instanceMarker.parent_path());
+    InstanceMarker oldProgram;
+    ASSERT_TRUE(oldProgram.hold(role.instanceMarker));
+    SteppingClock stepping;
+    int looks = 0;
+    stepping.onSleep = [&] {
+        EXPECT_TRUE(recorder.lines.empty()) << "started before the old program ended";
+        if (++looks == 2) {
+            oldProgram.release();
+        }
+    };
+    role.clock = &stepping;
+    EXPECT_EQ(runRestartHelper(role), RestartOutcome::Started);
+    EXPECT_EQ(stepping.inner.sleeps(), (std::vector<std::chrono::milliseconds>{1000ms, 1000ms}));
+}
+
+TEST_F(RestartHelperRoleTest, AnOldProgramThatStaysIsWaitedForTenSecondsAtMost) {
+    role.arguments = {temp.write("zorvast", "program")};
+    role.instanceMarker = temp.path() / "ready.tmp";
+    InstanceMarker oldProgram;
+    ASSERT_TRUE(oldProgram.hold(role.instanceMarker));
+    EXPECT_EQ(runRestartHelper(role), RestartOutcome::Started);
+    EXPECT_EQ(clock.totalSlept(), 10000ms);
 }
 
 // The real start: a program whose path holds spaces, run in the folder given, with no shell
@@ -165,7 +218,7 @@ TEST(StartDetached, StartsAProgramWhosePathHasSpaces) {
         temp.write("my programs/zorvast 1.02/run me",
                    "#!/bin/sh\npwd > \"$0.out\"\necho \"$#\" >> \"$0.out\"\n");
     ASSERT_EQ(::chmod(script.c_str(), 0755), 0);
-    const std::optional<pid_t> child = startDetached(script, folder);
+    const std::optional<pid_t> child = startDetached({script, {}, folder});
     ASSERT_TRUE(child);
     int status = 0;
     ASSERT_EQ(::waitpid(*child, &status, 0), *child);
@@ -173,7 +226,24 @@ TEST(StartDetached, StartsAProgramWhosePathHasSpaces) {
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(readAll(script + ".out"), folder.string() + "\n0\n");
 
-    EXPECT_FALSE(startDetached(temp.path() / "no such program"));
+    EXPECT_FALSE(startDetached({temp.path() / "no such program", {}, {}}));
+    EXPECT_FALSE(startDetached({"/bin/sh", {}, temp.path() / "no such folder"}));
+}
+
+// The name the program is started under and its arguments arrive as given, spaces and all.
+TEST(StartDetached, PassesArgvZeroAndTheArguments) {
+    TempFolder temp;
+    const fs::path out = temp.path() / "cmdline";
+    // tr runs as the shell's child, so the command line read is the shell's.
+    const std::string command = "tr '\\0' '\\n' < /proc/$$/cmdline > \"$0\"; exit 0";
+    const std::optional<pid_t> child = startDetached(
+        {"/bin/sh", {"plumo_updata_69656858.exe", "-c", command, out.string()}, temp.path()});
+    ASSERT_TRUE(child);
+    int status = 0;
+    ASSERT_EQ(::waitpid(*child, &status, 0), *child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(readAll(out.string()),
+              "plumo_updata_69656858.exe\n-c\n" + command + "\n" + out.string() + "\n");
 }
 
 TEST(StartDetached, TheRoleStartsTheTargetInTheFolderItRunsIn) {
@@ -182,9 +252,8 @@ TEST(StartDetached, TheRoleStartsTheTargetInTheFolderItRunsIn) {
     const std::string script = temp.write(
         "program folder/zorvast", "#!/bin/sh\npwd > \"" + folder.string() + "/started.txt\"\n");
     ASSERT_EQ(::chmod(script.c_str(), 0755), 0);
-    temp.write("satdata_temp2/file.tmp", script);
     RestartHelperRole role;
-    role.helperFolder = temp.path() / "satdata_temp2";
+    role.arguments = {script};
     // The helper was started in the program folder (where the data lies), which need not be
     // the one holding the program file; the default starter: the child stays ours until it
     // ends, so it can be waited for.

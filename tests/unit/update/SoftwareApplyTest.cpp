@@ -2,8 +2,12 @@
 
 #include "UpdateFakes.h"
 #include "update/package/PackageDownload.h"
+#include "update/roles/ReplaceHelper.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <optional>
 
 namespace zorvast::update {
 namespace {
@@ -70,15 +74,15 @@ public:
         journal.lines.clear();
         clock.clearSleeps();
     }
-
-    fs::path unpackedProgram() const { return paths.helperFolder / "plumo.exe"; }
 };
 
 TEST_F(SoftwareApply, ASignedNewProgramIsOfferedAndOkHandsOver) {
     downloadFrom({{"http://m1/zorvast.zip", package(400001)}});
     transferMonitorTick(flow);
     EXPECT_FALSE(state.softwareDownloadActive);
-    EXPECT_EQ(readAll(unpackedProgram().string()), programOf(400001));
+    // Checked in memory: nothing is unpacked anywhere.
+    EXPECT_FALSE(fs::exists(paths.helperFolder));
+    EXPECT_FALSE(fs::exists(paths.workFolder));
     const int monitorStopped = journal.indexOf("monitor 0");
     const int asked = journal.indexOf(kQuestion);
     ASSERT_GE(monitorStopped, 0) << journal.dump();
@@ -196,14 +200,78 @@ TEST_F(SoftwareApply, NoMirrorLeftInFirstDownloadMode) {
     EXPECT_FALSE(journal.has("bar hidden"));
 }
 
-TEST_F(SoftwareApply, LeftoversOfARestartDoNotSpoilTheSignature) {
+// The size offered on is the verified package's, not a file some folder holds.
+TEST_F(SoftwareApply, AProgramLyingInTheHelperFolderIsNotLookedAt) {
     fs::create_directories(paths.helperFolder);
-    common::writeFileBytes(paths.helperFolder / "plumo_updata_69656858.exe", "old helper");
-    common::writeFileBytes(paths.helperFolder / "file.tmp", "/somewhere/zorvast");
+    common::writeFileBytes(paths.helperFolder / "plumo.exe", programOf(900000));
+    downloadFrom({{"http://m1/zorvast.zip", package(400000)}});
+    transferMonitorTick(flow);
+    EXPECT_FALSE(journal.has(kQuestion)) << journal.dump();
+    EXPECT_EQ(view.status, kLater);
+}
+
+// OK hands over to the real replacement helper role (run here in place of the new process):
+// what it installs is what it checks itself, not what the download check saw.
+class SoftwareInstall : public SoftwareApply {
+public:
+    SoftwareInstall() {
+        program = paths.programFolder / "zorvast app";
+        common::writeFileBytes(program, "program 1.02");
+        role.arguments = {program.string()};
+        role.instanceMarker = paths.instanceMarker;
+        role.softwareDownload = paths.softwareDownload;
+        role.packageKey = flow.packageKey;
+        role.clock = &clock;
+        role.showMessage = [this](const std::string& caption, const std::string& text) {
+            journal.add("helper message " + caption + " " + text);
+        };
+        role.cleanupWorkFiles = [this] {
+            store.cleanupWorkFiles();
+        };
+        role.start = [this](const ProgramStart& start) {
+            journal.add("helper start " + start.program.string());
+            return true;
+        };
+        flow.hooks.handOverToReplaceHelper = [this] {
+            journal.add("replace hand over");
+            if (beforeHelper) {
+                beforeHelper();
+            }
+            outcome = runReplaceHelper(role);
+            return true;
+        };
+    }
+
+    fs::path program;
+    ReplaceHelperRole role;
+    std::function<void()> beforeHelper;
+    std::optional<ReplaceOutcome> outcome;
+};
+
+TEST_F(SoftwareInstall, TheProgramOfferedIsTheProgramInstalled) {
     downloadFrom({{"http://m1/zorvast.zip", package(400001)}});
     transferMonitorTick(flow);
-    EXPECT_TRUE(journal.has(kQuestion)) << journal.dump();
-    EXPECT_FALSE(fs::exists(paths.helperFolder / "plumo_updata_69656858.exe"));
+    ASSERT_TRUE(journal.has(kQuestion)) << journal.dump();
+    EXPECT_EQ(outcome, ReplaceOutcome::Started);
+    EXPECT_EQ(readAll(program.string()), programOf(400001));
+    EXPECT_TRUE(journal.has("helper start " + program.string()));
+    EXPECT_FALSE(fs::exists(paths.softwareDownload));
+}
+
+TEST_F(SoftwareInstall, APackageAlteredAfterTheDownloadCheckIsRefusedAtInstall) {
+    downloadFrom({{"http://m1/zorvast.zip", package(400001)}});
+    beforeHelper = [this] {
+        // The same package, its program changed after signing: it passed the download check
+        // in its first form only.
+        common::writeFileBytes(paths.softwareDownload, tamperedPackage());
+    };
+    transferMonitorTick(flow);
+    ASSERT_TRUE(journal.has(kQuestion)) << journal.dump();
+    EXPECT_EQ(outcome, ReplaceOutcome::PackageRefused);
+    EXPECT_TRUE(journal.has("helper message 错误204 无法读取临时文件，升级失败，请稍后重试。"));
+    EXPECT_FALSE(journal.has("helper start " + program.string()));
+    EXPECT_EQ(readAll(program.string()), "program 1.02");
+    EXPECT_FALSE(fs::exists(paths.softwareDownload));
 }
 
 TEST_F(SoftwareApply, WaitsWhileTheDatabaseIsRead) {
