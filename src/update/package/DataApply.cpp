@@ -4,19 +4,12 @@
 #include "channels/store/StoredFile.h"
 #include "common/Files.h"
 #include "common/FolderHandle.h"
-#include "common/Zip.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <atomic>
-#include <cerrno>
-#include <cstdio>
-#include <ctime>
+#include <functional>
 #include <memory>
-#include <system_error>
 
 namespace zorvast::update {
 
@@ -49,48 +42,6 @@ void step(UpdateFlow& flow, int number) {
     if (flow.onApplyStep) {
         flow.onApplyStep(number);
     }
-}
-
-// Writes all of `bytes` to `fd`, going on after short writes and interruptions.
-bool writeAll(int fd, const char* bytes, std::size_t count) {
-    while (count > 0) {
-        const ssize_t written = ::write(fd, bytes, count);
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        bytes += written;
-        count -= static_cast<std::size_t>(written);
-    }
-    return true;
-}
-
-bool syncFile(const fs::path& file) {
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return false;
-    }
-    const bool synced = ::fsync(fd) == 0;
-    return ::close(fd) == 0 && synced;
-}
-
-// After a rename the folder entry itself must reach the disk too.
-void syncFolderOf(const fs::path& file) {
-    const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
-fs::path partialNameFor(const fs::path& target) {
-    static std::atomic<unsigned> counter{0};
-    fs::path partial = target;
-    partial += ".part-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-    return partial;
 }
 
 // The working copy the second connection proves the new data with, made from the verified
@@ -198,24 +149,6 @@ std::optional<VerifiedPackage> readVerifiedDataPackage(const fs::path& archive,
                                                        std::uint64_t sizeLimit,
                                                        PackageFault* fault) {
     return readVerifiedPackage(archive, key, sizeLimit, dataPackageContentUsable, fault);
-}
-
-PackageVerdict examinePackage(const fs::path& archive, const fs::path& folder, const PublicKey& key,
-                              std::uint64_t sizeLimit,
-                              const std::function<bool(const fs::path& folder)>& contentUsable) {
-    PackageFault fault = PackageFault::None;
-    const std::optional<VerifiedPackage> package =
-        readVerifiedPackage(archive, key, sizeLimit, {}, &fault);
-    if (!package) {
-        return verdictOf(fault);
-    }
-    if (!writePackageFiles(*package, folder)) {
-        return PackageVerdict::Unreadable;
-    }
-    if (contentUsable && !contentUsable(folder)) {
-        return PackageVerdict::Unusable;
-    }
-    return PackageVerdict::Usable;
 }
 
 PackageVerdict examineDataPackage(const fs::path& archive, const fs::path& folder,
@@ -392,55 +325,6 @@ void applyFirstDataPackage(UpdateFlow& flow, const VerifiedPackage& package) {
     flow.clock.sleepFor(500ms);
     step(flow, 7);
     flow.view.endProgram();
-}
-
-bool copyFileAtomically(const fs::path& from, const fs::path& to, unsigned permissions) {
-    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) {
-        return false;
-    }
-    const fs::path partial = partialNameFor(to);
-    const int out = ::open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (out < 0) {
-        ::close(in);
-        return false;
-    }
-    bool ok = true;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t got = ::read(in, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got <= 0) {
-            ok = got == 0;
-            break;
-        }
-        if (!writeAll(out, buffer, static_cast<std::size_t>(got))) {
-            ok = false;
-            break;
-        }
-    }
-    ::close(in);
-    // Set explicitly: the creation mode is narrowed by the umask.
-    ok = ::fchmod(out, static_cast<mode_t>(permissions)) == 0 && ok;
-    ok = ::fsync(out) == 0 && ok;
-    ok = ::close(out) == 0 && ok;
-    ok = ok && ::rename(partial.c_str(), to.c_str()) == 0;
-    if (!ok) {
-        ::unlink(partial.c_str());
-        return false;
-    }
-    syncFolderOf(to);
-    return true;
-}
-
-bool replaceFileAtomically(const fs::path& from, const fs::path& to) {
-    if (!syncFile(from) || ::rename(from.c_str(), to.c_str()) != 0) {
-        return false;
-    }
-    syncFolderOf(to);
-    return true;
 }
 
 } // namespace zorvast::update

@@ -8,7 +8,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -38,15 +37,8 @@ std::optional<VerifiedPackage> readVerifiedDataPackage(const std::filesystem::pa
                                                        std::uint64_t sizeLimit = kPackageSizeLimit,
                                                        PackageFault* fault = nullptr);
 
-// Reads and verifies `archive`, writes its files into `folder` (which the caller has emptied)
-// and judges what came out with `contentUsable` (none: any). The folder is left as it is.
-PackageVerdict
-examinePackage(const std::filesystem::path& archive, const std::filesystem::path& folder,
-               const PublicKey& key, std::uint64_t sizeLimit,
-               const std::function<bool(const std::filesystem::path&)>& contentUsable);
-
-// examinePackage for a data package. The caller removes the folder when the package is not
-// usable.
+// readVerifiedDataPackage, and the package's files written into `folder` when it passes. The
+// caller removes the folder when the package is not usable.
 PackageVerdict examineDataPackage(const std::filesystem::path& archive,
                                   const std::filesystem::path& folder, const PublicKey& key,
                                   std::uint64_t sizeLimit = kPackageSizeLimit);
@@ -66,13 +58,5 @@ void applyDataPackage(UpdateFlow& flow, const VerifiedPackage& package);
 void applyFirstDataPackage(UpdateFlow& flow, const VerifiedPackage& package);
 
 using common::fileDateText;
-
-// Copies `from` to a temporary file beside `to` with the given permission bits, flushes it and
-// renames it over `to`: `to` is always either the old file or the complete new one.
-bool copyFileAtomically(const std::filesystem::path& from, const std::filesystem::path& to,
-                        unsigned permissions = 0644);
-
-// rename(2) of `from` over `to` after flushing `from`, then the folder flushed.
-bool replaceFileAtomically(const std::filesystem::path& from, const std::filesystem::path& to);
 
 } // namespace zorvast::update

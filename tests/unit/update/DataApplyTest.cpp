@@ -631,32 +631,6 @@ TEST_F(FirstDataApply, AHelperThatDoesNotStartGives206) {
     EXPECT_FALSE(fs::exists(paths.workFolder));
 }
 
-TEST(AtomicFiles, CopyAndReplace) {
-    testing::TempFolder temp;
-    const fs::path from = temp.path() / "from";
-    const fs::path to = temp.path() / "to";
-    common::writeFileBytes(from, "new content");
-    common::writeFileBytes(to, "old");
-    ASSERT_TRUE(copyFileAtomically(from, to));
-    EXPECT_EQ(readAll(to.string()), "new content");
-    EXPECT_EQ(readAll(from.string()), "new content");
-    EXPECT_FALSE(copyFileAtomically(temp.path() / "missing", to));
-    EXPECT_EQ(readAll(to.string()), "new content") << "kept when the copy fails";
-    EXPECT_FALSE(copyFileAtomically(from, temp.path() / "no folder" / "to"));
-
-    common::writeFileBytes(from, "renamed");
-    ASSERT_TRUE(replaceFileAtomically(from, to));
-    EXPECT_EQ(readAll(to.string()), "renamed");
-    EXPECT_FALSE(fs::exists(from));
-    EXPECT_FALSE(replaceFileAtomically(from, to));
-    EXPECT_EQ(readAll(to.string()), "renamed");
-    std::vector<std::string> left;
-    for (const auto& item : fs::directory_iterator(temp.path())) {
-        left.push_back(item.path().filename().string());
-    }
-    EXPECT_EQ(left, std::vector<std::string>{"to"}) << "no temporary file left";
-}
-
 // The process dies at each step boundary of the apply; what lies beside the program must
 // always be a whole, signed package that the next start can read: the old one or the new one.
 TEST(DataApplyCrash, TheStoredPackageSurvivesAnInterruptionAtEveryStep) {
