@@ -4,6 +4,7 @@
 //   and last the pages holding every table's usage-map rows.
 // Everything is computed before the first byte is emitted, so bad input never yields bytes.
 #include "JetWriter.h"
+#include "channels/jet/JetHeaderMask.h"
 
 #include <algorithm>
 #include <array>
@@ -493,27 +494,6 @@ std::vector<std::string> tdefPages(const std::string& stream, std::uint32_t firs
     return pages;
 }
 
-// RC4 keystream, used by Jet 4 to mask 128 bytes of the header.
-std::array<unsigned char, 128> headerMask() {
-    const unsigned char key[4] = {0xc7, 0xda, 0x39, 0x6b};
-    std::array<unsigned char, 256> s{};
-    for (int i = 0; i < 256; ++i) {
-        s[i] = static_cast<unsigned char>(i);
-    }
-    for (int i = 0, j = 0; i < 256; ++i) {
-        j = (j + s[i] + key[i % 4]) & 0xFF;
-        std::swap(s[i], s[j]);
-    }
-    std::array<unsigned char, 128> out{};
-    for (int n = 0, i = 0, j = 0; n < 128; ++n) {
-        i = (i + 1) & 0xFF;
-        j = (j + s[i]) & 0xFF;
-        std::swap(s[i], s[j]);
-        out[n] = s[(s[i] + s[j]) & 0xFF];
-    }
-    return out;
-}
-
 std::string headerPage() {
     std::string page(kPageSize, '\0');
     const char magic[] = "Standard Jet DB";
@@ -529,7 +509,7 @@ std::string headerPage() {
     // db key at 0x3E stays 0: anything else makes readers decode every page.
     // No password, and creation date 0, so the password mask is 0 too.
     put16(plain, 0x6E - 0x18, 0x0409); // sort order: General
-    const auto mask = headerMask();
+    const auto mask = zorvast::channels::jet::jetHeaderMask();
     for (std::size_t i = 0; i < 128; ++i) {
         page[0x18 + i] = static_cast<char>(plain[i] ^ static_cast<char>(mask[i]));
     }

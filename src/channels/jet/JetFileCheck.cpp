@@ -1,4 +1,5 @@
 #include "channels/jet/JetFileCheck.h"
+#include "channels/jet/JetHeaderMask.h"
 
 #include <algorithm>
 #include <array>
@@ -29,27 +30,6 @@ std::uint16_t get16(const unsigned char* p) {
 std::uint32_t get32(const unsigned char* p) {
     return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
-// Jet 4 masks 128 header bytes with RC4 under a fixed key; the page key sits among them.
-std::array<unsigned char, 128> headerMask() {
-    const unsigned char key[4] = {0xC7, 0xDA, 0x39, 0x6B};
-    std::array<unsigned char, 256> s{};
-    for (int i = 0; i < 256; ++i) {
-        s[i] = static_cast<unsigned char>(i);
-    }
-    for (int i = 0, j = 0; i < 256; ++i) {
-        j = (j + s[i] + key[i % 4]) & 0xFF;
-        std::swap(s[i], s[j]);
-    }
-    std::array<unsigned char, 128> out{};
-    for (int n = 0, i = 0, j = 0; n < 128; ++n) {
-        i = (i + 1) & 0xFF;
-        j = (j + s[i]) & 0xFF;
-        std::swap(s[i], s[j]);
-        out[n] = s[(s[i] + s[j]) & 0xFF];
-    }
-    return out;
 }
 
 std::string pageText(std::uint64_t page) {
@@ -83,7 +63,7 @@ bool JetFileCheck::checkHeader(std::string& error) const {
         return false;
     }
     // A non-zero page key makes libmdb decode every page; this check reads them plainly.
-    const auto mask = headerMask();
+    const auto mask = jetHeaderMask();
     for (std::size_t at = 0x3E; at < 0x42; ++at) {
         if ((header[at] ^ mask[at - 0x18]) != 0) {
             error = "the pages are encoded";

@@ -1,6 +1,7 @@
 #include "shell/startup/Shortcuts.h"
 
 #include "common/Files.h"
+#include "common/FolderHandle.h"
 
 #include <cerrno>
 #include <climits>
@@ -27,23 +28,6 @@ constexpr std::size_t kMaxEntrySize = 64 * 1024;
 constexpr mode_t kMenuEntryMode = 0644;
 // Some desktops trust a launcher on the desktop only when it is executable.
 constexpr mode_t kDesktopEntryMode = 0755;
-
-class OpenFile {
-public:
-    explicit OpenFile(int fd) : fd_(fd) {}
-    ~OpenFile() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    OpenFile(const OpenFile&) = delete;
-    OpenFile& operator=(const OpenFile&) = delete;
-    int get() const { return fd_; }
-    int take() { return std::exchange(fd_, -1); }
-
-private:
-    int fd_;
-};
 
 bool isControl(unsigned char c) {
     return c < 0x20 || c == 0x7f;
@@ -324,27 +308,13 @@ fs::path resolvedFolder(const fs::path& folder) {
 // The user's own folder for entries, opened without following a link, or -1.
 int openEntryFolder(const fs::path& folder) {
     common::createFolders(folder);
-    OpenFile dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    common::UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     struct stat status {};
     if (dir.get() < 0 || ::fstat(dir.get(), &status) != 0 || !S_ISDIR(status.st_mode) ||
         status.st_uid != ::geteuid()) {
         return -1;
     }
-    return dir.take();
-}
-
-bool writeAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t wrote = ::write(fd, bytes.data(), bytes.size());
-        if (wrote < 0 && errno == EINTR) {
-            continue;
-        }
-        if (wrote <= 0) {
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(wrote));
-    }
-    return true;
+    return dir.release();
 }
 
 // A new file beside the entry, then renamed over it: nothing planted at either name is ever
@@ -354,17 +324,17 @@ bool writeEntry(int dir, std::string_view text, mode_t mode) {
     for (int attempt = 0; attempt < 16; ++attempt) {
         const std::string name =
             std::string(".") + kShortcutName + "." + std::to_string(random() & 0xffffff);
-        OpenFile file(::openat(dir, name.c_str(),
-                               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        common::UniqueFd file(::openat(dir, name.c_str(),
+                                       O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
         if (file.get() < 0) {
             if (errno == EEXIST) {
                 continue;
             }
             return false;
         }
-        bool written = writeAll(file.get(), text) && ::fchmod(file.get(), mode) == 0 &&
+        bool written = common::writeAllTo(file.get(), text) && ::fchmod(file.get(), mode) == 0 &&
                        ::fsync(file.get()) == 0;
-        written = ::close(file.take()) == 0 && written;
+        written = ::close(file.release()) == 0 && written;
         if (written && ::renameat(dir, name.c_str(), dir, kShortcutName) == 0) {
             return true;
         }
@@ -384,12 +354,12 @@ std::string normalisedFolder(const fs::path& folder) {
 
 void renewIfStale(const fs::path& folder, const std::string& target, const std::string& text,
                   mode_t mode, const std::function<void()>& beforeWrite) {
-    const OpenFile dir(openEntryFolder(folder));
+    const common::UniqueFd dir(openEntryFolder(folder));
     if (dir.get() < 0) {
         return;
     }
     {
-        const OpenFile entry(::openat(dir.get(), kShortcutName, kReadFlags));
+        const common::UniqueFd entry(::openat(dir.get(), kShortcutName, kReadFlags));
         if (targetOfOpenEntry(entry.get()) == target) {
             return;
         }
@@ -404,7 +374,7 @@ void renewIfStale(const fs::path& folder, const std::string& target, const std::
 } // namespace
 
 std::string shortcutTarget(const fs::path& entry) {
-    const OpenFile file(::open(entry.c_str(), kReadFlags));
+    const common::UniqueFd file(::open(entry.c_str(), kReadFlags));
     return targetOfOpenEntry(file.get());
 }
 

@@ -1,5 +1,7 @@
 #include "update/roles/InstanceMarker.h"
 
+#include "common/FolderHandle.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -19,23 +21,6 @@ constexpr int kOpenFlags = O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK;
 // Between opening and locking, another copy may delete or replace the marker; the lock then
 // sits on a file nobody sees. A few fresh tries settle it.
 constexpr int kAttempts = 5;
-
-class OpenFile {
-public:
-    explicit OpenFile(int fd) : fd_(fd) {}
-    ~OpenFile() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    OpenFile(const OpenFile&) = delete;
-    OpenFile& operator=(const OpenFile&) = delete;
-    int get() const { return fd_; }
-    int take() { return std::exchange(fd_, -1); }
-
-private:
-    int fd_;
-};
 
 bool lockBusy() {
     return errno == EWOULDBLOCK || errno == EAGAIN;
@@ -80,7 +65,7 @@ InstanceMarker::~InstanceMarker() {
 MarkerResult InstanceMarker::hold(const fs::path& marker) {
     release();
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        OpenFile file(::open(marker.c_str(), O_RDWR | O_CREAT | kOpenFlags, 0600));
+        common::UniqueFd file(::open(marker.c_str(), O_RDWR | O_CREAT | kOpenFlags, 0600));
         struct stat status {};
         if (file.get() < 0 || !isOurs(file.get(), status)) {
             return MarkerResult::Error;
@@ -100,7 +85,7 @@ MarkerResult InstanceMarker::hold(const fs::path& marker) {
             ::write(file.get(), kLine, sizeof kLine - 1) != sizeof kLine - 1) {
             return MarkerResult::Error;
         }
-        fd_ = file.take();
+        fd_ = file.release();
         return MarkerResult::Ok;
     }
     return MarkerResult::Error;
@@ -115,7 +100,7 @@ void InstanceMarker::release() {
 
 MarkerResult removeStaleMarker(const fs::path& marker) {
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        OpenFile file(::open(marker.c_str(), O_RDONLY | kOpenFlags));
+        common::UniqueFd file(::open(marker.c_str(), O_RDONLY | kOpenFlags));
         if (file.get() < 0) {
             return errno == ENOENT ? MarkerResult::Ok : MarkerResult::Error;
         }
@@ -144,7 +129,7 @@ MarkerResult removeStaleMarker(const fs::path& marker) {
 }
 
 bool markerHeld(const fs::path& marker) {
-    const OpenFile file(::open(marker.c_str(), O_RDONLY | kOpenFlags));
+    const common::UniqueFd file(::open(marker.c_str(), O_RDONLY | kOpenFlags));
     struct stat status {};
     if (file.get() < 0 || !isOurs(file.get(), status)) {
         return false;
