@@ -4,7 +4,7 @@ DIST_DIR  ?= dist
 JOBS      ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: run test dist build deps bench configure clean data
+.PHONY: run test dist build deps bench configure clean data fuzz fuzz-deps test-asan
 
 run: dist
 	@scripts/run-dist.sh "$(DIST_DIR)"
@@ -42,5 +42,36 @@ data: deps
 deps:
 	@scripts/install-deps.sh
 
+# The unit, command-line and data tests built with AddressSanitizer and UBSan in their own
+# folder; not data_publish, which runs the window program, nor the generators' re-runs.
+ASAN_DIR ?= build-asan
+SANITIZE_FLAGS ?= -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined
+SANITIZER_ENV = ASAN_OPTIONS=detect_stack_use_after_return=1:check_initialization_order=1 \
+	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+test-asan: deps
+	@test -f $(ASAN_DIR)/build.ninja || cmake -S . -B $(ASAN_DIR) -G Ninja \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_FLAGS="$(SANITIZE_FLAGS)" \
+	  -DCMAKE_CXX_FLAGS="$(SANITIZE_FLAGS)" -DCMAKE_EXE_LINKER_FLAGS="$(SANITIZE_FLAGS)" \
+	  -DCMAKE_SHARED_LINKER_FLAGS="$(SANITIZE_FLAGS)" $(CMAKE_FLAGS)
+	cmake --build $(ASAN_DIR) --target gtests -j$(JOBS)
+	cd $(ASAN_DIR) && $(SANITIZER_ENV) ctest --output-on-failure -j$(JOBS) \
+	  -R '^(unit|cli|data)_' -E '^(data_regenerate_|data_publish$$)'
+
+# libFuzzer targets (fuzz/): clang with ASan and UBSan in their own folder, each run for
+# FUZZ_SECONDS on its seeds; fails on any finding (inputs in $(FUZZ_DIR)/artifacts/NAME/).
+# FUZZ_TARGETS picks some of: zip jet filter lists update_answers signature.
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS ?=
+fuzz: fuzz-deps
+	@test -f $(FUZZ_DIR)/build.ninja || cmake -S . -B $(FUZZ_DIR) -G Ninja -DZORVAST_FUZZ=ON \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang-14 \
+	  -DCMAKE_CXX_COMPILER=clang++-14 $(CMAKE_FLAGS)
+	cmake --build $(FUZZ_DIR) --target fuzzers -j$(JOBS)
+	fuzz/run-fuzzers.sh $(FUZZ_DIR) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+
+fuzz-deps:
+	@scripts/install-deps.sh --fuzz
+
 clean:
-	rm -rf $(BUILD_DIR) $(DIST_DIR)
+	rm -rf $(BUILD_DIR) $(DIST_DIR) $(ASAN_DIR) $(FUZZ_DIR)

@@ -42,6 +42,14 @@ set(ZORVAST_TEST_ENV
     # No test talks to the real servers: port 9 on this machine refuses at once.
     "ZORVAST_DATA_SERVERS=http://127.0.0.1:9")
 
+# The CTest label of a test: the folder under tests/ it is declared in (unit, cli, data, gui,
+# e2e), so `ctest -L unit` picks one group.
+function(zorvast_test_group out)
+  file(RELATIVE_PATH relative ${PROJECT_SOURCE_DIR}/tests ${CMAKE_CURRENT_SOURCE_DIR})
+  string(REGEX REPLACE "/.*" "" group "${relative}")
+  set(${out} "${group}" PARENT_SCOPE)
+endfunction()
+
 # zorvast_gtest(NAME SOURCES ... LIBS ...): one GoogleTest executable registered with CTest.
 function(zorvast_gtest name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
@@ -52,7 +60,10 @@ function(zorvast_gtest name)
       ZORVAST_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
       ZORVAST_BINARY_DIR="${PROJECT_BINARY_DIR}")
   add_test(NAME ${name} COMMAND ${name})
-  set_tests_properties(${name} PROPERTIES ENVIRONMENT "${ZORVAST_TEST_ENV}" TIMEOUT 600)
+  zorvast_test_group(group)
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "${ZORVAST_TEST_ENV}" TIMEOUT 600
+                                          LABELS "${group}")
+  set_property(GLOBAL APPEND PROPERTY ZORVAST_GTEST_TARGETS ${name})
 endfunction()
 
 # zorvast_qtest(NAME SOURCES ... LIBS ...): one QTest executable, run offscreen.
@@ -66,5 +77,7 @@ function(zorvast_qtest name)
       ZORVAST_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
       ZORVAST_BINARY_DIR="${PROJECT_BINARY_DIR}")
   add_test(NAME ${name} COMMAND ${name})
-  set_tests_properties(${name} PROPERTIES ENVIRONMENT "${ZORVAST_TEST_ENV}" TIMEOUT 600)
+  zorvast_test_group(group)
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "${ZORVAST_TEST_ENV}" TIMEOUT 600
+                                          LABELS "${group}")
 endfunction()

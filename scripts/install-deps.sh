@@ -1,7 +1,19 @@
 #!/usr/bin/env bash
 # Installs what the build, the tests and the tools need. Safe to run again:
 # it only asks apt for packages that are missing.
+#   --fuzz  also clang and libFuzzer for the fuzz targets (`make fuzz`)
 set -euo pipefail
+
+fuzz=0
+for arg in "$@"; do
+  case $arg in
+  --fuzz) fuzz=1 ;;
+  *)
+    echo "install-deps: unknown option $arg" >&2
+    exit 2
+    ;;
+  esac
+done
 
 here=$(cd "$(dirname "$0")/.." && pwd)
 
@@ -12,6 +24,10 @@ apt_packages=(
   xvfb xauth x11-utils fonts-wqy-microhei imagemagick python3 python3-pyftpdlib
   libgtest-dev libgmock-dev
 )
+fuzz_packages=(clang-14 libfuzzer-14-dev libclang-rt-14-dev)
+if [ $fuzz -eq 1 ]; then
+  apt_packages+=("${fuzz_packages[@]}")
+fi
 
 if [ "$(id -u)" -eq 0 ]; then
   as_root=()
