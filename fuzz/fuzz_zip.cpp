@@ -1,5 +1,6 @@
 // ZIP extraction of hostile bytes: whatever the archive holds, nothing may land outside the
-// target folder, and what extraction reports as written must be there.
+// target folder, a refused archive writes nothing, and what extraction reports as written must
+// be there.
 #include "FuzzSupport.h"
 
 #include "common/Zip.h"
@@ -61,8 +62,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     removeRun(run);
     fuzz::check(fs::create_directory(run), "cannot make the run folder");
 
-    const common::ExtractResult result = common::extractArchive(
-        std::span<const unsigned char>(data, size), inner.string(), fuzzLimits());
+    const std::span<const unsigned char> bytes(data, size);
+    // The archive is checked whole before anything is written: one that does not unpack in
+    // memory must leave the target folder empty.
+    const common::UnpackResult unpacked = common::unpackArchive(bytes, fuzzLimits());
+    const common::ExtractResult result =
+        common::extractArchive(bytes, inner.string(), fuzzLimits());
 
     fuzz::check(onlyChild(scratch, "run"), "extraction wrote beside the run folder");
     fuzz::check(onlyChild(run, "inner"), "extraction wrote beside the target folder");
@@ -76,8 +81,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
 
+    if (!unpacked.ok) {
+        fuzz::check(!unpacked.error.empty(), "an archive refused without a reason");
+        fuzz::check(!result.ok, "extracted an archive that does not unpack");
+        fuzz::check(!fs::exists(inner) || fs::is_empty(inner), "a refused archive wrote files");
+    }
     if (result.ok) {
         fuzz::check(result.error.empty(), "success with an error text");
+        fuzz::check(result.entries.size() == unpacked.entries.size(),
+                    "extraction and unpacking disagree on the entries");
+        for (std::size_t i = 0; i < unpacked.entries.size(); ++i) {
+            const common::UnpackedEntry& entry = unpacked.entries[i];
+            fuzz::check(result.entries[i] == entry.relative + (entry.folder ? "/" : ""),
+                        "extraction reported another path than unpacking");
+        }
         for (const std::string& entry : result.entries) {
             // A reported path is already resolved: resolving it again changes nothing.
             const std::optional<std::string> resolved = common::entryTargetPath(entry);
