@@ -2,6 +2,7 @@
 // that libFuzzer records as a crash, and the byte layout that carries package entries.
 #pragma once
 
+#include "common/Text.h"
 #include "update/package/PackageSignature.h"
 
 #include <unistd.h>
@@ -104,46 +105,7 @@ inline std::string encodeEntries(const std::vector<update::PackageEntry>& entrie
     return bytes;
 }
 
-// Well-formed UTF-8 (no overlong forms, no surrogates, nothing above U+10FFFF): every text
-// the program hands to the window must be.
-inline bool isValidUtf8(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        std::size_t length = 0;
-        std::uint32_t code = 0;
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        } else if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-            code = lead & 0x1F;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            code = lead & 0x0F;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            code = lead & 0x07;
-        } else {
-            return false;
-        }
-        if (i + length > text.size()) {
-            return false;
-        }
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto trail = static_cast<unsigned char>(text[i + k]);
-            if ((trail & 0xC0) != 0x80) {
-                return false;
-            }
-            code = (code << 6) | (trail & 0x3F);
-        }
-        if ((length == 3 && code < 0x800) || (length == 4 && code < 0x10000) ||
-            (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) {
-            return false;
-        }
-        i += length;
-    }
-    return true;
-}
+// Every text the program hands to the window must be well-formed UTF-8.
+using common::isValidUtf8;
 
 } // namespace zorvast::fuzz

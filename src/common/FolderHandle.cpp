@@ -203,12 +203,13 @@ std::optional<FolderHandle> FolderHandle::makeFolders(std::string_view relative,
     return current;
 }
 
-UniqueFd FolderHandle::createFile(std::string_view name, mode_t mode) const {
+UniqueFd FolderHandle::createFile(std::string_view name, mode_t mode, bool readable) const {
     if (!valid() || !plainName(name)) {
         return UniqueFd();
     }
-    return UniqueFd(::openat(fd_.get(), nameText(name).c_str(),
-                             O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
+    return UniqueFd(
+        ::openat(fd_.get(), nameText(name).c_str(),
+                 (readable ? O_RDWR : O_WRONLY) | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
 }
 
 UniqueFd FolderHandle::openFile(std::string_view name) const {

@@ -64,8 +64,9 @@ public:
     // Walks "a/b/c" below this folder, creating what is missing.
     std::optional<FolderHandle> makeFolders(std::string_view relative, mode_t mode = 0700) const;
 
-    // A new file; fails when anything already has the name.
-    UniqueFd createFile(std::string_view name, mode_t mode = 0600) const;
+    // A new file; fails when anything already has the name. `readable` opens it for reading
+    // back too, for writers that check what reached the file.
+    UniqueFd createFile(std::string_view name, mode_t mode = 0600, bool readable = false) const;
     // A regular file for reading; a link or anything else at the name is refused.
     UniqueFd openFile(std::string_view name) const;
     std::optional<std::string> readFile(std::string_view name) const;

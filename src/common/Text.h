@@ -58,6 +58,9 @@ std::vector<Gbk> splitGbkLines(const Gbk& text);
 std::vector<Gbk> splitGbk(const Gbk& text, const Gbk& separator);
 
 // UTF-8 conveniences.
+// Well-formed UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
+bool isValidUtf8(std::string_view text);
+
 // Every LF not already preceded by CR becomes CR LF.
 std::string withCrLf(std::string_view utf8);
 

@@ -2,13 +2,13 @@
 
 #include "common/Files.h"
 #include "common/FolderHandle.h"
+#include "common/Text.h"
 
 #include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
 #include <fcntl.h>
-#include <random>
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -40,47 +40,6 @@ bool hasControl(std::string_view text) {
         }
     }
     return false;
-}
-
-// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
-bool isUtf8(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        std::size_t length = 0;
-        char32_t code = 0;
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        } else if (lead >= 0xc2 && lead <= 0xdf) {
-            length = 2;
-            code = lead & 0x1f;
-        } else if (lead >= 0xe0 && lead <= 0xef) {
-            length = 3;
-            code = lead & 0x0f;
-        } else if (lead >= 0xf0 && lead <= 0xf4) {
-            length = 4;
-            code = lead & 0x07;
-        } else {
-            return false;
-        }
-        if (text.size() - i < length) {
-            return false;
-        }
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xc0) != 0x80) {
-                return false;
-            }
-            code = (code << 6) | (next & 0x3f);
-        }
-        if ((length == 3 && code < 0x800) || (length == 4 && code < 0x10000) ||
-            (code >= 0xd800 && code <= 0xdfff) || code > 0x10ffff) {
-            return false;
-        }
-        i += length;
-    }
-    return true;
 }
 
 // A value of type string: a backslash and the three control characters a value may carry are
@@ -241,25 +200,11 @@ std::string targetOfOpenEntry(int fd) {
         static_cast<std::uint64_t>(status.st_size) > kMaxEntrySize) {
         return {};
     }
-    std::string text;
-    char buffer[4096];
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            return {};
-        }
-        if (got == 0) {
-            break;
-        }
-        text.append(buffer, static_cast<std::size_t>(got));
-        if (text.size() > kMaxEntrySize) {
-            return {};
-        }
+    const std::optional<std::string> text = common::readAllFrom(fd);
+    if (!text || text->size() > kMaxEntrySize) {
+        return {};
     }
-    return targetFromEntry(text);
+    return targetFromEntry(*text);
 }
 
 // Never through a link; O_NONBLOCK so that a FIFO at the name cannot stall the start-up.
@@ -305,43 +250,15 @@ fs::path resolvedFolder(const fs::path& folder) {
     return ::realpath(folder.c_str(), resolved) ? fs::path(resolved) : fs::path();
 }
 
-// The user's own folder for entries, opened without following a link, or -1.
-int openEntryFolder(const fs::path& folder) {
+// The user's own folder for entries, opened without following a link.
+std::optional<common::FolderHandle> openEntryFolder(const fs::path& folder) {
     common::createFolders(folder);
-    common::UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    std::optional<common::FolderHandle> dir = common::FolderHandle::open(folder);
     struct stat status {};
-    if (dir.get() < 0 || ::fstat(dir.get(), &status) != 0 || !S_ISDIR(status.st_mode) ||
-        status.st_uid != ::geteuid()) {
-        return -1;
+    if (!dir || ::fstat(dir->fd(), &status) != 0 || status.st_uid != ::geteuid()) {
+        return std::nullopt;
     }
-    return dir.release();
-}
-
-// A new file beside the entry, then renamed over it: nothing planted at either name is ever
-// opened or written through.
-bool writeEntry(int dir, std::string_view text, mode_t mode) {
-    std::random_device random;
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        const std::string name =
-            std::string(".") + kShortcutName + "." + std::to_string(random() & 0xffffff);
-        common::UniqueFd file(::openat(dir, name.c_str(),
-                                       O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-        if (file.get() < 0) {
-            if (errno == EEXIST) {
-                continue;
-            }
-            return false;
-        }
-        bool written = common::writeAllTo(file.get(), text) && ::fchmod(file.get(), mode) == 0 &&
-                       ::fsync(file.get()) == 0;
-        written = ::close(file.release()) == 0 && written;
-        if (written && ::renameat(dir, name.c_str(), dir, kShortcutName) == 0) {
-            return true;
-        }
-        ::unlinkat(dir, name.c_str(), 0);
-        return false;
-    }
-    return false;
+    return dir;
 }
 
 std::string normalisedFolder(const fs::path& folder) {
@@ -354,21 +271,19 @@ std::string normalisedFolder(const fs::path& folder) {
 
 void renewIfStale(const fs::path& folder, const std::string& target, const std::string& text,
                   mode_t mode, const std::function<void()>& beforeWrite) {
-    const common::UniqueFd dir(openEntryFolder(folder));
-    if (dir.get() < 0) {
+    const std::optional<common::FolderHandle> dir = openEntryFolder(folder);
+    if (!dir) {
         return;
     }
-    {
-        const common::UniqueFd entry(::openat(dir.get(), kShortcutName, kReadFlags));
-        if (targetOfOpenEntry(entry.get()) == target) {
-            return;
-        }
+    if (targetOfOpenEntry(dir->openFile(kShortcutName).get()) == target) {
+        return;
     }
-    ::unlinkat(dir.get(), kShortcutName, 0); // a link goes, not what it points at
+    dir->removeFile(kShortcutName); // a link goes, not what it points at
     if (beforeWrite) {
         beforeWrite();
     }
-    writeEntry(dir.get(), text, mode);
+    // Written beside and renamed over: nothing planted at the name is ever written through.
+    dir->replaceFile(kShortcutName, text, mode, true);
 }
 
 } // namespace
@@ -382,8 +297,9 @@ std::optional<std::string> desktopEntryText(const std::string& target,
                                             const fs::path& workingFolder,
                                             const std::string& icon) {
     const std::string folder = workingFolder.string();
-    if (target.empty() || hasControl(target) || hasControl(folder) || !isUtf8(target) ||
-        !isUtf8(folder) || !isUtf8(icon)) {
+    if (target.empty() || hasControl(target) || hasControl(folder) ||
+        !common::isValidUtf8(target) || !common::isValidUtf8(folder) ||
+        !common::isValidUtf8(icon)) {
         return std::nullopt;
     }
     for (const char c : icon) {

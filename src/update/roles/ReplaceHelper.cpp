@@ -77,8 +77,7 @@ std::optional<PartialFile> createPartial(const ReplaceHelperRole& role,
         if (!common::FolderHandle::plainName(name)) {
             return std::nullopt;
         }
-        common::UniqueFd fd(::openat(folder.fd(), name.c_str(),
-                                     O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        common::UniqueFd fd = folder.createFile(name, 0600, true);
         if (fd) {
             return PartialFile{std::move(fd), std::move(name)};
         }

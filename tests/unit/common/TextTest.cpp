@@ -246,5 +246,23 @@ TEST(GbkType, ComparesBytes) {
     EXPECT_EQ(Gbk{kDishGbk}.size(), kDishGbk.size());
 }
 
+TEST(ValidUtf8, Table) {
+    const std::vector<std::pair<std::string, bool>> cases = {
+        {"", true},
+        {"plain ASCII", true},
+        {"卫星 \xF0\x9F\x93\xA1", true}, // three- and four-byte forms
+        {"\xC0\xAF", false},             // overlong '/'
+        {"\xE0\x80\xAF", false},         // overlong, three bytes
+        {"\xED\xA0\x80", false},         // a surrogate
+        {"\xF4\x90\x80\x80", false},     // above U+10FFFF
+        {"\xE5\x8D", false},             // cut short
+        {"\xCE\xC0\xD0\xC7", false},     // GBK bytes
+        {"\x80", false},                 // a lone trail byte
+    };
+    for (const auto& [text, valid] : cases) {
+        EXPECT_EQ(isValidUtf8(text), valid) << text.size() << " bytes";
+    }
+}
+
 } // namespace
 } // namespace zorvast::common
