@@ -57,15 +57,27 @@ PrivateAreaEnvironment currentPrivateAreaEnvironment() {
     return {variable("XDG_RUNTIME_DIR"), variable("XDG_CACHE_HOME"), variable("HOME")};
 }
 
-fs::path privateAreaFor(const PrivateAreaEnvironment& environment) {
-    if (usableRuntimeFolder(environment.runtimeDir)) {
-        return fs::path(environment.runtimeDir) / kAreaName;
-    }
+namespace {
+
+fs::path cacheAreaFor(const PrivateAreaEnvironment& environment) {
     if (absolute(environment.cacheHome)) {
         return fs::path(environment.cacheHome) / kAreaName;
     }
     const std::string home = absolute(environment.home) ? environment.home : std::string("/");
     return fs::path(home) / ".cache" / kAreaName;
+}
+
+} // namespace
+
+fs::path privateAreaFor(const PrivateAreaEnvironment& environment) {
+    if (usableRuntimeFolder(environment.runtimeDir)) {
+        return fs::path(environment.runtimeDir) / kAreaName;
+    }
+    return cacheAreaFor(environment);
+}
+
+fs::path downloadAreaFor(const PrivateAreaEnvironment& environment) {
+    return cacheAreaFor(environment) / "downloads";
 }
 
 PrivateFolderStatus preparePrivateFolder(const fs::path& folder) {

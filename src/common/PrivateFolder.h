@@ -22,6 +22,11 @@ PrivateAreaEnvironment currentPrivateAreaEnvironment();
 // preparePrivateFolder makes and checks it.
 std::filesystem::path privateAreaFor(const PrivateAreaEnvironment& environment);
 
+// Where partial downloads wait to be resumed: kept across runs, so never in the area above when
+// that is the runtime folder (gone at logout). $XDG_CACHE_HOME/zorvast/downloads (when
+// absolute), else $HOME/.cache/zorvast/downloads. preparePrivateFolder makes and checks it.
+std::filesystem::path downloadAreaFor(const PrivateAreaEnvironment& environment);
+
 enum class PrivateFolderStatus {
     Ready,        // a real folder of ours, mode 0700
     NotAFolder,   // a link, a file or anything else holds the name

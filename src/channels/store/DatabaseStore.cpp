@@ -31,7 +31,8 @@ fs::path withSuffix(const fs::path& folder, const char* suffix) {
 
 } // namespace
 
-StorePaths storePathsFor(const fs::path& temporaryFolder, const fs::path& programFolder) {
+StorePaths storePathsFor(const fs::path& temporaryFolder, const fs::path& programFolder,
+                         const fs::path& downloadFolder) {
     StorePaths paths;
     std::string base = temporaryFolder.string();
     if (base.empty() || base.back() != '/') {
@@ -45,8 +46,9 @@ StorePaths storePathsFor(const fs::path& temporaryFolder, const fs::path& progra
     paths.instanceMarker = paths.workFolder / "ready.tmp";
     paths.programFolder = programFolder;
     paths.dataPackage = programFolder / "satdata.sta";
-    paths.dataDownload = programFolder / "satdata.tmp";
-    paths.softwareDownload = programFolder / "plumo.tmp";
+    paths.downloadFolder = downloadFolder.empty() ? fs::path(base) / "downloads" : downloadFolder;
+    paths.dataDownload = paths.downloadFolder / "satdata.tmp";
+    paths.softwareDownload = paths.downloadFolder / "plumo.tmp";
     paths.stagingFolder = withSuffix(paths.workFolder, "1");
     paths.helperFolder = withSuffix(paths.workFolder, "2");
     return paths;
@@ -131,9 +133,11 @@ void DatabaseStore::cleanupWorkFiles() {
     for (const fs::path& folder : {paths_.workFolder, paths_.stagingFolder, paths_.helperFolder}) {
         common::removeTree(folder);
     }
+    // What a package write left beside the program; partial downloads stay to be resumed.
     std::error_code ec;
-    for (const fs::path& file : {paths_.dataDownload, paths_.softwareDownload}) {
-        if (fs::is_regular_file(file, ec)) {
+    for (const char* name : {"satdata.tmp", "plumo.tmp"}) {
+        const fs::path file = paths_.programFolder / name;
+        if (fs::is_regular_file(fs::symlink_status(file, ec))) {
             fs::remove(file, ec);
         }
     }

@@ -21,16 +21,19 @@ struct StorePaths {
     std::filesystem::path instanceMarker;   // workFolder/ready.tmp
     std::filesystem::path programFolder;    // the current folder at launch
     std::filesystem::path dataPackage;      // programFolder/satdata.sta
-    std::filesystem::path dataDownload;     // programFolder/satdata.tmp
-    std::filesystem::path softwareDownload; // programFolder/plumo.tmp
+    std::filesystem::path downloadFolder;   // partial downloads, kept across runs
+    std::filesystem::path dataDownload;     // downloadFolder/satdata.tmp
+    std::filesystem::path softwareDownload; // downloadFolder/plumo.tmp
     std::filesystem::path stagingFolder;    // workFolder + "1"
     std::filesystem::path helperFolder;     // workFolder + "2"
 };
 
 // `temporaryFolder` is the private area standing in for the user's temporary folder (see
-// common/PrivateFolder.h), with or without a trailing separator.
+// common/PrivateFolder.h), with or without a trailing separator; `downloadFolder` holds the
+// package downloads (empty: "downloads" in the temporary folder).
 StorePaths storePathsFor(const std::filesystem::path& temporaryFolder,
-                         const std::filesystem::path& programFolder);
+                         const std::filesystem::path& programFolder,
+                         const std::filesystem::path& downloadFolder = {});
 
 // -1 cannot be opened, -2 shorter than 500000 bytes, 0 a plain Jet database, 1 a stored
 // file, -3 anything else.

@@ -67,8 +67,9 @@ constexpr auto q = common::ui::qText;
 
 AppEnvironment systemEnvironment(const std::vector<std::string>& commandLine) {
     AppEnvironment env;
-    env.temporaryFolder =
-        common::privateAreaFor(common::currentPrivateAreaEnvironment()).string() + "/";
+    const common::PrivateAreaEnvironment areas = common::currentPrivateAreaEnvironment();
+    env.temporaryFolder = common::privateAreaFor(areas).string() + "/";
+    env.downloadFolder = common::downloadAreaFor(areas);
     env.programFolder = QDir::currentPath().toStdString();
     // The name it was started under, not the file's: the helpers are this very file.
     if (!commandLine.empty()) {
@@ -95,7 +96,8 @@ AppEnvironment systemEnvironment(const std::vector<std::string>& commandLine) {
 AppController::AppController(AppEnvironment environment, QObject* parent)
     : QObject(parent), env_(std::move(environment)),
       clock_(env_.clock ? *env_.clock : common::systemClock()),
-      state_(channels::store::storePathsFor(env_.temporaryFolder, env_.programFolder)),
+      state_(channels::store::storePathsFor(env_.temporaryFolder, env_.programFolder,
+                                            env_.downloadFolder)),
       store_(state_.paths, clock_,
              {{},
               {},
@@ -766,7 +768,10 @@ void AppController::deferredTimerTick() {
                                   loadNewsList(info::ListKind::Sng);
                               },
                               [this](const std::string& url) {
-                                  window_->newsBanner()->showUrl(QString::fromStdString(url));
+                                  window_->newsBanner()->showOnlineUrl(
+                                      QString::fromStdString(url),
+                                      QString::fromStdString(
+                                          (state_.paths.workFolder / "news.htm").string()));
                               }});
     updateView_->deferredTimer().stop();
 }

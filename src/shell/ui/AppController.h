@@ -43,6 +43,9 @@ class UpdateWindowView;
 struct AppEnvironment {
     std::filesystem::path temporaryFolder; // the private area (common/PrivateFolder.h)
     std::filesystem::path programFolder;   // the current folder at launch
+    // Package downloads, kept across runs to be resumed (common/PrivateFolder.h); empty: a
+    // folder in the temporary folder.
+    std::filesystem::path downloadFolder;
     // The name the program was started under (argv[0] without its folder): a helper's name
     // makes this run a helper role.
     std::string executableName;

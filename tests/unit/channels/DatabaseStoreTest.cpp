@@ -84,9 +84,13 @@ TEST(StorePaths, WorkFolderSitsDirectlyInTheTemporaryFolder) {
         EXPECT_EQ(p.stagingFolder, "/var/tmp/satdata_temp1");
         EXPECT_EQ(p.helperFolder, "/var/tmp/satdata_temp2");
         EXPECT_EQ(p.dataPackage, "/opt/zorvast/satdata.sta");
-        EXPECT_EQ(p.dataDownload, "/opt/zorvast/satdata.tmp");
-        EXPECT_EQ(p.softwareDownload, "/opt/zorvast/plumo.tmp");
+        EXPECT_EQ(p.dataDownload, "/var/tmp/downloads/satdata.tmp");
+        EXPECT_EQ(p.softwareDownload, "/var/tmp/downloads/plumo.tmp");
     }
+    const StorePaths cached = storePathsFor("/run/user/1/zorvast", "/opt/zorvast",
+                                            "/home/u/.cache/zorvast/downloads");
+    EXPECT_EQ(cached.dataDownload, "/home/u/.cache/zorvast/downloads/satdata.tmp");
+    EXPECT_EQ(cached.softwareDownload, "/home/u/.cache/zorvast/downloads/plumo.tmp");
 }
 
 TEST(CheckStoredFile, Codes) {
@@ -230,13 +234,16 @@ TEST_F(StoreTest, CleanupRemovesEveryWorkingFile) {
     temp.write("program/satdata.tmp", "download");
     temp.write("program/plumo.tmp", "download");
     temp.write("program/satdata.sta", "the package stays");
+    temp.write("tmp/downloads/satdata.tmp", "a partial download stays to be resumed");
     cursorOpen = connectionOpen = true;
     store.cleanupWorkFiles();
-    for (const fs::path& gone : {paths.workFolder, paths.stagingFolder, paths.helperFolder,
-                                 paths.dataDownload, paths.softwareDownload}) {
+    for (const fs::path& gone :
+         {paths.workFolder, paths.stagingFolder, paths.helperFolder,
+          paths.programFolder / "satdata.tmp", paths.programFolder / "plumo.tmp"}) {
         EXPECT_FALSE(fs::exists(gone)) << gone;
     }
     EXPECT_TRUE(fs::exists(paths.dataPackage));
+    EXPECT_TRUE(fs::exists(paths.dataDownload));
     EXPECT_FALSE(cursorOpen);
     EXPECT_FALSE(connectionOpen);
     EXPECT_EQ(closeCalls, 1);

@@ -189,6 +189,18 @@ TEST(PrivateAreaChoice, RuntimeFolderOnlyWhenItIsReallyOurs) {
     EXPECT_EQ(privateAreaFor(env), temp.path() / ".cache" / "zorvast");
 }
 
+TEST(PrivateAreaChoice, DownloadsOutliveTheSessionInTheCache) {
+    TempFolder temp;
+    const fs::path runtime = temp.path() / "run";
+    fs::create_directories(runtime);
+    ::chmod(runtime.c_str(), 0700);
+    const fs::path cache = temp.path() / "cache";
+    PrivateAreaEnvironment env{runtime.string(), cache.string(), temp.path().string()};
+    EXPECT_EQ(downloadAreaFor(env), cache / "zorvast" / "downloads");
+    env.cacheHome = "relative";
+    EXPECT_EQ(downloadAreaFor(env), temp.path() / ".cache" / "zorvast" / "downloads");
+}
+
 TEST(PrivateAreaChoice, RuntimeFolderOfAnotherUserIsPassedOver) {
     if (::geteuid() != 0) {
         GTEST_SKIP() << "needs root to give a folder to another user";
