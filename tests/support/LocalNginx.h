@@ -33,7 +33,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -472,20 +471,12 @@ public:
     std::filesystem::path accessLogPath() const { return folder_ / "logs/access.log"; }
     std::string accessLog() const { return detail::readText(accessLogPath()); }
     std::vector<NginxAccess> accessEntries() const {
-        static const std::regex line(R"re(^\S+ \[[^\]]*\] "([^"]*)" status=(\d+) bytes=(\d+) )re"
-                                     R"re(range="([^"]*)" if_range="([^"]*)" via="([^"]*)" )re"
-                                     R"re(host="([^"]*)" time=([0-9.]+)$)re");
-        const auto header = [](const std::ssub_match& value) {
-            return value.str() == "-" ? std::string() : unescaped(value.str());
-        };
         std::vector<NginxAccess> entries;
         std::istringstream in(accessLog());
         for (std::string text; std::getline(in, text);) {
-            std::smatch m;
-            if (std::regex_match(text, m, line)) {
-                entries.push_back({unescaped(m[1].str()), std::stoi(m[2].str()),
-                                   std::stoll(m[3].str()), header(m[4]), header(m[5]), header(m[6]),
-                                   header(m[7]), seconds(m[8].str())});
+            NginxAccess entry;
+            if (parseAccess(text, entry)) {
+                entries.push_back(std::move(entry));
             }
         }
         return entries;
@@ -513,6 +504,56 @@ public:
     }
 
 private:
+    // One line of the format above; nginx escapes '"' inside values, so a quote ends a value.
+    static bool parseAccess(const std::string& line, NginxAccess& entry) {
+        size_t at = line.find("] \"");
+        if (at == std::string::npos) {
+            return false;
+        }
+        at += 3;
+        const auto quotedValue = [&](const std::string& key, std::string& value) {
+            if (at >= line.size()) {
+                return false;
+            }
+            if (!key.empty() && line.compare(at, key.size() + 2, key + "=\"") != 0) {
+                return false;
+            }
+            const size_t open = key.empty() ? at : at + key.size() + 2;
+            const size_t close = line.find('"', open);
+            if (close == std::string::npos) {
+                return false;
+            }
+            const std::string raw = line.substr(open, close - open);
+            value = !key.empty() && raw == "-" ? std::string() : unescaped(raw);
+            at = close + 2; // past the quote and the space
+            return true;
+        };
+        const auto plainValue = [&](const std::string& key, std::string& value) {
+            if (at >= line.size() || line.compare(at, key.size() + 1, key + "=") != 0) {
+                return false;
+            }
+            const size_t open = at + key.size() + 1;
+            const size_t close = std::min(line.find(' ', open), line.size());
+            value = line.substr(open, close - open);
+            at = close + 1;
+            return !value.empty();
+        };
+        std::string status, bytes, seconds;
+        if (!quotedValue("", entry.request) || !plainValue("status", status) ||
+            !plainValue("bytes", bytes) || !quotedValue("range", entry.range) ||
+            !quotedValue("if_range", entry.ifRange) || !quotedValue("via", entry.via) ||
+            !quotedValue("host", entry.host) || !plainValue("time", seconds)) {
+            return false;
+        }
+        const auto number = [](const std::string& text, auto& value) {
+            const auto [end, error] =
+                std::from_chars(text.data(), text.data() + text.size(), value);
+            return error == std::errc() && end == text.data() + text.size();
+        };
+        return number(status, entry.status) && number(bytes, entry.bytes) &&
+               number(seconds, entry.seconds);
+    }
+
     // nginx writes '"', '\\' and bytes outside printable ASCII as \xHH.
     static std::string unescaped(const std::string& text) {
         std::string out;
@@ -528,13 +569,6 @@ private:
             }
         }
         return out;
-    }
-
-    // Independent of the locale the test program set.
-    static double seconds(const std::string& text) {
-        double value = 0;
-        std::from_chars(text.data(), text.data() + text.size(), value);
-        return value;
     }
 
     // nginx limits in whole requests per minute; the delay is one request's share, kept a little
