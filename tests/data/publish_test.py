@@ -1,5 +1,6 @@
 #!/usr/bin/python3
 """The publisher's server tree: publish_test.py BUILD_DIR"""
+import datetime
 import pathlib
 import subprocess
 import sys
@@ -21,6 +22,7 @@ PROGRAM_DIR = tempfile.TemporaryDirectory()
 PROGRAM = pathlib.Path(PROGRAM_DIR.name) / "zorvast"
 PROGRAM.write_bytes(bytes(range(256)) * 2000)
 MIRRORS = ["http://127.0.0.1:8080/zorvast", "ftp://127.0.0.1:2121/pub/"]
+ISSUED = "2026-01-15"
 
 
 def publish(out, *extra, mirrors=MIRRORS, program=PROGRAM, key=TEST_SECRET_KEY, version="1.03"):
@@ -33,6 +35,21 @@ def publish(out, *extra, mirrors=MIRRORS, program=PROGRAM, key=TEST_SECRET_KEY, 
     for mirror in mirrors:
         args += ["--mirror", mirror]
     return subprocess.run(args + list(extra), capture_output=True, text=True)
+
+
+def manifest(kind, version):
+    return f"kind={kind}\r\nversion={version}\r\n".encode()
+
+
+def statement(data, program, issued):
+    """The statement zorvast-pack signs for these facts (Ed25519 signatures are deterministic)."""
+    with tempfile.TemporaryDirectory() as work:
+        out = pathlib.Path(work) / "release.sig"
+        made = subprocess.run([str(PACK), "statement", str(out), str(TEST_SECRET_KEY), data,
+                               program, issued], capture_output=True, text=True)
+        if made.returncode != 0:
+            raise AssertionError(made.stderr)
+        return out.read_bytes()
 
 
 def verify(package, public_key=TEST_PUBLIC_KEY):
@@ -55,7 +72,7 @@ class PublishTest(unittest.TestCase):
     def test_server_tree(self):
         with tempfile.TemporaryDirectory() as out:
             out = pathlib.Path(out)
-            result = publish(out)
+            result = publish(out, "--issued", ISSUED)
             self.assertEqual(result.returncode, 0, result.stderr)
             version = (out / "dv.htm").read_bytes()
             self.assertTrue(1 <= len(version) <= 7, version)
@@ -95,14 +112,25 @@ class PublishTest(unittest.TestCase):
                     self.assertEqual(published.getinfo(name).date_time,
                                      built.getinfo(name).date_time, name)
                 self.assertEqual(len(published.read("zorvast.sig")), 64)
+                # The signed manifest names the kind and the version dv.htm announces.
+                self.assertEqual(published.namelist()[-2], "zorvast.pkg")
+                self.assertEqual(published.read("zorvast.pkg"),
+                                 manifest("data", version.decode()))
             self.assertEqual((out / "satdata.sta").read_bytes(), PACKAGE.read_bytes())
             checked = verify(out / "satdata.sta")
             self.assertEqual(checked.returncode, 0, checked.stderr)
             with zipfile.ZipFile(out / "zorvast.zip") as software:
-                self.assertEqual(software.namelist(), ["plumo.exe", "zorvast.sig"])
+                self.assertEqual(software.namelist(), ["plumo.exe", "zorvast.pkg", "zorvast.sig"])
                 self.assertEqual(software.read("plumo.exe"), PROGRAM.read_bytes())
+                self.assertEqual(software.read("zorvast.pkg"), manifest("program", "1.03"))
             checked = verify(out / "zorvast.zip")
             self.assertEqual(checked.returncode, 0, checked.stderr)
+            # The release statement names what dv.htm and sv.htm announce.
+            self.assertEqual((out / "release.sig").read_bytes(),
+                             statement(version.decode(), "1.03", ISSUED))
+            self.assertTrue((out / "release.sig").read_bytes().startswith(
+                b"format=1\r\ndata=" + version + b"\r\nprogram=1.03\r\nissued=2026-01-15\r\n"
+                b"signature="))
 
     def test_program_version_comes_from_the_build(self):
         with tempfile.TemporaryDirectory() as out:
@@ -110,6 +138,9 @@ class PublishTest(unittest.TestCase):
             result = publish(out, program=BUILT_PROGRAM, version=None)
             self.assertEqual(result.returncode, 0, result.stderr)
             self.assertEqual((out / "sv.htm").read_bytes(), b"1.02")
+            with zipfile.ZipFile(out / "zorvast.zip") as software:
+                self.assertEqual(software.read("zorvast.pkg"), manifest("program", "1.02"))
+            self.assertIn(b"\r\nprogram=1.02\r\n", (out / "release.sig").read_bytes())
 
     def test_package_signature(self):
         with tempfile.TemporaryDirectory() as out:
@@ -166,10 +197,48 @@ class PublishTest(unittest.TestCase):
             # The built package itself carries the test key's signature.
             self.assertEqual(verify(PACKAGE).returncode, 0)
 
+    def test_release_statement_date(self):
+        with tempfile.TemporaryDirectory() as out:
+            out = pathlib.Path(out)
+            before = datetime.datetime.now(datetime.timezone.utc).date()
+            result = publish(out)
+            after = datetime.datetime.now(datetime.timezone.utc).date()
+            self.assertEqual(result.returncode, 0, result.stderr)
+            version = (out / "dv.htm").read_text()
+            text = (out / "release.sig").read_bytes()
+            self.assertIn(text, [statement(version, "1.03", day.isoformat())
+                                 for day in {before, after}], "issued today in UTC")
+
+            # An old date, as a test of an expired statement wants it.
+            result = publish(out, "--issued", "2020-02-29")
+            self.assertEqual(result.returncode, 0, result.stderr)
+            self.assertEqual((out / "release.sig").read_bytes(),
+                             statement(version, "1.03", "2020-02-29"))
+
+            # Left out, and one from an earlier run in the same folder removed.
+            result = publish(out, "--no-statement")
+            self.assertEqual(result.returncode, 0, result.stderr)
+            self.assertFalse((out / "release.sig").exists())
+            self.assertTrue((out / "dv.htm").exists())
+
+        for bad in ("2026-02-29", "2026-13-01", "2026-1-10", "20261210", "2026-12-10T00:00",
+                    " 2026-12-10", ""):
+            with tempfile.TemporaryDirectory() as out:
+                tree = pathlib.Path(out) / "tree"
+                result = publish(tree, "--issued", bad)
+                self.assertNotEqual(result.returncode, 0, bad)
+                self.assertIn("--issued", result.stderr, bad)
+                self.assertFalse(tree.exists(), bad)
+        with tempfile.TemporaryDirectory() as out:
+            tree = pathlib.Path(out) / "tree"
+            result = publish(tree, "--issued", ISSUED, "--no-statement")
+            self.assertNotEqual(result.returncode, 0)
+            self.assertFalse(tree.exists())
+
     def test_same_input_same_tree(self):
         with tempfile.TemporaryDirectory() as a, tempfile.TemporaryDirectory() as b:
-            self.assertEqual(publish(a).returncode, 0)
-            self.assertEqual(publish(b).returncode, 0)
+            self.assertEqual(publish(a, "--issued", ISSUED).returncode, 0)
+            self.assertEqual(publish(b, "--issued", ISSUED).returncode, 0)
             for path in sorted(pathlib.Path(a).iterdir()):
                 self.assertEqual(path.read_bytes(), (pathlib.Path(b) / path.name).read_bytes(),
                                  path.name)
@@ -185,6 +254,8 @@ class PublishTest(unittest.TestCase):
                 "program too small to be accepted": dict(program=small),
                 "program that reports no version": dict(version=None),
                 "version too long for a version answer": dict(version="1.0300"),
+                "version with a space": dict(version="1 03"),
+                "version that is not ASCII": dict(version="版本"),
             }
             cases["a signing key that is not there"] = dict(key=pathlib.Path(out) / "none.sec")
             bad_key = pathlib.Path(out) / "bad.sec"

@@ -5,13 +5,20 @@
 //   zorvast-pack archive OUT.zip YYYYMMDD FILE...    a ZIP of the files (by their base names)
 //   zorvast-pack embed IN OUT.cpp NAMESPACE FUNCTION a source file returning IN's bytes
 //   zorvast-pack keygen OUT.pub OUT.sec              a package signing key pair (hex text)
-//   zorvast-pack sign PACKAGE.zip SECRET_KEY         the package rewritten with "zorvast.sig"
+//   zorvast-pack sign PACKAGE.zip SECRET_KEY [--kind data|program --version V]
+//                                                    the package rewritten with "zorvast.sig";
+//                                                    with --kind, "zorvast.pkg" naming its kind
+//                                                    and version is written first and signed too
 //   zorvast-pack verify PACKAGE.zip PUBLIC_KEY       exit 0 when the package is signed with it
+//   zorvast-pack statement OUT SECRET_KEY DATA_VERSION PROGRAM_VERSION YYYY-MM-DD
+//                                                    the signed release statement "release.sig"
 #include "channels/store/StoredFile.h"
 #include "common/Files.h"
 #include "common/Text.h"
 #include "common/Zip.h"
+#include "update/check/ReleaseStatement.h"
 #include "update/package/DataApply.h"
+#include "update/package/PackageManifest.h"
 #include "update/package/PackageSignature.h"
 #include "update/package/VerifiedPackage.h"
 
@@ -210,10 +217,50 @@ int keygen(int argc, char** argv) {
     return 0;
 }
 
-int sign(int argc, char** argv) {
-    if (argc != 4) {
-        fail("usage: sign PACKAGE.zip SECRET_KEY_FILE");
+// The manifest that "--kind K --version V" after the two arguments of sign ask for; nullopt
+// when there are no options.
+std::optional<update::PackageManifest> manifestOption(int argc, char** argv) {
+    const char* usage = "usage: sign PACKAGE.zip SECRET_KEY_FILE [--kind data|program --version V]";
+    if (argc == 4) {
+        return std::nullopt;
     }
+    std::optional<std::string> kind;
+    std::optional<std::string> version;
+    for (int i = 4; i < argc; i += 2) {
+        const std::string option = argv[i];
+        std::optional<std::string>* slot = option == "--kind"      ? &kind
+                                           : option == "--version" ? &version
+                                                                   : nullptr;
+        if (!slot || i + 1 >= argc || slot->has_value()) {
+            fail(usage);
+        }
+        *slot = argv[i + 1];
+    }
+    if (!kind || !version) {
+        fail(usage);
+    }
+    update::PackageManifest manifest;
+    if (*kind == "data") {
+        manifest.kind = update::PackageKind::Data;
+    } else if (*kind == "program") {
+        manifest.kind = update::PackageKind::Software;
+    } else {
+        fail("unknown package kind " + *kind + " (data or program)");
+    }
+    if (!update::fitsVersionAnswer(manifest.kind, *version)) {
+        fail("version " + *version + " does not fit a " + *kind + " version answer (" +
+             (manifest.kind == update::PackageKind::Data ? "1 to 7" : "1 to 5") +
+             " printable ASCII bytes)");
+    }
+    manifest.version = *version;
+    return manifest;
+}
+
+int sign(int argc, char** argv) {
+    if (argc < 4) {
+        fail("usage: sign PACKAGE.zip SECRET_KEY_FILE [--kind data|program --version V]");
+    }
+    const std::optional<update::PackageManifest> manifest = manifestOption(argc, argv);
     const fs::path package = argv[2];
     const std::optional<update::SecretKey> key = update::readSecretKeyFile(argv[3]);
     if (!key) {
@@ -230,6 +277,9 @@ int sign(int argc, char** argv) {
         if (entry.relative == update::kSignatureEntry) {
             continue; // signed again below
         }
+        if (manifest && entry.relative == update::kManifestEntry) {
+            continue; // written anew below
+        }
         const common::EntryDate date = entryDateOf(entry);
         if (std::tie(date.year, date.month, date.day) >
             std::tie(latest.year, latest.month, latest.day)) {
@@ -237,6 +287,11 @@ int sign(int argc, char** argv) {
         }
         entries.push_back({entry.relative, entry.data, true, date});
         signedEntries.push_back({entry.relative, entry.data});
+    }
+    if (manifest) {
+        const std::string text = update::formatManifest(*manifest);
+        entries.push_back({update::kManifestEntry, text, true, latest});
+        signedEntries.push_back({update::kManifestEntry, text});
     }
     const std::optional<std::string> signature = update::signPackageEntries(signedEntries, *key);
     if (!signature) {
@@ -276,6 +331,52 @@ int verify(int argc, char** argv) {
     return 0;
 }
 
+// "YYYY-MM-DD" as the statement's date; the statement's signer checks that the day exists.
+bool readDate(const std::string& text, update::ReleaseStatement& statement) {
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-') {
+        return false;
+    }
+    for (const std::size_t at : {0, 1, 2, 3, 5, 6, 8, 9}) {
+        if (text[at] < '0' || text[at] > '9') {
+            return false;
+        }
+    }
+    statement.year = std::stoi(text.substr(0, 4));
+    statement.month = std::stoi(text.substr(5, 2));
+    statement.day = std::stoi(text.substr(8, 2));
+    return true;
+}
+
+int statement(int argc, char** argv) {
+    if (argc != 7) {
+        fail("usage: statement OUT SECRET_KEY_FILE DATA_VERSION PROGRAM_VERSION YYYY-MM-DD");
+    }
+    const std::optional<update::SecretKey> key = update::readSecretKeyFile(argv[3]);
+    if (!key) {
+        fail(std::string(argv[3]) + " holds no secret key (128 hex digits)");
+    }
+    update::ReleaseStatement statement;
+    statement.dataVersion = argv[4];
+    statement.programVersion = argv[5];
+    if (!update::fitsVersionAnswer(update::PackageKind::Data, statement.dataVersion)) {
+        fail("data version " + statement.dataVersion +
+             " does not fit a version answer (1 to 7 printable ASCII bytes)");
+    }
+    if (!update::fitsVersionAnswer(update::PackageKind::Software, statement.programVersion)) {
+        fail("program version " + statement.programVersion +
+             " does not fit a version answer (1 to 5 printable ASCII bytes)");
+    }
+    if (!readDate(argv[6], statement)) {
+        fail(std::string("issue date must be YYYY-MM-DD: ") + argv[6]);
+    }
+    const std::optional<std::string> text = update::signReleaseStatement(statement, *key);
+    if (!text) {
+        fail(std::string("no such day: ") + argv[6]);
+    }
+    writeOrFail(argv[2], *text);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -304,6 +405,9 @@ int main(int argc, char** argv) {
     if (command == "verify") {
         return verify(argc, argv);
     }
+    if (command == "statement") {
+        return statement(argc, argv);
+    }
     fail("usage: zorvast-pack gbk-text|stored-database|working-copy|archive|embed|keygen|sign|"
-         "verify ...");
+         "verify|statement ...");
 }

@@ -4,7 +4,7 @@
 Usage:
   publish.py --data-package satdata.sta --program zorvast --mirror URL [--mirror URL ...]
              --signing-key FILE --out FOLDER [--program-version 1.03]
-             [--trade-page trade.htm]
+             [--trade-page trade.htm] [--issued YYYY-MM-DD | --no-statement]
 
 From a data package (satdata.sta) and a program build it writes into FOLDER:
   dv.htm        the data version of the package (table sys, field s_ver)
@@ -15,10 +15,14 @@ From a data package (satdata.sta) and a program build it writes into FOLDER:
   sng.htm       the package's SNG list with the end mark
   news.htm      the package's news banner
   trade.htm     the online trade board (its title marks it as the online page)
-  satdata.sta   the data package, signed with the key of --signing-key (its entry
-                "zorvast.sig" written anew; the program refuses a package without a valid one)
+  satdata.sta   the data package, signed with the key of --signing-key: its entries
+                "zorvast.pkg" (kind data, the version of dv.htm) and "zorvast.sig" written
+                anew; the program refuses a package without a valid signature
   zorvast.zip   the program package: the program file as "plumo.exe", signed the same way
-                (the program never offers or runs an unsigned or altered one)
+                with the manifest kind program and the version of sv.htm (the program never
+                offers or runs an unsigned or altered one, nor an older one)
+  release.sig   the release statement: both versions and the issue date (today in UTC, or
+                --issued), signed with the same key; left out with --no-statement
 Each mirror is a base URL; the packages are expected at MIRROR/satdata.sta and
 MIRROR/zorvast.zip, so the output folder itself can be one of the mirrors.
 
@@ -27,7 +31,9 @@ The signing key is the secret half of a package key pair (hex text, from
 signs packages for tests and local servers only.
 """
 import argparse
+import datetime
 import pathlib
+import re
 import shutil
 import subprocess
 import sys
@@ -39,6 +45,9 @@ END_MARK = "￣".encode("gbk")
 COMMA = "，"
 DATA_PACKAGE = "satdata.sta"
 PROGRAM_PACKAGE = "zorvast.zip"
+RELEASE_STATEMENT = "release.sig"
+# What a version answer, and so a package manifest and the release statement, may hold.
+VERSION_BYTES = "[!-~]"
 FIXED_DATE = (2024, 1, 1, 0, 0, 0)
 
 
@@ -51,12 +60,31 @@ def pack_tool(build):
     return build / "tools/pack/zorvast-pack"
 
 
-def sign_package(package, key, build):
-    """Adds "zorvast.sig" to the package in place."""
-    result = subprocess.run([str(pack_tool(build)), "sign", str(package), str(key)],
+def sign_package(package, key, build, kind, version):
+    """Adds the manifest "zorvast.pkg" (kind and version) and "zorvast.sig" in place."""
+    result = subprocess.run([str(pack_tool(build)), "sign", str(package), str(key),
+                             "--kind", kind, "--version", version],
                             capture_output=True, text=True)
     if result.returncode != 0:
         fail(f"cannot sign {package.name}: {result.stderr.strip()}")
+
+
+def write_statement(path, key, build, data, program, issued):
+    """The signed release statement naming both versions and the issue date."""
+    result = subprocess.run([str(pack_tool(build)), "statement", str(path), str(key), data,
+                             program, issued.isoformat()], capture_output=True, text=True)
+    if result.returncode != 0:
+        fail(f"cannot write {path.name}: {result.stderr.strip()}")
+
+
+def issue_date(text):
+    """--issued: a calendar date written YYYY-MM-DD."""
+    if not re.fullmatch(r"[0-9]{4}-[0-9]{2}-[0-9]{2}", text):
+        raise argparse.ArgumentTypeError(f"not YYYY-MM-DD: {text!r}")
+    try:
+        return datetime.date.fromisoformat(text)
+    except ValueError:
+        raise argparse.ArgumentTypeError(f"no such day: {text!r}") from None
 
 
 def data_version(package, build):
@@ -75,8 +103,9 @@ def data_version(package, build):
     if len(rows) < 2 or "s_ver" not in names:
         fail("table sys has no s_ver")
     version = rows[1].split("\t")[names.index("s_ver")].strip()
-    if not version or len(version.encode("gbk")) > 7:
-        fail(f"data version {version!r} does not fit a version answer (1 to 7 bytes)")
+    if not re.fullmatch(VERSION_BYTES + "{1,7}", version):
+        fail(f"data version {version!r} does not fit a version answer (1 to 7 bytes, "
+             "printable ASCII without spaces)")
     return version
 
 
@@ -126,12 +155,19 @@ def main():
                         default=REPO / "data/server/trade.htm")
     parser.add_argument("--build", type=pathlib.Path, default=REPO / "build",
                         help="build folder holding zorvast-pack and zorvast-cli")
+    statement = parser.add_mutually_exclusive_group()
+    statement.add_argument("--issued", type=issue_date,
+                           help="issue date of release.sig (YYYY-MM-DD); default: today in UTC")
+    statement.add_argument("--no-statement", action="store_true",
+                           help="publish no release.sig")
     args = parser.parse_args()
+    if args.issued is None:
+        args.issued = datetime.datetime.now(datetime.timezone.utc).date()
 
     if args.program_version is None:
         args.program_version = program_version(args.program)
-    if not 1 <= len(args.program_version.encode()) <= 5:
-        fail("the program version must be 1 to 5 bytes")
+    if not re.fullmatch(VERSION_BYTES + "{1,5}", args.program_version):
+        fail("the program version must be 1 to 5 bytes, printable ASCII without spaces")
     for mirror in args.mirror:
         if not mirror.startswith(("http://", "https://", "ftp://")):
             fail(f"a mirror must be an HTTP or FTP URL: {mirror}")
@@ -165,9 +201,15 @@ def main():
     for name, data in files.items():
         (out / name).write_bytes(data)
     shutil.copyfile(args.data_package, out / DATA_PACKAGE)
-    sign_package(out / DATA_PACKAGE, args.signing_key, args.build)
+    sign_package(out / DATA_PACKAGE, args.signing_key, args.build, "data", version)
     write_zip(out / PROGRAM_PACKAGE, [("plumo.exe", program)])
-    sign_package(out / PROGRAM_PACKAGE, args.signing_key, args.build)
+    sign_package(out / PROGRAM_PACKAGE, args.signing_key, args.build, "program",
+                 args.program_version)
+    if args.no_statement:
+        (out / RELEASE_STATEMENT).unlink(missing_ok=True)
+    else:
+        write_statement(out / RELEASE_STATEMENT, args.signing_key, args.build, version,
+                        args.program_version, args.issued)
     print(f"published data {version}, program {args.program_version} to {out}")
 
 

@@ -3,17 +3,13 @@
 #pragma once
 
 #include "update/check/UpdateFlow.h"
+#include "update/package/PackageKind.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <string>
 
 namespace zorvast::update {
-
-enum class PackageKind {
-    Data,     // satdata.tmp from "/du.htm"
-    Software, // plumo.tmp from "/su.htm"
-};
 
 // The file a transfer of the kind writes, beside the program.
 std::filesystem::path packageTarget(const UpdateFlow& flow, PackageKind kind);
