@@ -1,12 +1,14 @@
 #!/usr/bin/python3
 """A local FTP server for tests, bound to 127.0.0.1 only (pyftpdlib).
 
-Usage: ftp_server.py --root DIR [--login USER:PASSWORD]
+Usage: ftp_server.py --root DIR [--login USER:PASSWORD] [--log FILE] [--drop-after N]
 
 Serves DIR read-only to anonymous (any password) and, with --login, also to USER with exactly
 PASSWORD. Passive mode only, on ports the system picks. Prints the port it listens on as one
 line on stdout, then serves until stdin reaches its end (the test closed its pipe, or died) or
-the parent process is gone.
+the parent process is gone. With --log, every command received is appended to FILE as one line
+("PASS" without its argument). With --drop-after, the first RETR of each file sends only N bytes
+(from the REST offset) and then reports the transfer complete, as a broken link would leave it.
 """
 import argparse
 import logging
@@ -41,6 +43,8 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--root", required=True, help="folder served to every login")
     parser.add_argument("--login", help="USER:PASSWORD of one more read-only account")
+    parser.add_argument("--log", help="file every command received is appended to")
+    parser.add_argument("--drop-after", type=int, help="bytes sent by the first RETR of a file")
     args = parser.parse_args()
     watch_parent(os.getppid())
 
@@ -55,8 +59,32 @@ def main():
         user, _, password = args.login.partition(":")
         authorizer.add_user(user, password, args.root, perm=READ_ONLY)
 
+    log_lock = threading.Lock()
+    cut_files = set()
+
     class Handler(FTPHandler):
-        pass
+        def pre_process_command(self, line, cmd, arg):
+            if args.log:
+                shown = "PASS" if cmd == "PASS" else line
+                with log_lock, open(args.log, "a", encoding="utf-8") as log:
+                    log.write(shown + "\n")
+            super().pre_process_command(line, cmd, arg)
+
+        def ftp_RETR(self, file):
+            if args.drop_after is None or file in cut_files:
+                return super().ftp_RETR(file)
+            cut_files.add(file)
+            offset = self._restart_position
+            self._restart_position = 0
+            try:
+                with open(file, "rb") as source:
+                    source.seek(offset)
+                    part = source.read(args.drop_after)
+            except OSError as error:
+                self.respond("550 %s." % error.strerror)
+                return None
+            self.push_dtp_data(part, isproducer=False, cmd="RETR")
+            return file
 
     Handler.authorizer = authorizer
     Handler.permit_foreign_addresses = False

@@ -1,53 +1,82 @@
-// One background transfer slot for the update packages: HTTP and anonymous FTP downloads to a
-// local file on a thread of its own, with a byte counter the progress tick drains and a few
+// One background transfer slot for the update packages: HTTP, HTTPS and anonymous FTP downloads
+// to a local file on a thread of its own, with a byte counter the progress tick drains and a few
 // notifications. libcurl does the transfer.
+//
+// Links are slow and break, so a transfer resumes instead of starting over: beside a partial
+// file lies its record ("<localFile>.resume": the URL, the whole size and the server's
+// validators). A start() that finds a partial file with a matching record asks only for the rest
+// (HTTP Range with If-Range, FTP REST); a file that changed on the server meanwhile is fetched
+// again from its first byte. Within one start(), a connection that breaks after bytes arrived is
+// resumed after each of the resume waits in turn.
 #pragma once
 
-#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace zorvast::update {
 
 enum class TransferEvent {
-    SizeKnown,  // value: total bytes; once per transfer, after the first block has arrived
-    Finished,   // the whole body arrived and the file is closed
-    Failed,     // connection, protocol, time-out or file error (after the retries)
-    Stopped,    // stop() ended it
-    FileExists, // the local file was there already: the transfer is abandoned
+    // value: the whole file's size (the part already in the file included). Sent once per
+    // start(), when the first block of the body has arrived; without a size from the server,
+    // the file's size at that moment. Sent again only when the file had to be fetched anew
+    // from its first byte within the same start() and the new answer gives another size.
+    SizeKnown,
+    Finished, // value: the file's size. The file is complete and closed; its record is removed.
+    Failed,   // value 0. Connection, protocol, time-out or file error (after the retries and
+              // the resume waits). The file and its record stay for a later start().
+    Stopped,  // value 0. stop() ended it; the file and its record stay.
 };
 
 struct DownloadTask {
     std::string url;
+    // The partial or complete file; its record lives beside it. Opened without following a
+    // link: a link at this name fails the transfer.
     std::filesystem::path localFile;
     std::string ftpUser = "anonymous";
     std::string ftpPassword = "zorvast@localhost"; // e-mail form, as anonymous FTP asks
-    // Connect, first byte and stall (no byte for this long) time-outs.
-    std::chrono::milliseconds connectTimeout{5000};
-    std::chrono::milliseconds firstByteTimeout{5000};
-    std::chrono::milliseconds stallTimeout{5000};
+    // Name lookup, TCP and TLS together.
+    std::chrono::milliseconds connectTimeout{20000};
+    // No byte for this long ends the connection: the wait for the first byte and stalls alike.
+    // Slow links and busy servers often take several seconds to answer.
+    std::chrono::milliseconds noDataTimeout{30000};
     std::size_t blockSize = 10240;
     // Called on the service's thread.
     std::function<void(TransferEvent, double value)> onEvent;
 };
 
+struct TransferProgress {
+    std::uint64_t bytesInFile = 0; // resumed part included
+    std::uint64_t totalBytes = 0;  // the whole file; 0: not known
+};
+
 class Downloader {
 public:
     virtual ~Downloader() = default;
-    // Block size, the wait between connection retries and their number.
+    // Block size, the wait between connection retries and their number. The retries are for a
+    // connection that cannot be made before any byte has arrived in this start().
     virtual void configure(std::size_t blockSize, std::chrono::milliseconds retryWait,
                            int retryCount) = 0;
+    // The waits before each resume of a connection that broke after bytes had arrived (reset,
+    // short body, no-data time-out, refused reconnect, server error on the resume); their number
+    // bounds the resumes per start(). Default {2 s, 4 s, 8 s, 16 s}; taken at start().
+    virtual void setResumeWaits(std::vector<std::chrono::milliseconds> waits) = 0;
     // Starts the task in the background; does nothing while a transfer runs.
     virtual void start(const DownloadTask& task) = 0;
-    // Ends the running transfer, if any, and waits until its thread has let go of the file.
+    // Ends the running transfer, if any (also during a wait), and waits until its thread has
+    // let go of the file.
     virtual void stop() = 0;
-    // Bytes received since the previous call.
+    // Bytes received since the previous call (the resumed part is not received again).
     virtual std::uint64_t takeReceivedBytes() = 0;
     virtual bool running() const = 0;
+    // Bytes in the file now and the whole size when known (from the record while resuming,
+    // else from the answer); reset to zero by start().
+    virtual TransferProgress progress() const = 0;
 };
 
 class DownloadService final : public Downloader {
@@ -59,14 +88,35 @@ public:
 
     void configure(std::size_t blockSize, std::chrono::milliseconds retryWait,
                    int retryCount) override;
+    void setResumeWaits(std::vector<std::chrono::milliseconds> waits) override;
     void start(const DownloadTask& task) override;
     void stop() override;
     std::uint64_t takeReceivedBytes() override;
     bool running() const override;
+    TransferProgress progress() const override;
 
 private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
+
+// The record beside a partial file ("<localFile>.resume"): where the file came from and what the
+// server said about it. A file without a record is never resumed.
+struct PartialDownload {
+    std::string url;
+    std::uint64_t totalBytes = 0;
+    std::string etag;              // strong entity tag, quotes included; empty: none
+    std::string lastModified;      // the Last-Modified text as the server sent it; empty: none
+    std::int64_t ftpFileTime = -1; // the FTP file's modification time (Unix seconds); -1: none
+    std::uint64_t bytesInFile = 0; // the file's size now (the record's own count is a hint)
+};
+
+// The record of `localFile` when it can be used to resume: nullopt when the file or the record is
+// missing or not a regular file, the record is malformed, names no whole size or no validator
+// (entity tag, date or FTP file time), or the file is larger than the whole size.
+std::optional<PartialDownload> readPartialDownload(const std::filesystem::path& localFile);
+
+// Removes the file and its record.
+void discardDownload(const std::filesystem::path& localFile);
 
 } // namespace zorvast::update

@@ -1,5 +1,7 @@
 #include "update/net/FetchText.h"
 
+#include "update/net/CurlSetup.h"
+
 #include <curl/curl.h>
 
 #include <algorithm>
@@ -16,9 +18,6 @@ constexpr std::size_t kMaxHeaderBytes = 256u * 1024u;
 
 struct EasyDeleter {
     void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
-};
-struct ListDeleter {
-    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
 };
 
 struct Transfer {
@@ -94,12 +93,6 @@ FetchFailure failureOf(CURLcode code, long lastStatus) {
 
 } // namespace
 
-bool ensureCurlGlobalInit() {
-    // A function-local static is initialised exactly once even when threads race here.
-    static const bool ready = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
-    return ready;
-}
-
 FetchOutcome fetchTextOutcome(const std::string& url, const FetchOptions& options) {
     FetchOutcome outcome;
     if (!isWebUrl(url) || url.find('\0') != std::string::npos) {
@@ -110,12 +103,7 @@ FetchOutcome fetchTextOutcome(const std::string& url, const FetchOptions& option
         outcome.failure = FetchFailure::Transfer;
         return outcome;
     }
-    // Appending to a non-empty list returns its unchanged head, or null leaving it intact.
-    std::unique_ptr<curl_slist, ListDeleter> headers(
-        curl_slist_append(nullptr, "Cache-Control: no-cache"));
-    if (headers && !curl_slist_append(headers.get(), "Pragma: no-cache")) {
-        headers.reset();
-    }
+    const CurlHeaderList headers = noCacheHeaders();
     Transfer transfer;
     transfer.maxBodyBytes = options.maxBodyBytes;
     // Declared after the list and the transfer record it points to, so it is cleaned up first.
@@ -126,22 +114,13 @@ FetchOutcome fetchTextOutcome(const std::string& url, const FetchOptions& option
     }
 
     CURL* handle = easy.get();
-    curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
-    // Sent as typed: no removal of "/../" or "/./" from the path.
-    curl_easy_setopt(handle, CURLOPT_PATH_AS_IS, 1L);
-#if LIBCURL_VERSION_NUM >= 0x075500
-    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-#else
-    curl_easy_setopt(handle, CURLOPT_PROTOCOLS, long{CURLPROTO_HTTP | CURLPROTO_HTTPS});
-    curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS, long{CURLPROTO_HTTP | CURLPROTO_HTTPS});
-#endif
+    if (!setUpCurlHandle(handle, url, CurlSchemes::Web, headers.get())) {
+        outcome.failure = FetchFailure::Transfer;
+        return outcome;
+    }
     curl_easy_setopt(handle, CURLOPT_HTTPGET, 1L);
-    curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get());
     curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(handle, CURLOPT_MAXREDIRS, std::max(options.maxRedirects, 0L));
-    // Time-outs must not use SIGALRM: other threads of the program are running.
-    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS,
                      clampedMilliseconds(options.connectTimeout));
     curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, clampedMilliseconds(options.totalTimeout));

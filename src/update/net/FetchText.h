@@ -23,7 +23,7 @@ struct FetchOptions {
 enum class FetchFailure {
     None,
     BadUrl,           // not an http:// or https:// URL, or one libcurl cannot parse
-    Refused,          // a redirect to a scheme other than http or https
+    Refused,          // a redirect to a scheme other than http or https, or from https to http
     Connect,          // unknown host, refused or unreachable
     Timeout,          // connect or total time-out
     Transfer,         // the connection broke, a short body, TLS, a garbled reply
@@ -38,7 +38,8 @@ struct FetchOutcome {
     long httpStatus = 0; // the last status received, 0 when none
 };
 
-// GET `url` exactly as given, with "Cache-Control: no-cache" and "Pragma: no-cache".
+// GET `url` exactly as given, with "Cache-Control: no-cache" and "Pragma: no-cache". https
+// trusts the system's certificates and those of ZORVAST_CA_FILE (see CurlSetup.h).
 // Returns the body up to its first zero byte, raw bytes, or an empty text on any failure.
 std::string fetchText(const std::string& url);
 std::string fetchText(const std::string& url, const FetchOptions& options);
@@ -47,7 +48,7 @@ std::string fetchText(const std::string& url, const FetchOptions& options);
 FetchOutcome fetchTextOutcome(const std::string& url, const FetchOptions& options = {});
 
 // Initialises libcurl once per process (thread-safe); false when that failed. Every libcurl
-// user in the program calls it before its first easy handle.
+// user in the program calls it before its first easy handle. (Defined with the shared set-up.)
 bool ensureCurlGlobalInit();
 
 } // namespace zorvast::update

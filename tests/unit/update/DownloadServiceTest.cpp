@@ -1,5 +1,7 @@
 #include "update/net/DownloadService.h"
 
+#include "update/net/FetchText.h"
+
 #include "support/LocalFtpServer.h"
 #include "support/LocalHttpServer.h"
 #include "support/TempFolder.h"
@@ -10,14 +12,21 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -47,8 +56,6 @@ const char* nameOf(TransferEvent event) {
         return "Failed";
     case TransferEvent::Stopped:
         return "Stopped";
-    case TransferEvent::FileExists:
-        return "FileExists";
     }
     return "?";
 }
@@ -71,6 +78,66 @@ std::string patternBytes(std::size_t size) {
     }
     return out;
 }
+
+// The bytes http_server.py sends for a resource of that size and seed.
+std::string resourceBytes(std::size_t size, unsigned seed) {
+    std::string out(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) {
+        const std::uint64_t mixed =
+            (static_cast<std::uint64_t>(i) * 2654435761u + std::uint64_t{seed} * 97u) & 0xFFFFFFFFu;
+        out[i] = static_cast<char>((mixed >> 16) & 0xFF);
+    }
+    return out;
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::string joined(const std::vector<std::string>& lines) {
+    std::string out;
+    for (const std::string& line : lines) {
+        out += line + "\n";
+    }
+    return out;
+}
+
+std::string recordOf(const std::filesystem::path& file) {
+    return file.string() + ".resume";
+}
+
+// Sets an environment variable for the life of the object, then restores it.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(const char* name, const std::optional<std::string>& value) : name_(name) {
+        if (const char* old = std::getenv(name)) {
+            old_ = old;
+        }
+        if (value) {
+            setenv(name, value->c_str(), 1);
+        } else {
+            unsetenv(name);
+        }
+    }
+    ~ScopedEnvironment() {
+        if (old_) {
+            setenv(name_, old_->c_str(), 1);
+        } else {
+            unsetenv(name_);
+        }
+    }
+    ScopedEnvironment(const ScopedEnvironment&) = delete;
+    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
 
 double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
@@ -196,8 +263,7 @@ DownloadTask taskFor(const std::string& url, const std::filesystem::path& file) 
     task.url = url;
     task.localFile = file;
     task.connectTimeout = 2000ms;
-    task.firstByteTimeout = 5000ms;
-    task.stallTimeout = 5000ms;
+    task.noDataTimeout = 5000ms;
     return task;
 }
 
@@ -311,7 +377,10 @@ protected:
         http_.reset();
     }
 
-    void SetUp() override { service_.configure(10240, 50ms, 0); }
+    void SetUp() override {
+        service_.configure(10240, 50ms, 0);
+        service_.setResumeWaits({}); // a break ends the transfer unless a test wants resumes
+    }
 
     static std::string ftpName(std::size_t size) {
         return std::string("f") + std::to_string(size) + ".bin";
@@ -409,26 +478,67 @@ TEST_F(DownloadServiceTest, WithoutContentLengthTheSizeIsTheFirstBlock) {
     }
 }
 
-TEST_F(DownloadServiceTest, AnExistingFileIsNeverOverwritten) {
-    const std::vector<std::string> urls = {http_->url("/sized/100"), ftp_->url("/f1.bin")};
+TEST_F(DownloadServiceTest, AFileWithoutARecordIsFetchedFromItsFirstByte) {
+    // What lies at the target without a record says nothing about the package: written over.
+    const std::vector<std::string> urls = {http_->url("/sized/100"), ftp_->url("/f10240.bin")};
+    const std::vector<std::string> olds = {"keep me", patternBytes(20000)};
+    int number = 0;
     for (const std::string& url : urls) {
-        SCOPED_TRACE(url);
-        const std::string file = out_.write("existing.tmp", "keep me");
-        Outcome run;
-        runToEnd(service_, taskFor(url, file), run);
-        EXPECT_EQ(run.events.text(), "FileExists(0)");
-        EXPECT_EQ(readAll(file), "keep me");
-        EXPECT_EQ(run.receivedBytes, 0u);
-        EXPECT_FALSE(run.stillRunning);
+        for (const std::string& old : olds) {
+            SCOPED_TRACE(url + " over " + std::to_string(old.size()) + " bytes");
+            const std::string file = out_.write("existing" + std::to_string(number++), old);
+            Outcome run;
+            runToEnd(service_, taskFor(url, file), run);
+            const std::size_t size = url.find("ftp") == 0 ? 10240 : 100;
+            EXPECT_EQ(run.events.text(), "SizeKnown(" + std::to_string(size) + ") Finished(" +
+                                             std::to_string(size) + ")");
+            EXPECT_TRUE(readAll(file) == patternBytes(size));
+            EXPECT_EQ(run.receivedBytes, size);
+        }
+    }
+}
 
-        // A dangling symbolic link counts as there: its target is not created either.
-        const auto link = target("link.tmp");
-        std::filesystem::remove(link);
-        std::filesystem::create_symlink(target("nowhere.tmp"), link);
-        Outcome linked;
-        runToEnd(service_, taskFor(url, link), linked);
-        EXPECT_EQ(linked.events.text(), "FileExists(0)");
-        EXPECT_FALSE(std::filesystem::exists(target("nowhere.tmp")));
+TEST_F(DownloadServiceTest, ALinkOrSpecialFileAtTheTargetIsRefused) {
+    const std::string other = out_.write("other.bin", "not ours");
+    struct Case {
+        std::string what;
+        std::function<void(const std::filesystem::path&)> plant;
+    };
+    const std::vector<Case> cases = {
+        {"dangling link",
+         [&](const std::filesystem::path& at) {
+             std::filesystem::create_symlink(target("nowhere.tmp"), at);
+         }},
+        {"link to a file",
+         [&](const std::filesystem::path& at) {
+             std::filesystem::create_symlink(other, at);
+         }},
+        {"hard link to a file",
+         [&](const std::filesystem::path& at) {
+             std::filesystem::create_hard_link(other, at);
+         }},
+        {"FIFO",
+         [&](const std::filesystem::path& at) {
+             ASSERT_EQ(mkfifo(at.c_str(), 0600), 0);
+         }},
+        {"folder",
+         [&](const std::filesystem::path& at) {
+             std::filesystem::create_directory(at);
+         }},
+    };
+    int number = 0;
+    for (const std::string& url : {http_->url("/sized/100"), ftp_->url("/f1.bin")}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.what + " " + url);
+            const auto at = target("planted" + std::to_string(number++));
+            c.plant(at);
+            Outcome run;
+            runToEnd(service_, taskFor(url, at), run);
+            EXPECT_EQ(run.events.text(), "Failed(0)");
+            EXPECT_EQ(run.receivedBytes, 0u);
+            EXPECT_FALSE(std::filesystem::exists(target("nowhere.tmp")));
+            EXPECT_EQ(readAll(other), "not ours");
+        }
     }
 }
 
@@ -590,15 +700,17 @@ TEST_F(DownloadServiceTest, AConnectTimeOutIsRetried) {
     EXPECT_LT(run.seconds, 2 * seconds(kConnect) + seconds(kWait) + seconds(kSlack));
 }
 
-TEST_F(DownloadServiceTest, ASilentServerFailsAfterTheFirstByteTimeOut) {
-    // Connected but silent is no connection failure: retries would take far longer.
+TEST_F(DownloadServiceTest, ASilentServerFailsAfterTheNoDataTimeOut) {
+    // Connected but silent is no connection failure: retries would take far longer. Nothing
+    // arrived, so there is nothing to resume either.
     constexpr auto kFirstByte = 600ms;
+    service_.setResumeWaits({100ms, 100ms});
     service_.configure(10240, 1000ms, 3);
     for (const std::string path : {"/silent", "/stall/0"}) {
         SCOPED_TRACE(path);
         const auto file = target("silent" + std::to_string(path.size()) + ".tmp");
         DownloadTask task = taskFor(http_->url(path), file);
-        task.firstByteTimeout = kFirstByte;
+        task.noDataTimeout = kFirstByte;
         Outcome run;
         runToEnd(service_, task, run);
         EXPECT_EQ(run.events.text(), "Failed(0)");
@@ -608,11 +720,11 @@ TEST_F(DownloadServiceTest, ASilentServerFailsAfterTheFirstByteTimeOut) {
     }
 }
 
-TEST_F(DownloadServiceTest, AStallMidBodyFailsAfterTheStallTimeOut) {
+TEST_F(DownloadServiceTest, AStallMidBodyFailsAfterTheNoDataTimeOut) {
     constexpr auto kStall = 500ms;
     service_.configure(10240, 1000ms, 3);
     DownloadTask task = taskFor(http_->url("/stall/20000"), target());
-    task.stallTimeout = kStall;
+    task.noDataTimeout = kStall;
     Outcome run;
     runToEnd(service_, task, run);
     EXPECT_EQ(run.events.text(), "SizeKnown(21000) Failed(0)");
@@ -625,7 +737,7 @@ TEST_F(DownloadServiceTest, AStallMidBodyFailsAfterTheStallTimeOut) {
 TEST_F(DownloadServiceTest, StopEndsASlowTransferPromptly) {
     // One byte every 200 ms keeps a 1 s stall time-out from firing.
     DownloadTask task = taskFor(http_->url("/drip"), target());
-    task.stallTimeout = 1000ms;
+    task.noDataTimeout = 1000ms;
     Events events;
     task.onEvent = events.callback();
     service_.start(task);
@@ -663,7 +775,7 @@ TEST_F(DownloadServiceTest, StopInterruptsEveryWait) {
         SCOPED_TRACE(c.what);
         service_.configure(10240, 10000ms, c.retries);
         DownloadTask task = taskFor(c.url, target("wait" + std::to_string(number++)));
-        task.firstByteTimeout = 10000ms;
+        task.noDataTimeout = 10000ms;
         Events events;
         task.onEvent = events.callback();
         service_.start(task);
@@ -730,6 +842,563 @@ TEST_F(DownloadServiceTest, DestroyingTheServiceStopsItsTransfer) {
     service.reset();
     EXPECT_LT(secondsSince(leaving), 1.0);
     EXPECT_EQ(events.text(), "SizeKnown(1000) Stopped(0)");
+}
+
+// ---- resumed downloads ------------------------------------------------------------------
+
+// A Last-Modified date as servers send it.
+const std::string kDate = "Sat, 01 Jan 2000 00:00:00 GMT";
+const std::string kDateQuery = "Sat,%2001%20Jan%202000%2000:00:00%20GMT";
+const std::string kOtherDateQuery = "Sun,%2002%20Jan%202000%2000:00:00%20GMT";
+
+class ResumeTest : public DownloadServiceTest {
+protected:
+    // Defines resource `id` of the test server (options as http_server.py reads them).
+    static void define(const std::string& id, const std::string& options) {
+        ASSERT_EQ(fetchText(http_->url("/res-set/" + id + "?" + options)), "ok");
+    }
+    static std::vector<std::string> history(const std::string& id) {
+        return linesOf(fetchText(http_->url("/res-log/" + id)));
+    }
+    static std::string url(const std::string& id) { return http_->url("/res/" + id); }
+
+    // A partial file with its record: the first answer breaks after `part` bytes and no
+    // resume is allowed.
+    void makePartial(const std::string& id, const std::string& options, std::size_t part,
+                     const std::filesystem::path& file) {
+        define(id, options + "&drop=" + std::to_string(part));
+        service_.setResumeWaits({});
+        Outcome run;
+        runToEnd(service_, taskFor(url(id), file), run);
+        ASSERT_EQ(run.events.last(), TransferEvent::Failed) << run.events.text();
+        ASSERT_EQ(std::filesystem::file_size(file), part);
+        ASSERT_TRUE(readPartialDownload(file).has_value());
+    }
+};
+
+TEST_F(ResumeTest, TaskDefaults) {
+    const DownloadTask task;
+    EXPECT_EQ(task.connectTimeout, 20000ms);
+    EXPECT_EQ(task.noDataTimeout, 30000ms);
+    EXPECT_EQ(task.blockSize, 10240u);
+    const DownloadService fresh;
+    EXPECT_EQ(fresh.progress().bytesInFile, 0u);
+    EXPECT_EQ(fresh.progress().totalBytes, 0u);
+}
+
+TEST_F(ResumeTest, ABreakIsResumedWithinOneStart) {
+    constexpr std::size_t kSize = 50000;
+    constexpr std::size_t kPart = 20000;
+    struct Case {
+        std::string what;
+        std::string validators; // resource options
+        std::string secondRequest;
+        std::uint64_t received;
+    };
+    const std::string resumed = "range=bytes=20000- if-range=";
+    const std::vector<Case> cases = {
+        {"strong entity tag", "etag=%22v1%22", resumed + "\"v1\" status=206", kSize},
+        {"date only", "lm=" + kDateQuery, resumed + kDate + " status=206", kSize},
+        {"weak tag and date", "etag=W/%22w1%22&lm=" + kDateQuery, resumed + kDate + " status=206",
+         kSize},
+        {"strong tag and date", "etag=%22v1%22&lm=" + kDateQuery, resumed + "\"v1\" status=206",
+         kSize},
+        // Without a validator a resumed part could belong to another file: from the start.
+        {"no validator", "", "range=- if-range=- status=200", kPart + kSize},
+        {"weak tag only", "etag=W/%22w1%22", "range=- if-range=- status=200", kPart + kSize},
+    };
+    int number = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string id = "within" + std::to_string(number++);
+        define(id, "size=50000&seed=" + std::to_string(number) + "&drop=20000&" + c.validators);
+        service_.setResumeWaits({50ms});
+        const auto file = target(id + ".zip");
+        Outcome run;
+        runToEnd(service_, taskFor(url(id), file), run);
+        EXPECT_EQ(run.events.text(), "SizeKnown(50000) Finished(50000)");
+        EXPECT_TRUE(readAll(file.string()) == resourceBytes(kSize, number));
+        EXPECT_EQ(run.receivedBytes, c.received);
+        EXPECT_EQ(joined(history(id)), joined({"range=- if-range=- status=200", c.secondRequest}));
+        EXPECT_FALSE(std::filesystem::exists(recordOf(file))) << "a complete file has no record";
+        EXPECT_EQ(service_.progress().bytesInFile, kSize);
+        EXPECT_EQ(service_.progress().totalBytes, kSize);
+    }
+}
+
+TEST_F(ResumeTest, AStoppedTransferIsResumedByAnotherService) {
+    constexpr std::size_t kSize = 200000;
+    define("across", "size=200000&seed=7&etag=%22v7%22&lm=" + kDateQuery + "&rate=100000");
+    const auto file = target("across.zip");
+
+    Events first;
+    DownloadTask task = taskFor(url("across"), file);
+    task.onEvent = first.callback();
+    service_.start(task);
+    const auto started = Clock::now();
+    while (service_.progress().bytesInFile < 30000 && Clock::now() - started < 10s) {
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_EQ(service_.progress().totalBytes, kSize);
+    service_.stop();
+    EXPECT_EQ(first.text(), "SizeKnown(200000) Stopped(0)");
+    const std::uint64_t part = std::filesystem::file_size(file);
+    ASSERT_GE(part, 30000u);
+    ASSERT_LT(part, kSize);
+    EXPECT_EQ(service_.progress().bytesInFile, part);
+
+    const std::optional<PartialDownload> record = readPartialDownload(file);
+    ASSERT_TRUE(record.has_value());
+    EXPECT_EQ(record->url, url("across"));
+    EXPECT_EQ(record->totalBytes, kSize);
+    EXPECT_EQ(record->etag, "\"v7\"");
+    EXPECT_EQ(record->lastModified, kDate);
+    EXPECT_EQ(record->ftpFileTime, -1);
+    EXPECT_EQ(record->bytesInFile, part);
+
+    // A new service, as in the next run of the program; the server now answers at full speed.
+    define("across", "size=200000&seed=7&etag=%22v7%22&lm=" + kDateQuery);
+    DownloadService second;
+    second.setResumeWaits({});
+    TransferProgress atSize;
+    Outcome run;
+    task.onEvent = [&](TransferEvent kind, double value) {
+        if (kind == TransferEvent::SizeKnown) {
+            atSize = second.progress();
+        }
+        run.events.callback()(kind, value);
+    };
+    second.start(task);
+    ASSERT_TRUE(run.events.waitForEnd(kGiveUp));
+    second.stop();
+    EXPECT_EQ(run.events.text(), "SizeKnown(200000) Finished(200000)");
+    EXPECT_EQ(second.takeReceivedBytes(), kSize - part) << "only the rest travels";
+    EXPECT_GT(atSize.bytesInFile, part);
+    EXPECT_EQ(atSize.totalBytes, kSize);
+    EXPECT_TRUE(readAll(file.string()) == resourceBytes(kSize, 7));
+    EXPECT_EQ(joined(history("across")),
+              joined({"range=bytes=" + std::to_string(part) + "- if-range=\"v7\" status=206"}));
+    EXPECT_FALSE(std::filesystem::exists(recordOf(file)));
+    EXPECT_FALSE(readPartialDownload(file).has_value());
+}
+
+TEST_F(ResumeTest, AnswersThatDoNotContinueThePartStartOver) {
+    struct Case {
+        std::string what;
+        std::string first;  // options of the answer that broke
+        std::string second; // options when the transfer starts again
+        unsigned seed;      // of the file that has to end up on the disk
+        std::vector<std::string> requests;
+    };
+    const std::string asked = "range=bytes=10000- if-range=\"v1\" ";
+    const std::string fresh = "range=- if-range=- status=200";
+    const std::string v1 = "size=30000&seed=1&etag=%22v1%22";
+    const std::vector<Case> cases = {
+        {"range ignored", v1, v1 + "&ranges=ignore", 1, {asked + "status=200"}},
+        {"entity changed", v1, "size=40000&seed=2&etag=%22v2%22", 2, {asked + "status=200"}},
+        {"date changed",
+         "size=30000&seed=1&lm=" + kDateQuery,
+         "size=30000&seed=3&lm=" + kOtherDateQuery,
+         3,
+         {"range=bytes=10000- if-range=" + kDate + " status=200"}},
+        {"range not satisfiable", v1, v1 + "&ranges=416", 1, {asked + "status=416", fresh}},
+        {"part from the wrong offset",
+         v1,
+         v1 + "&ranges=badstart",
+         1,
+         {asked + "status=206", fresh}},
+        {"part of another size", v1, v1 + "&ranges=badtotal", 1, {asked + "status=206", fresh}},
+        // A server that ignores If-Range: the part is of another entity, so it is not used.
+        {"If-Range ignored, entity changed",
+         v1,
+         "size=30000&seed=6&etag=%22v6%22&ranges=noifrange",
+         6,
+         {asked + "status=206", fresh}},
+        {"If-Range ignored, date changed",
+         "size=30000&seed=1&lm=" + kDateQuery,
+         "size=30000&seed=7&lm=" + kOtherDateQuery + "&ranges=noifrange",
+         7,
+         {"range=bytes=10000- if-range=" + kDate + " status=206", fresh}},
+    };
+    int number = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string id = "other" + std::to_string(number++);
+        const auto file = target(id + ".zip");
+        makePartial(id, c.first, 10000, file);
+        define(id, c.second);
+        Outcome run;
+        runToEnd(service_, taskFor(url(id), file), run);
+        const std::string size = std::to_string(c.seed == 2 ? 40000 : 30000);
+        EXPECT_EQ(run.events.text(), "SizeKnown(" + size + ") Finished(" + size + ")");
+        EXPECT_TRUE(readAll(file.string()) == resourceBytes(std::stoul(size), c.seed));
+        EXPECT_EQ(joined(history(id)), joined(c.requests));
+        EXPECT_FALSE(std::filesystem::exists(recordOf(file)));
+    }
+}
+
+TEST_F(ResumeTest, ARecordOfAnotherUrlIsNotUsed) {
+    const auto file = target("mirror.zip");
+    makePartial("mirror1", "size=30000&seed=1&etag=%22v1%22", 10000, file);
+    define("mirror2", "size=30000&seed=1&etag=%22v1%22");
+    Outcome run;
+    runToEnd(service_, taskFor(url("mirror2"), file), run);
+    EXPECT_EQ(run.events.text(), "SizeKnown(30000) Finished(30000)");
+    EXPECT_EQ(joined(history("mirror2")), joined({"range=- if-range=- status=200"}));
+    EXPECT_TRUE(readAll(file.string()) == resourceBytes(30000, 1));
+    EXPECT_EQ(run.receivedBytes, 30000u);
+}
+
+TEST_F(ResumeTest, ARecordThatDoesNotFitTheFileIsNotUsed) {
+    const auto file = target("damaged.zip");
+    struct Case {
+        std::string what;
+        std::function<void()> damage;
+    };
+    const std::vector<Case> cases = {
+        {"record missing",
+         [&] {
+             std::filesystem::remove(recordOf(file));
+         }},
+        {"record garbled",
+         [&] {
+             out_.write("damaged.zip.resume", "url x\ntotal");
+         }},
+        {"file longer than the whole",
+         [&] {
+             out_.write("damaged.zip", resourceBytes(30001, 1));
+         }},
+        {"record is a link",
+         [&] {
+             std::filesystem::rename(recordOf(file), target("elsewhere"));
+             std::filesystem::create_symlink(target("elsewhere"), recordOf(file));
+         }},
+    };
+    int number = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string id = "damaged" + std::to_string(number++);
+        makePartial(id, "size=30000&seed=1&etag=%22v1%22", 10000, file);
+        c.damage();
+        EXPECT_FALSE(readPartialDownload(file).has_value());
+        define(id, "size=30000&seed=1&etag=%22v1%22");
+        Outcome run;
+        runToEnd(service_, taskFor(url(id), file), run);
+        EXPECT_EQ(run.events.text(), "SizeKnown(30000) Finished(30000)");
+        EXPECT_EQ(joined(history(id)), joined({"range=- if-range=- status=200"}));
+        EXPECT_TRUE(readAll(file.string()) == resourceBytes(30000, 1));
+        std::filesystem::remove(target("elsewhere"));
+    }
+}
+
+TEST_F(ResumeTest, ServerErrorsAndBreaksOnTheResumeUseTheNextWait) {
+    // 1st answer breaks after 1000 bytes, 2nd is a server error, 3rd breaks after 1000 more,
+    // 4th brings the rest.
+    define("flaky", "size=10000&seed=4&etag=%22v4%22&drop=1000,-1,1000&status=0,503");
+    service_.setResumeWaits({100ms, 200ms, 300ms});
+    const auto file = target("flaky.zip");
+    Outcome run;
+    runToEnd(service_, taskFor(url("flaky"), file), run);
+    EXPECT_EQ(run.events.text(), "SizeKnown(10000) Finished(10000)");
+    EXPECT_GE(run.seconds, 0.6);
+    EXPECT_TRUE(readAll(file.string()) == resourceBytes(10000, 4));
+    EXPECT_EQ(run.receivedBytes, 10000u);
+    EXPECT_EQ(joined(history("flaky")), joined({
+                                            "range=- if-range=- status=200",
+                                            "range=bytes=1000- if-range=\"v4\" status=503",
+                                            "range=bytes=1000- if-range=\"v4\" status=206",
+                                            "range=bytes=2000- if-range=\"v4\" status=206",
+                                        }));
+}
+
+TEST_F(ResumeTest, WhenTheResumeWaitsAreUsedUpTheTransferFailsAndKeepsItsPart) {
+    define("breaking", "size=10000&seed=5&etag=%22v5%22&drop=1000,1000,1000");
+    service_.setResumeWaits({100ms, 200ms});
+    const auto file = target("breaking.zip");
+    Outcome run;
+    runToEnd(service_, taskFor(url("breaking"), file), run);
+    EXPECT_EQ(run.events.text(), "SizeKnown(10000) Failed(0)");
+    EXPECT_GE(run.seconds, 0.3);
+    EXPECT_LT(run.seconds, 0.3 + seconds(kSlack));
+    EXPECT_EQ(history("breaking").size(), 3u);
+    EXPECT_TRUE(readAll(file.string()) == resourceBytes(10000, 5).substr(0, 3000));
+    EXPECT_EQ(service_.progress().bytesInFile, 3000u);
+    EXPECT_EQ(service_.progress().totalBytes, 10000u);
+    const std::optional<PartialDownload> record = readPartialDownload(file);
+    ASSERT_TRUE(record.has_value());
+    EXPECT_EQ(record->bytesInFile, 3000u);
+    EXPECT_EQ(record->totalBytes, 10000u);
+
+    // The next start goes on from there.
+    define("breaking", "size=10000&seed=5&etag=%22v5%22");
+    Outcome next;
+    runToEnd(service_, taskFor(url("breaking"), file), next);
+    EXPECT_EQ(next.events.text(), "SizeKnown(10000) Finished(10000)");
+    EXPECT_EQ(next.receivedBytes, 7000u);
+    EXPECT_TRUE(readAll(file.string()) == resourceBytes(10000, 5));
+    EXPECT_EQ(joined(history("breaking")),
+              joined({"range=bytes=3000- if-range=\"v5\" status=206"}));
+}
+
+TEST_F(ResumeTest, ANoDataTimeOutMidBodyIsResumed) {
+    define("stalling", "size=30000&seed=6&etag=%22v6%22&stall=5000");
+    service_.setResumeWaits({50ms});
+    DownloadTask task = taskFor(url("stalling"), target("stalling.zip"));
+    task.noDataTimeout = 500ms;
+    Outcome run;
+    runToEnd(service_, task, run);
+    EXPECT_EQ(run.events.text(), "SizeKnown(30000) Finished(30000)");
+    EXPECT_TRUE(readAll(target("stalling.zip").string()) == resourceBytes(30000, 6));
+    EXPECT_EQ(
+        joined(history("stalling")),
+        joined({"range=- if-range=- status=200", "range=bytes=5000- if-range=\"v6\" status=206"}));
+}
+
+TEST_F(ResumeTest, StopDuringAResumeWaitReturnsAtOnce) {
+    define("waiting", "size=10000&seed=8&etag=%22v8%22&drop=1000");
+    service_.setResumeWaits({20000ms});
+    const auto file = target("waiting.zip");
+    DownloadTask task = taskFor(url("waiting"), file);
+    Events events;
+    task.onEvent = events.callback();
+    service_.start(task);
+    ASSERT_TRUE(events.waitForFirst(TransferEvent::SizeKnown, 10s)) << events.text();
+    std::this_thread::sleep_for(300ms); // the break has come; the wait runs
+    EXPECT_TRUE(service_.running());
+    const auto stopping = Clock::now();
+    service_.stop();
+    EXPECT_LT(secondsSince(stopping), 1.0);
+    EXPECT_EQ(events.text(), "SizeKnown(10000) Stopped(0)");
+    EXPECT_EQ(history("waiting").size(), 1u);
+    const std::optional<PartialDownload> record = readPartialDownload(file);
+    ASSERT_TRUE(record.has_value());
+    EXPECT_EQ(record->bytesInFile, 1000u);
+}
+
+TEST_F(ResumeTest, AFirstByteThatComesLateIsWaitedFor) {
+    define("late", "size=1000&seed=9&delay=3000");
+    DownloadTask task = taskFor(url("late"), target("late.zip"));
+    task.noDataTimeout = DownloadTask{}.noDataTimeout;
+    task.connectTimeout = DownloadTask{}.connectTimeout;
+    Outcome run;
+    runToEnd(service_, task, run);
+    EXPECT_EQ(run.events.text(), "SizeKnown(1000) Finished(1000)");
+    EXPECT_GE(run.seconds, 3.0);
+    EXPECT_TRUE(readAll(target("late.zip").string()) == resourceBytes(1000, 9));
+}
+
+TEST_F(ResumeTest, AnHttpErrorOnAResumedStartKeepsThePart) {
+    const auto file = target("gone.zip");
+    makePartial("gone", "size=30000&seed=1&etag=%22v1%22", 10000, file);
+    for (const std::string status : {"404", "503"}) {
+        SCOPED_TRACE(status);
+        define("gone", "size=30000&seed=1&etag=%22v1%22&status=" + status);
+        Outcome run;
+        runToEnd(service_, taskFor(url("gone"), file), run);
+        EXPECT_EQ(run.events.text(), "Failed(0)");
+        EXPECT_TRUE(readAll(file.string()) == resourceBytes(10000, 1))
+            << "the error body is not written";
+        ASSERT_TRUE(readPartialDownload(file).has_value());
+        EXPECT_EQ(readPartialDownload(file)->bytesInFile, 10000u);
+    }
+    discardDownload(file);
+    EXPECT_FALSE(std::filesystem::exists(file));
+    EXPECT_FALSE(std::filesystem::exists(recordOf(file)));
+}
+
+TEST_F(ResumeTest, ProgressStartsFromZeroOrFromThePart) {
+    const auto file = target("progress.zip");
+    makePartial("progress", "size=30000&seed=1&etag=%22v1%22", 12000, file);
+    EXPECT_EQ(service_.progress().bytesInFile, 12000u);
+
+    // A start on another file resets the values before anything arrives.
+    DownloadTask silent = taskFor(http_->url("/silent"), target("silent.zip"));
+    Events events;
+    silent.onEvent = events.callback();
+    service_.start(silent);
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(service_.progress().bytesInFile, 0u);
+    EXPECT_EQ(service_.progress().totalBytes, 0u);
+    service_.stop();
+
+    // A resumed start knows the part and the whole from the record at once.
+    define("progress", "size=30000&seed=1&etag=%22v1%22&delay=1000");
+    DownloadTask resumed = taskFor(url("progress"), file);
+    Events more;
+    resumed.onEvent = more.callback();
+    service_.start(resumed);
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(service_.progress().bytesInFile, 12000u);
+    EXPECT_EQ(service_.progress().totalBytes, 30000u);
+    ASSERT_TRUE(more.waitForEnd(kGiveUp));
+    service_.stop();
+    EXPECT_EQ(more.text(), "SizeKnown(30000) Finished(30000)");
+    EXPECT_EQ(service_.progress().bytesInFile, 30000u);
+    EXPECT_EQ(service_.progress().totalBytes, 30000u);
+}
+
+// ---- FTP ---------------------------------------------------------------------------------
+
+class FtpResumeTest : public DownloadServiceTest {
+protected:
+    void SetUp() override {
+        DownloadServiceTest::SetUp();
+        log_ = out_.file("ftp.log");
+        server_ = std::make_unique<LocalFtpServer>(
+            root_.path().string(),
+            std::vector<std::string>{"--drop-after", "30000", "--log", log_});
+    }
+
+    // Writes a served file with a given modification time (Unix seconds).
+    void serve(const std::string& name, const std::string& bytes, std::time_t time) {
+        const std::string path = root_.write(name, bytes);
+        const timespec times[2] = {{time, 0}, {time, 0}};
+        ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    }
+
+    std::vector<std::string> commands() const { return linesOf(readAll(log_)); }
+    static bool has(const std::vector<std::string>& lines, const std::string& line) {
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
+    }
+
+    TempFolder root_;
+    std::string log_;
+    std::unique_ptr<LocalFtpServer> server_;
+};
+
+TEST_F(FtpResumeTest, ABreakIsResumedWithRest) {
+    const std::time_t time = std::time(nullptr) - 3600;
+    serve("once.bin", resourceBytes(100000, 1), time);
+    service_.setResumeWaits({50ms});
+    const auto file = target("once.bin");
+    Outcome run;
+    runToEnd(service_, taskFor(server_->url("/once.bin"), file), run);
+    EXPECT_EQ(run.events.text(), "SizeKnown(100000) Finished(100000)");
+    EXPECT_TRUE(readAll(file.string()) == resourceBytes(100000, 1));
+    EXPECT_EQ(run.receivedBytes, 100000u);
+    EXPECT_TRUE(has(commands(), "REST 30000")) << joined(commands());
+    EXPECT_FALSE(std::filesystem::exists(recordOf(file)));
+}
+
+TEST_F(FtpResumeTest, AChangedFileStartsOver) {
+    // The part of run 1 came from a file of 100000 bytes written an hour ago.
+    const std::time_t time = std::time(nullptr) - 3600;
+    struct Case {
+        std::string what;
+        std::size_t size; // of the file as served afterwards
+        std::time_t time;
+        unsigned seed;
+        bool resumed;
+        int retrieves; // RETR commands: a newer file is not even asked for from the offset
+    };
+    const std::vector<Case> cases = {
+        {"unchanged", 100000, time, 1, true, 1},
+        {"newer", 100000, time + 60, 2, false, 1},
+        {"older", 100000, time - 60, 3, false, 2},
+        {"same time, larger", 120000, time, 4, false, 2},
+        {"same time, shorter than the part", 20000, time, 5, false, 1},
+    };
+    int number = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string name = "changing" + std::to_string(number++) + ".bin";
+        serve(name, resourceBytes(100000, 1), time);
+        const auto file = target(name);
+        service_.setResumeWaits({});
+        Outcome first;
+        runToEnd(service_, taskFor(server_->url("/" + name), file), first);
+        ASSERT_EQ(first.events.text(), "SizeKnown(100000) Failed(0)");
+        const std::optional<PartialDownload> record = readPartialDownload(file);
+        ASSERT_TRUE(record.has_value());
+        EXPECT_EQ(record->ftpFileTime, static_cast<std::int64_t>(time));
+        EXPECT_EQ(record->totalBytes, 100000u);
+        EXPECT_EQ(record->bytesInFile, 30000u);
+        EXPECT_TRUE(record->etag.empty() && record->lastModified.empty());
+
+        serve(name, resourceBytes(c.size, c.seed), c.time);
+        std::filesystem::remove(log_);
+        Outcome second;
+        runToEnd(service_, taskFor(server_->url("/" + name), file), second);
+        const std::string size = std::to_string(c.size);
+        EXPECT_EQ(second.events.text(), "SizeKnown(" + size + ") Finished(" + size + ")");
+        EXPECT_TRUE(readAll(file.string()) == resourceBytes(c.size, c.seed));
+        EXPECT_EQ(second.receivedBytes, c.resumed ? 70000u : c.size);
+        const std::vector<std::string> sent = commands();
+        EXPECT_EQ(has(sent, "REST 30000"), c.resumed || c.retrieves == 2) << joined(sent);
+        EXPECT_EQ(std::count(sent.begin(), sent.end(), "RETR " + name), c.retrieves)
+            << joined(sent);
+    }
+}
+
+// ---- TLS, redirects, proxies -------------------------------------------------------------
+
+// A certificate authority and a certificate for 127.0.0.1 signed by it, made with the openssl
+// tool in `folder`: ca.pem, server.pem, server.key.
+bool makeCertificates(const std::filesystem::path& folder) {
+    const std::string at = folder.string();
+    const std::string key = " -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes";
+    std::ofstream(folder / "server.ext")
+        << "subjectAltName=IP:127.0.0.1,DNS:localhost\nbasicConstraints=CA:FALSE\n"
+           "keyUsage=digitalSignature\nextendedKeyUsage=serverAuth\n";
+    const std::string commands =
+        "cd '" + at + "' && openssl req -x509" + key +
+        " -keyout ca.key -out ca.pem -days 2 -subj '/CN=Zorvast test CA'"
+        " -addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign"
+        " && openssl req" +
+        key +
+        " -keyout server.key -out server.csr -subj '/CN=127.0.0.1'"
+        " && openssl x509 -req -in server.csr -CA ca.pem -CAkey ca.key -CAcreateserial"
+        " -out server.pem -days 2 -extfile server.ext";
+    return std::system(("(" + commands + ") >/dev/null 2>&1").c_str()) == 0;
+}
+
+TEST_F(DownloadServiceTest, HttpsTrustsTheExtraCaAndRefusesADowngrade) {
+    TempFolder certificates;
+    ASSERT_TRUE(makeCertificates(certificates.path()));
+    const std::string folder = certificates.path().string();
+    LocalHttpServer https({"--tls", folder + "/server.pem", folder + "/server.key"});
+    const std::string base = "https://127.0.0.1:" + std::to_string(https.port());
+    ASSERT_EQ(fetchText(http_->url("/res-set/plain?size=5000&seed=2")), "ok");
+    const std::string plain = http_->url("/res/plain");
+
+    struct Case {
+        std::string what;
+        std::optional<std::string> caFile;
+        std::string url;
+        std::string events;
+        std::size_t size;
+    };
+    const std::vector<Case> cases = {
+        {"test CA", folder + "/ca.pem", base + "/sized/30000", "SizeKnown(30000) Finished(30000)",
+         30000},
+        {"system store only", std::nullopt, base + "/sized/30000", "Failed(0)", 0},
+        {"CA file missing", folder + "/missing.pem", base + "/sized/30000", "Failed(0)", 0},
+        {"https to https", folder + "/ca.pem", base + "/redirect-to?/sized/10",
+         "SizeKnown(10) Finished(10)", 10},
+        {"https to http", folder + "/ca.pem", base + "/redirect-to?" + plain, "Failed(0)", 0},
+    };
+    int number = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const ScopedEnvironment ca("ZORVAST_CA_FILE", c.caFile);
+        const auto file = target("tls" + std::to_string(number++));
+        Outcome run;
+        runToEnd(service_, taskFor(c.url, file), run);
+        EXPECT_EQ(run.events.text(), c.events);
+        EXPECT_EQ(std::filesystem::file_size(file), c.size);
+        EXPECT_TRUE(readAll(file.string()) == patternBytes(c.size));
+    }
+    EXPECT_EQ(fetchText(http_->url("/res-log/plain")), "") << "nothing went out over http";
+}
+
+TEST_F(DownloadServiceTest, TheProxyOfTheEnvironmentIsUsed) {
+    // Only the proxy (the test server) knows this host.
+    const ScopedEnvironment proxy("http_proxy", http_->url(""));
+    Outcome run;
+    runToEnd(service_, taskFor("http://zorvast-proxy-test.invalid/echo", target()), run);
+    EXPECT_EQ(run.events.last(), TransferEvent::Finished) << run.events.text();
+    EXPECT_EQ(readAll(target().string()).rfind("GET http://zorvast-proxy-test.invalid/echo ", 0),
+              0u);
 }
 
 } // namespace

@@ -1,6 +1,9 @@
 #include "update/net/FetchText.h"
 
+#include "update/net/CurlSetup.h"
+
 #include "support/LocalHttpServer.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -13,8 +16,11 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <latch>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -24,6 +30,8 @@ namespace {
 
 using namespace std::chrono_literals;
 using zorvast::testing::LocalHttpServer;
+using zorvast::testing::readAll;
+using zorvast::testing::TempFolder;
 
 const char* nameOf(FetchFailure failure) {
     switch (failure) {
@@ -457,6 +465,213 @@ TEST_F(FetchText, ConcurrentTimeOutsDoNotDisturbOtherCalls) {
         EXPECT_EQ(silent[t], "");
         EXPECT_EQ(normal[t], "0123456789");
     }
+}
+
+// ---- TLS, redirects, proxies -------------------------------------------------------------
+
+// Sets an environment variable for the life of the object, then restores it.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(const char* name, const std::optional<std::string>& value) : name_(name) {
+        if (const char* old = std::getenv(name)) {
+            old_ = old;
+        }
+        if (value) {
+            setenv(name, value->c_str(), 1);
+        } else {
+            unsetenv(name);
+        }
+    }
+    ~ScopedEnvironment() {
+        if (old_) {
+            setenv(name_, old_->c_str(), 1);
+        } else {
+            unsetenv(name_);
+        }
+    }
+    ScopedEnvironment(const ScopedEnvironment&) = delete;
+    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+// A certificate authority named `name` and a certificate for 127.0.0.1 signed by it, made with
+// the openssl tool in `folder`: ca.pem, server.pem, server.key.
+bool makeCertificates(const std::filesystem::path& folder, const std::string& name) {
+    std::filesystem::create_directories(folder);
+    const std::string key = " -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes";
+    std::ofstream(folder / "server.ext")
+        << "subjectAltName=IP:127.0.0.1,DNS:localhost\nbasicConstraints=CA:FALSE\n"
+           "keyUsage=digitalSignature\nextendedKeyUsage=serverAuth\n";
+    const std::string commands =
+        "cd '" + folder.string() + "' && openssl req -x509" + key +
+        " -keyout ca.key -out ca.pem -days 2 -subj '/CN=Zorvast test CA " + name +
+        "' -addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign"
+        " && openssl req" +
+        key +
+        " -keyout server.key -out server.csr -subj '/CN=127.0.0.1'"
+        " && openssl x509 -req -in server.csr -CA ca.pem -CAkey ca.key -CAcreateserial"
+        " -out server.pem -days 2 -extfile server.ext";
+    return std::system(("(" + commands + ") >/dev/null 2>&1").c_str()) == 0;
+}
+
+// Two authorities, each with an HTTPS server whose certificate it signed: "system" stands for
+// a certificate of the system's store, "extra" for the one ZORVAST_CA_FILE names.
+class Tls : public FetchText {
+protected:
+    static void SetUpTestSuite() {
+        FetchText::SetUpTestSuite();
+        folder_ = std::make_unique<TempFolder>();
+        for (const char* name : {"system", "extra"}) {
+            const auto at = folder_->path() / name;
+            ASSERT_TRUE(makeCertificates(at, name)) << "openssl could not make certificates";
+            servers_.push_back(std::make_unique<LocalHttpServer>(std::vector<std::string>{
+                "--tls", (at / "server.pem").string(), (at / "server.key").string()}));
+        }
+        // The "system" authority as a hashed folder, the form of /etc/ssl/certs.
+        const auto hashed = folder_->path() / "hashed";
+        std::filesystem::create_directories(hashed);
+        std::filesystem::copy_file(folder_->path() / "system" / "ca.pem", hashed / "system.pem");
+        ASSERT_EQ(std::system(("openssl rehash '" + hashed.string() + "' >/dev/null 2>&1").c_str()),
+                  0);
+    }
+    static void TearDownTestSuite() {
+        servers_.clear();
+        folder_.reset();
+        FetchText::TearDownTestSuite();
+    }
+
+    static std::string ca(const char* name) { return (folder_->path() / name / "ca.pem").string(); }
+    static std::string hashedFolder() { return (folder_->path() / "hashed").string(); }
+    // "https://127.0.0.1:PORT/bytes/6f6b" of the server of that authority.
+    static std::string okUrl(int server) {
+        return "https://127.0.0.1:" + std::to_string(servers_[server]->port()) + "/bytes/6f6b";
+    }
+
+    // A GET through a handle that is told `trust` and nothing else; true when it worked.
+    static bool getsWith(const std::string& url, const CaTrust& trust) {
+        CURL* handle = curl_easy_init();
+        curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
+        curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+        curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, 10000L);
+        curl_easy_setopt(
+            handle, CURLOPT_WRITEFUNCTION,
+            +[](char*, std::size_t size, std::size_t count, void*) { return size * count; });
+        const bool applied = applyCaTrust(handle, trust);
+        const CURLcode code = curl_easy_perform(handle);
+        curl_easy_cleanup(handle);
+        return applied && code == CURLE_OK;
+    }
+
+    static std::unique_ptr<TempFolder> folder_;
+    static std::vector<std::unique_ptr<LocalHttpServer>> servers_;
+};
+
+std::unique_ptr<TempFolder> Tls::folder_;
+std::vector<std::unique_ptr<LocalHttpServer>> Tls::servers_;
+
+TEST_F(Tls, HttpsTrustsTheSystemStoreAndTheExtraCaFile) {
+    struct Case {
+        std::string what;
+        std::optional<std::string> caFile;
+        const char* failure; // of the "extra" server
+    };
+    const std::vector<Case> cases = {
+        {"extra CA file", ca("extra"), "None"},
+        {"no extra CA file", std::nullopt, "Transfer"},
+        {"empty variable", "", "Transfer"},
+        {"CA file missing", ca("extra") + ".missing", "Transfer"},
+        {"another CA", ca("system"), "Transfer"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const ScopedEnvironment extra("ZORVAST_CA_FILE", c.caFile);
+        const FetchOutcome outcome = fetchTextOutcome(okUrl(1));
+        EXPECT_STREQ(nameOf(outcome.failure), c.failure);
+        EXPECT_EQ(outcome.text, std::string(c.failure) == "None" ? "ok" : "");
+    }
+}
+
+TEST_F(Tls, TheExtraCaIsAddedToTheSystemStoreNotPutInItsPlace) {
+    struct Case {
+        std::string what;
+        CaTrust trust;
+        bool systemServer;
+        bool extraServer;
+    };
+    const std::vector<Case> cases = {
+        {"system folder and extra", caTrustWith({"", hashedFolder()}, ca("extra")), true, true},
+        {"system bundle and extra", caTrustWith({ca("system"), ""}, ca("extra")), true, true},
+        {"system bundle, folder and extra",
+         caTrustWith({ca("system"), "/nonexistent"}, ca("extra")), true, true},
+        {"system folder alone", CaTrust{hashedFolder(), ""}, true, false},
+        // Without a usable extra file the handle keeps libcurl's own defaults.
+        {"no extra file", caTrustWith({"", hashedFolder()}, ""), false, false},
+        {"extra file missing", caTrustWith({"", hashedFolder()}, ca("extra") + ".missing"), false,
+         false},
+        {"extra file is a folder", caTrustWith({"", hashedFolder()}, hashedFolder()), false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(getsWith(okUrl(0), c.trust), c.systemServer);
+        EXPECT_EQ(getsWith(okUrl(1), c.trust), c.extraServer);
+    }
+}
+
+TEST_F(Tls, TheEnvironmentKeepsTheSystemStore) {
+    const CaLocations system = systemCaLocations();
+    // libcurl on Debian: the bundle and the hashed folder of ca-certificates.
+    ASSERT_FALSE(system.folder.empty());
+    EXPECT_TRUE(std::filesystem::is_directory(system.folder));
+    if (!system.bundle.empty()) {
+        EXPECT_TRUE(std::filesystem::is_regular_file(system.bundle));
+    }
+    {
+        const ScopedEnvironment unset("ZORVAST_CA_FILE", std::nullopt);
+        const CaTrust plain = caTrustFromEnvironment();
+        EXPECT_EQ(plain.folder, "");
+        EXPECT_EQ(plain.pem, "") << "no options: libcurl's defaults stay";
+    }
+    const ScopedEnvironment extra("ZORVAST_CA_FILE", ca("extra"));
+    const CaTrust trust = caTrustFromEnvironment();
+    EXPECT_EQ(trust.folder, system.folder);
+    const std::string bundle = system.bundle.empty() ? "" : readAll(system.bundle) + "\n";
+    EXPECT_GT(bundle.size(), 1000u) << "the system bundle is part of what is trusted";
+    EXPECT_TRUE(trust.pem == bundle + readAll(ca("extra")));
+}
+
+TEST_F(Tls, ARedirectFromHttpsMayOnlyLeadToHttps) {
+    const ScopedEnvironment extra("ZORVAST_CA_FILE", ca("extra"));
+    const std::string base = "https://127.0.0.1:" + std::to_string(servers_[1]->port());
+    struct Case {
+        std::string what;
+        std::string url;
+        std::string text;
+        const char* failure;
+    };
+    const std::vector<Case> cases = {
+        {"https to https", base + "/redirect-to?/bytes/6f6b", "ok", "None"},
+        {"https to http", base + "/redirect-to?" + url("/bytes/6f6b"), "", "Refused"},
+        {"https to https to http", base + "/redirect-to?/redirect-to%3F" + url("/bytes/6f6b"), "",
+         "Refused"},
+        // From plain http an upgrade is fine.
+        {"http to https", url("/redirect-to?") + okUrl(1), "ok", "None"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const FetchOutcome outcome = fetchTextOutcome(c.url);
+        EXPECT_EQ(outcome.text, c.text);
+        EXPECT_STREQ(nameOf(outcome.failure), c.failure);
+    }
+}
+
+TEST_F(FetchText, TheProxyOfTheEnvironmentIsUsed) {
+    // Only the proxy (the test server) knows this host.
+    const ScopedEnvironment proxy("http_proxy", url(""));
+    const std::string got = fetchText("http://zorvast-proxy-test.invalid/echo");
+    EXPECT_EQ(got.rfind("GET http://zorvast-proxy-test.invalid/echo HTTP/1.1\r\n", 0), 0u) << got;
 }
 
 } // namespace
