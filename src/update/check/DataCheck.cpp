@@ -13,6 +13,31 @@ std::string textOf(const std::function<std::string()>& source) {
     return source ? source() : std::string();
 }
 
+// The signed release statement `server` offers, when it has one that verifies with the package
+// key. A server without one is taken at its word, as before statements existed.
+std::optional<ReleaseStatement> statementOf(UpdateFlow& flow, const std::string& server) {
+    const std::string text = flow.fetch(server + kReleaseStatementPath);
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    return verifyReleaseStatement(text, flow.packageKey);
+}
+
+// A valid data version answer that agrees with the server's own signed statement, if any; the
+// statement is kept for the software check and the staleness note.
+bool acceptDataAnswer(UpdateFlow& flow, const std::string& server, const std::string& answer) {
+    if (!isValidDataVersionAnswer(answer)) {
+        return false;
+    }
+    std::optional<ReleaseStatement> statement = statementOf(flow, server);
+    if (statement && !sameVersion(answer, statement->dataVersion)) {
+        return false; // contradicts what the maker signed: a stale mirror or a forged answer
+    }
+    flow.state.setStatement(std::move(statement));
+    flow.state.setAnnouncedDataVersion(answer);
+    return true;
+}
+
 void clearTransferFlags(UpdateState& state) {
     state.dataDownloadActive = false;
     state.softwareDownloadActive = false;
@@ -54,7 +79,7 @@ void runDataCheck(UpdateFlow& flow) {
 
     for (const std::string& server : flow.dataServers) {
         const std::string answer = flow.fetch(server + "/dv.htm");
-        if (!isValidDataVersionAnswer(answer)) {
+        if (!acceptDataAnswer(flow, server, answer)) {
             continue;
         }
         state.setServerRoot(server + "/");
@@ -86,7 +111,7 @@ void runFirstDataCheck(UpdateFlow& flow) {
 
     for (const std::string& server : flow.dataServers) {
         const std::string answer = flow.fetch(server + "/dv.htm");
-        if (!isValidDataVersionAnswer(answer)) {
+        if (!acceptDataAnswer(flow, server, answer)) {
             continue;
         }
         state.setServerBase(server);
@@ -99,6 +124,19 @@ void runFirstDataCheck(UpdateFlow& flow) {
     }
     flow.view.setDownloadLabel("下载失败！无法运行，请退出稍后再试，或进入" +
                                std::string(channels::kMakerDomain) + "下载最新版本。");
+}
+
+void noteStaleStatement(UpdateFlow& flow) {
+    const std::optional<ReleaseStatement> statement = flow.state.statement();
+    if (flow.downloadMode || !statement ||
+        statementAgeDays(*statement, flow.now()) <= kStaleStatementDays ||
+        flow.state.staleStatementShown.exchange(true)) {
+        return;
+    }
+    flow.view.appendStatusText(
+        " ◎ 注意：服务器的版本声明签发于" + std::to_string(statement->year) + "年" +
+        std::to_string(statement->month) + "月" + std::to_string(statement->day) + "日，已超过" +
+        std::to_string(kStaleStatementDays) + "天未更新，数据服务器可能已停止更新。");
 }
 
 void scheduleDeferredReload(UpdateFlow& flow) {

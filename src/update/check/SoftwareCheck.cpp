@@ -13,13 +13,21 @@ void runSoftwareCheck(UpdateFlow& flow) {
     flow.downloader.stop();
     flow.clock.sleepFor(2000ms);
     const std::string answer = flow.fetch(flow.state.serverBase() + "/sv.htm");
-    if (!isValidSoftwareVersionAnswer(answer)) {
+    const std::optional<ReleaseStatement> statement = flow.state.statement();
+    // An answer that contradicts the server's signed statement counts as no answer.
+    const bool valid = isValidSoftwareVersionAnswer(answer) &&
+                       (!statement || sameVersion(answer, statement->programVersion));
+    if (valid) {
+        flow.state.setAnnouncedProgramVersion(answer);
+    }
+    if (!valid) {
         flow.view.setVersionText("§Ver：" + std::string(common::programVersion()) + " ");
         flow.view.setTransferMonitorInterval(0);
         flow.view.setDownloadBarVisible(false);
     } else if (isNewer(parseVersion(answer), parseVersion(common::programVersion()))) {
         // Without a mirror the check ends here: no deferred reload follows.
         if (!startPackageDownload(flow, PackageKind::Software)) {
+            noteStaleStatement(flow);
             return;
         }
     } else {
@@ -27,6 +35,7 @@ void runSoftwareCheck(UpdateFlow& flow) {
         flow.view.setDownloadBarVisible(false);
         flow.view.setTransferMonitorInterval(0);
     }
+    noteStaleStatement(flow);
     scheduleDeferredReload(flow);
 }
 

@@ -23,7 +23,9 @@
 #include "update/package/PackageSignature.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <ctime>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -32,6 +34,24 @@
 namespace zorvast::update {
 
 inline constexpr std::uint64_t kPackageSizeLimit = 256ull * 1024 * 1024;
+
+// How package transfers deal with slow and broken links. A dead or silent mirror is ended by
+// the service's own time-outs and retries, never by the monitor tick.
+struct TransferPolicy {
+    // Connection attempts before any byte has arrived: the first and this many more, this far
+    // apart.
+    std::chrono::milliseconds retryWait{5000};
+    int retryCount = 3;
+    // After a break, the transfer resumes where it stopped after each of these waits in turn;
+    // when they are used up the mirror has failed.
+    std::vector<std::chrono::milliseconds> resumeWaits{
+        std::chrono::seconds(2), std::chrono::seconds(4), std::chrono::seconds(8),
+        std::chrono::seconds(16)};
+    // DNS, TCP and TLS together; a distant server or a satellite link needs seconds for it.
+    std::chrono::milliseconds connectTimeout{20000};
+    // No byte for this long, before the first one (a proxy scanning the file) or between two.
+    std::chrono::milliseconds noDataTimeout{30000};
+};
 
 // The two progress bars a transfer can move.
 enum class ProgressBar {
@@ -133,6 +153,12 @@ struct UpdateFlow {
     PublicKey packageKey = builtInPackageKey();
     std::uint64_t packageSizeLimit = kPackageSizeLimit;
 
+    TransferPolicy transferPolicy;
+    // The calendar time a release statement's age is measured against.
+    std::function<std::time_t()> now = [] {
+        return std::time(nullptr);
+    };
+
     ApplyStepHook onApplyStep;
 
     // The one transfer record of the run, reused for every package; guarded by taskMutex.
@@ -150,6 +176,10 @@ void runDataCheck(UpdateFlow& flow);
 
 // The data check of first-download mode, started with DownloadWindow.
 void runFirstDataCheck(UpdateFlow& flow);
+
+// Once per run, after the checks: a note on the status line when the server's signed release
+// statement is older than kStaleStatementDays (its data may no longer be kept up to date).
+void noteStaleStatement(UpdateFlow& flow);
 
 // The last step every software check ends with: after a short wait the lists and the news
 // banner are marked for reloading and the one-shot DeferredTimer is set to 5000 ms.

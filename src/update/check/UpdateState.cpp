@@ -55,6 +55,12 @@ bool isNewer(double server, double local) {
     return common::greaterThan(server, local);
 }
 
+bool sameVersion(std::string_view first, std::string_view second) {
+    const double a = parseVersion(first);
+    const double b = parseVersion(second);
+    return !isNewer(a, b) && !isNewer(b, a);
+}
+
 bool isValidDataVersionAnswer(std::string_view body) {
     return !body.empty() && body.size() <= kDataVersionAnswerMax;
 }
@@ -139,9 +145,15 @@ void UpdateState::reset(const std::vector<std::string>& servers) {
     listsPending = false;
     totalBytes = 0.0;
     mirrorIndex = 0;
+    transferEnd = TransferEnd::None;
+    releaseRefused = false;
+    staleStatementShown = false;
     std::lock_guard lock(mutex_);
     serverBase_ = servers.empty() ? std::string() : servers.front();
     serverRoot_.clear();
+    announcedDataVersion_.clear();
+    announcedProgramVersion_.clear();
+    statement_.reset();
     mirrorList_.clear();
 }
 
@@ -163,6 +175,36 @@ std::string UpdateState::serverRoot() const {
 void UpdateState::setServerRoot(std::string root) {
     std::lock_guard lock(mutex_);
     serverRoot_ = std::move(root);
+}
+
+std::string UpdateState::announcedDataVersion() const {
+    std::lock_guard lock(mutex_);
+    return announcedDataVersion_;
+}
+
+void UpdateState::setAnnouncedDataVersion(std::string version) {
+    std::lock_guard lock(mutex_);
+    announcedDataVersion_ = std::move(version);
+}
+
+std::string UpdateState::announcedProgramVersion() const {
+    std::lock_guard lock(mutex_);
+    return announcedProgramVersion_;
+}
+
+void UpdateState::setAnnouncedProgramVersion(std::string version) {
+    std::lock_guard lock(mutex_);
+    announcedProgramVersion_ = std::move(version);
+}
+
+std::optional<ReleaseStatement> UpdateState::statement() const {
+    std::lock_guard lock(mutex_);
+    return statement_;
+}
+
+void UpdateState::setStatement(std::optional<ReleaseStatement> statement) {
+    std::lock_guard lock(mutex_);
+    statement_ = std::move(statement);
 }
 
 std::vector<std::string> UpdateState::mirrorList() const {

@@ -3,11 +3,13 @@
 #pragma once
 
 #include "common/Text.h"
+#include "update/check/ReleaseStatement.h"
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,6 +39,8 @@ double parseVersion(std::string_view text);
 
 // True when `server` is newer than `local` by more than 1e-7.
 bool isNewer(double server, double local);
+// Two version texts that name the same version: neither is newer than the other.
+bool sameVersion(std::string_view first, std::string_view second);
 
 // A version answer counts only when it is not empty and short: an error page is not a version.
 inline constexpr std::size_t kDataVersionAnswerMax = 7;
@@ -62,6 +66,14 @@ RandomDraw systemRandomDraw();
 // the order of their first appearance is the new order.
 std::vector<std::string> shuffleMirrors(std::vector<std::string> entries, const RandomDraw& draw);
 
+// How the download service said the transfer in its slot ended.
+enum class TransferEnd {
+    None, // still running, or not started
+    Finished,
+    Failed,
+    Stopped,
+};
+
 // Shared by the checks, the transfer monitor, the apply and the deferred list reload. The
 // flags have one writer at a time by the order of the flow; the texts and the list sit behind
 // a lock of their own.
@@ -76,6 +88,12 @@ public:
     std::atomic<bool> listsPending{false};
     std::atomic<double> totalBytes{0.0};
     std::atomic<int> mirrorIndex{0}; // 1-based position in the mirror list of the URL in use
+    std::atomic<TransferEnd> transferEnd{TransferEnd::None};
+    // A mirror's package was refused for its signed kind or version: the servers have nothing
+    // newer to give, which the texts after the last mirror say instead of a connection error.
+    std::atomic<bool> releaseRefused{false};
+    // The note on an old release statement is given once per run.
+    std::atomic<bool> staleStatementShown{false};
 
     // Everything back to the start-of-run values, serverBase on the first of `servers`.
     void reset(const std::vector<std::string>& servers);
@@ -85,6 +103,15 @@ public:
     // serverBase + "/" of the server that gave a valid data version answer; empty until then.
     std::string serverRoot() const;
     void setServerRoot(std::string root);
+
+    // The version answers of the server in use, as they came ("/dv.htm", "/sv.htm").
+    std::string announcedDataVersion() const;
+    void setAnnouncedDataVersion(std::string version);
+    std::string announcedProgramVersion() const;
+    void setAnnouncedProgramVersion(std::string version);
+    // The signed release statement of the server in use, when it offers one that verifies.
+    std::optional<ReleaseStatement> statement() const;
+    void setStatement(std::optional<ReleaseStatement> statement);
 
     std::vector<std::string> mirrorList() const;
     void setMirrorList(std::vector<std::string> entries);
@@ -96,6 +123,9 @@ private:
     mutable std::mutex mutex_;
     std::string serverBase_;
     std::string serverRoot_;
+    std::string announcedDataVersion_;
+    std::string announcedProgramVersion_;
+    std::optional<ReleaseStatement> statement_;
     std::vector<std::string> mirrorList_;
 };
 

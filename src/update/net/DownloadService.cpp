@@ -1177,6 +1177,11 @@ std::optional<PartialDownload> readPartialDownload(const fs::path& localFile) {
     return usableRecord(readRecordIn(*spot), static_cast<std::uint64_t>(status->st_size));
 }
 
+bool writePartialDownload(const fs::path& localFile, const PartialDownload& record) {
+    const std::optional<FileSpot> spot = spotOf(localFile);
+    return spot && spot->folder.replaceFile(spot->recordName(), recordText(record));
+}
+
 void discardDownload(const fs::path& localFile) {
     const std::optional<FileSpot> spot = spotOf(localFile);
     if (!spot) {

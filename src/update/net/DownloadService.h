@@ -116,6 +116,8 @@ struct PartialDownload {
 // (entity tag, date or FTP file time), or the file is larger than the whole size.
 std::optional<PartialDownload> readPartialDownload(const std::filesystem::path& localFile);
 
+// Writes the record beside `localFile`, as a transfer does once the server has answered.
+bool writePartialDownload(const std::filesystem::path& localFile, const PartialDownload& record);
 // Removes the file and its record.
 void discardDownload(const std::filesystem::path& localFile);
 

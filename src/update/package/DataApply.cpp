@@ -4,6 +4,8 @@
 #include "channels/store/StoredFile.h"
 #include "common/Files.h"
 #include "common/FolderHandle.h"
+#include "update/net/DownloadService.h"
+#include "update/package/PackageManifest.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -90,6 +92,8 @@ bool storePackage(const channels::store::StorePaths& paths, const VerifiedPackag
         return false;
     }
     ::fsync(program->fd());
+    // The download is installed: nothing is left to resume.
+    discardDownload(paths.dataDownload);
     return true;
 }
 
@@ -169,6 +173,15 @@ std::shared_ptr<const VerifiedPackage> checkDataPackage(UpdateFlow& flow) {
     PackageFault fault = PackageFault::None;
     std::optional<VerifiedPackage> package =
         readVerifiedDataPackage(paths.dataDownload, flow.packageKey, flow.packageSizeLimit, &fault);
+    // Signed as data, as the version announced, and newer than ours: no replay of an older
+    // package, no second install of the same one.
+    if (package &&
+        checkRelease(*package, PackageKind::Data, flow.state.announcedDataVersion(),
+                     flow.dataVersion ? flow.dataVersion() : std::string()) != ReleaseFault::None) {
+        flow.state.releaseRefused = true;
+        package.reset();
+        fault = PackageFault::Unusable;
+    }
     if (package && writePackageFiles(*package, paths.stagingFolder)) {
         flow.view.processEvents();
         return std::make_shared<const VerifiedPackage>(std::move(*package));

@@ -1,7 +1,7 @@
 #include "update/package/PackageDownload.h"
 
 #include "channels/query/TableExport.h"
-#include "common/Numbers.h"
+#include "common/PrivateFolder.h"
 #include "update/package/DataApply.h"
 #include "update/package/SoftwareApply.h"
 
@@ -18,22 +18,8 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 constexpr std::size_t kBlockSize = 10240;
-constexpr int kRetryCount = 3;
-constexpr auto kRetryWait = 5000ms;
-constexpr auto kTimeout = 5000ms;
-// A file that cannot be removed is not waited for without end: the transfer then refuses to
-// overwrite it, and the mirror fails like any other.
-constexpr int kRemoveAttempts = 20;
 
-void removeTarget(UpdateFlow& flow, const fs::path& target) {
-    std::error_code ec;
-    for (int attempt = 0; attempt < kRemoveAttempts && fs::exists(fs::symlink_status(target, ec));
-         ++attempt) {
-        fs::remove(target, ec);
-        flow.clock.sleepFor(300ms);
-    }
-}
-
+// The transfer counts as running from here until the service reports its end.
 void startTask(UpdateFlow& flow, const std::string& url) {
     DownloadTask task;
     {
@@ -41,7 +27,25 @@ void startTask(UpdateFlow& flow, const std::string& url) {
         flow.task.url = url;
         task = flow.task;
     }
+    flow.state.transferEnd = TransferEnd::None;
+    flow.state.transferRunning = true;
     flow.downloader.start(task);
+}
+
+// A partial download of this kind that an earlier transfer left is resumed first: its mirror
+// goes to the front of the list.
+void preferResumableMirror(UpdateState& state, std::vector<std::string>& mirrors,
+                           const fs::path& target) {
+    const std::optional<PartialDownload> partial = readPartialDownload(target);
+    if (!partial) {
+        return;
+    }
+    const auto found = std::find(mirrors.begin(), mirrors.end(), partial->url);
+    if (found == mirrors.end() || found == mirrors.begin()) {
+        return;
+    }
+    std::rotate(mirrors.begin(), found, found + 1);
+    state.setMirrorList(mirrors);
 }
 
 // True while the tick runs; a tick delivered inside its own processEvents returns at once.
@@ -64,19 +68,27 @@ private:
     bool entered_ = false;
 };
 
-void moveBar(UpdateFlow& flow, int step) {
+void moveBar(UpdateFlow& flow, const TransferProgress& progress, bool complete) {
     const ProgressBar bar = flow.downloadMode ? ProgressBar::Window : ProgressBar::Main;
     if (!flow.downloadMode) {
         flow.view.setDownloadBarVisible(true);
     }
     flow.view.setBarRange(bar, 0, 100);
-    flow.view.setBarValue(bar, advancedBarValue(flow.view.barValue(bar), step));
+    flow.view.setBarValue(bar, barPosition(progress, complete, flow.view.barValue(bar)));
 }
 
 void dataTransferEnded(UpdateFlow& flow) {
     UpdateState& state = flow.state;
+    const fs::path target = packageTarget(flow, PackageKind::Data);
+    // Only a finished transfer left a whole package; a broken one stays to be resumed.
+    std::shared_ptr<const VerifiedPackage> package;
+    if (state.transferEnd == TransferEnd::Finished) {
+        package = checkDataPackage(flow);
+        // In memory now, or not worth keeping.
+        discardDownload(target);
+    }
     // The apply installs the package that was checked, held in memory by its worker.
-    if (std::shared_ptr<const VerifiedPackage> package = checkDataPackage(flow)) {
+    if (package) {
         state.dataDownloadActive = false;
         if (flow.downloadMode) {
             startUpdateWorker(flow, "first data apply",
@@ -88,13 +100,19 @@ void dataTransferEnded(UpdateFlow& flow) {
         flow.view.processEvents();
         return;
     }
-    if (goToNextMirror(flow, PackageKind::Data)) {
+    if (goToNextMirror(flow)) {
         return;
     }
-    if (flow.downloadMode) {
-        flow.view.setDownloadLabel("连接服务器错误，无法运行软件，请稍后重试");
+    if (state.releaseRefused) {
+        // The servers answered, but with nothing newer than what is installed.
+        showUpdateText(flow, "服务器上没有可用的新数据，无法运行软件，请稍后重试",
+                       " ◎ 服务器上没有比现有数据更新的版本，现有数据日期：" +
+                           (flow.dataDate ? flow.dataDate() : std::string()) + "。");
     } else {
-        flow.view.setStatusText(" ◎ 连接服务器错误，已停止下载，下次运行将重试。");
+        showUpdateText(flow, "连接服务器错误，无法运行软件，请稍后重试",
+                       " ◎ 连接服务器错误，已停止下载，下次运行将重试。");
+    }
+    if (!flow.downloadMode) {
         flow.view.setDownloadBarVisible(false);
     }
     state.dataDownloadActive = false;
@@ -115,41 +133,48 @@ const char* mirrorListPath(PackageKind kind) {
 }
 
 void onTransferEvent(UpdateState& state, TransferEvent event, double value) {
+    // The end is recorded before the flag falls: a tick that sees the flag down reads it.
     switch (event) {
     case TransferEvent::SizeKnown:
         state.totalBytes = value;
-        state.transferRunning = true;
-        break;
+        return;
     case TransferEvent::Finished:
-    case TransferEvent::Failed:
-    case TransferEvent::Stopped:
-        state.transferRunning = false;
+        state.transferEnd = TransferEnd::Finished;
         break;
-    case TransferEvent::FileExists:
-        break; // the service abandons the transfer without overwriting
+    case TransferEvent::Failed:
+        state.transferEnd = TransferEnd::Failed;
+        break;
+    case TransferEvent::Stopped:
+        state.transferEnd = TransferEnd::Stopped;
+        break;
     }
+    state.transferRunning = false;
 }
 
 bool startPackageDownload(UpdateFlow& flow, PackageKind kind) {
     UpdateState& state = flow.state;
-    flow.downloader.configure(kBlockSize, kRetryWait, kRetryCount);
+    const TransferPolicy& policy = flow.transferPolicy;
+    flow.downloader.configure(kBlockSize, policy.retryWait, policy.retryCount);
+    flow.downloader.setResumeWaits(policy.resumeWaits);
     const fs::path target = packageTarget(flow, kind);
     {
         std::lock_guard lock(flow.taskMutex);
         flow.task.url.clear();
         flow.task.localFile = target;
-        flow.task.connectTimeout = kTimeout;
-        flow.task.firstByteTimeout = kTimeout;
-        flow.task.stallTimeout = kTimeout;
+        flow.task.connectTimeout = policy.connectTimeout;
+        flow.task.noDataTimeout = policy.noDataTimeout;
         flow.task.blockSize = kBlockSize;
         flow.task.onEvent = [&state](TransferEvent event, double value) {
             onTransferEvent(state, event, value);
         };
     }
-    removeTarget(flow, target);
+    state.releaseRefused = false;
+    // Partial downloads wait there between runs; a folder that is not ours fails the transfer.
+    common::preparePrivateFolder(flow.store.paths().downloadFolder);
 
-    const std::vector<std::string> mirrors =
+    std::vector<std::string> mirrors =
         readMirrorList(state, flow.fetch, mirrorListPath(kind), flow.randomDraw);
+    preferResumableMirror(state, mirrors, target);
     const std::string url = mirrors.empty() ? std::string() : mirrors.front();
 
     if (url.empty()) {
@@ -185,26 +210,18 @@ bool startPackageDownload(UpdateFlow& flow, PackageKind kind) {
     return true;
 }
 
-int progressStep(std::uint64_t delta, double totalBytes) {
-    if (delta == 0) {
-        return 0;
+int barPosition(const TransferProgress& progress, bool complete, int current) {
+    if (complete) {
+        return 100;
     }
-    const long long total = common::truncateToInteger(totalBytes);
-    // A delta beyond the long long range only happens with a broken counter; it makes ratio 0.
-    const long long bytes =
-        delta > static_cast<std::uint64_t>(std::numeric_limits<long long>::max())
-            ? std::numeric_limits<long long>::max()
-            : static_cast<long long>(delta);
-    const long long ratio = total / bytes;
-    if (ratio == 0) {
-        return 0;
+    if (progress.totalBytes == 0) {
+        return std::clamp(current, 0, 99); // no size announced: the bar cannot tell more
     }
-    return static_cast<int>(100 / ratio + 1);
-}
-
-int advancedBarValue(int current, int step) {
-    const long long value = static_cast<long long>(current) + step;
-    return static_cast<int>(std::clamp<long long>(value, 0, 100));
+    const std::uint64_t bytes = std::min(progress.bytesInFile, progress.totalBytes);
+    // 100 only for the whole file; computed in long double so huge sizes cannot overflow.
+    const auto percent = static_cast<int>(static_cast<long double>(bytes) * 100.0L /
+                                          static_cast<long double>(progress.totalBytes));
+    return std::clamp(percent, 0, 100);
 }
 
 void transferMonitorTick(UpdateFlow& flow) {
@@ -213,9 +230,10 @@ void transferMonitorTick(UpdateFlow& flow) {
         return;
     }
     UpdateState& state = flow.state;
-    moveBar(flow, progressStep(flow.downloader.takeReceivedBytes(), state.totalBytes));
-
-    if (state.transferRunning) {
+    const bool running = state.transferRunning;
+    moveBar(flow, flow.downloader.progress(),
+            !running && state.transferEnd == TransferEnd::Finished);
+    if (running) {
         return;
     }
     if (state.dataDownloadActive) {
@@ -225,10 +243,11 @@ void transferMonitorTick(UpdateFlow& flow) {
     }
 }
 
-bool goToNextMirror(UpdateFlow& flow, PackageKind kind) {
+bool goToNextMirror(UpdateFlow& flow) {
     UpdateState& state = flow.state;
+    // The partial file stays: the next mirror's transfer starts it again from zero, and when
+    // no mirror is left the next run resumes it.
     flow.downloader.stop();
-    removeTarget(flow, packageTarget(flow, kind));
     const int index = state.mirrorIndex;
     if (index >= state.mirrorCount()) {
         return false;

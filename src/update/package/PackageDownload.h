@@ -16,24 +16,24 @@ std::filesystem::path packageTarget(const UpdateFlow& flow, PackageKind kind);
 // "/du.htm" or "/su.htm".
 const char* mirrorListPath(PackageKind kind);
 
-// The transfer callback: the size notification marks the transfer running, every end clears it.
+// The transfer callback: records the size, and how the transfer ended (which ends its running).
 void onTransferEvent(UpdateState& state, TransferEvent event, double value);
 
-// Reads the kind's mirror list and starts the first mirror; false (with the kind's texts) when
-// the list gave no URL. The data kind then starts the software check on a new worker.
+// Reads the kind's mirror list and starts the first mirror (the one a partial download came
+// from, when it is listed); false (with the kind's texts) when the list gave no URL. The data
+// kind then starts the software check on a new worker.
 bool startPackageDownload(UpdateFlow& flow, PackageKind kind);
 
-// Bar steps per tick from the bytes of this tick and the announced size: ratio = total / delta
-// and step = 100 / ratio + 1, truncated toward zero; 0 when delta or ratio is 0.
-int progressStep(std::uint64_t delta, double totalBytes);
-// The bar position after a step, kept within 0..100.
-int advancedBarValue(int current, int step);
+// The bar position for the bytes in the file against the whole size: 100 only when the
+// transfer is complete; `current` stays when no size is known.
+int barPosition(const TransferProgress& progress, bool complete, int current);
 
-// The TransferMonitor tick, on the window thread.
+// The TransferMonitor tick, on the window thread. A transfer runs from its start until the
+// service reports its end; only then is its package judged or the next mirror tried.
 void transferMonitorTick(UpdateFlow& flow);
 
-// Stops the transfer, removes its file and starts the next entry of the mirror list; false when
-// the list is used up.
-bool goToNextMirror(UpdateFlow& flow, PackageKind kind);
+// Stops the transfer and starts the next entry of the mirror list; false when the list is used
+// up.
+bool goToNextMirror(UpdateFlow& flow);
 
 } // namespace zorvast::update

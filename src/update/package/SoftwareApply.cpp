@@ -1,6 +1,8 @@
 #include "update/package/SoftwareApply.h"
 
+#include "common/ProgramVersion.h"
 #include "update/package/PackageDownload.h"
+#include "update/package/PackageManifest.h"
 #include "update/package/VerifiedPackage.h"
 
 namespace zorvast::update {
@@ -20,11 +22,24 @@ constexpr int kDatabaseWaits = 60;
 
 void softwareTransferEnded(UpdateFlow& flow) {
     UpdateState& state = flow.state;
-    // Only the size is kept: the package is not held in memory while the user decides.
+    const std::filesystem::path& download = flow.store.paths().softwareDownload;
+    // Only the size is kept: the package is not held in memory while the user decides. Only a
+    // finished transfer left a whole package; a broken one stays to be resumed.
     std::optional<std::uint64_t> programBytes;
-    if (const std::optional<VerifiedPackage> package = readVerifiedPackage(
-            flow.store.paths().softwareDownload, flow.packageKey, flow.packageSizeLimit)) {
-        programBytes = newProgramBytes(*package);
+    if (state.transferEnd == TransferEnd::Finished) {
+        if (const std::optional<VerifiedPackage> package =
+                readVerifiedPackage(download, flow.packageKey, flow.packageSizeLimit)) {
+            // Signed as a program, as the version announced, and newer than this one.
+            if (checkRelease(*package, PackageKind::Software, state.announcedProgramVersion(),
+                             common::programVersion()) == ReleaseFault::None) {
+                programBytes = newProgramBytes(*package);
+            } else {
+                state.releaseRefused = true;
+            }
+        }
+        if (!programBytes) {
+            discardDownload(download);
+        }
     }
     if (programBytes) {
         state.softwareDownloadActive = false;
@@ -32,11 +47,17 @@ void softwareTransferEnded(UpdateFlow& flow) {
         applySoftwarePackage(flow, *programBytes);
         return;
     }
-    if (goToNextMirror(flow, PackageKind::Software)) {
+    if (goToNextMirror(flow)) {
         return;
     }
     state.softwareDownloadActive = false;
-    if (flow.downloadMode) {
+    if (state.releaseRefused) {
+        showUpdateText(flow, "服务器上没有更新的软件版本，请退出稍后再试。",
+                       " ◎ 服务器上没有比本软件更新的版本，无需更新。");
+        if (!flow.downloadMode) {
+            flow.view.setDownloadBarVisible(false);
+        }
+    } else if (flow.downloadMode) {
         flow.view.setDownloadLabel("读列表错误，更新失败，下次运行自动重试...");
         flow.clock.sleepFor(6000ms);
         flow.view.setDownloadLabel("请退出，稍后再次重试...");

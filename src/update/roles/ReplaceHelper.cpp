@@ -1,6 +1,8 @@
 #include "update/roles/ReplaceHelper.h"
 
 #include "common/FolderHandle.h"
+#include "common/ProgramVersion.h"
+#include "update/package/PackageManifest.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -157,7 +159,11 @@ std::uint64_t newProgramBytes(const VerifiedPackage& package) {
 }
 
 bool programPackageUsable(const VerifiedPackage& package) {
-    return newProgramBytes(package) > kMinimumProgramBytes;
+    // Signed as a program newer than the one running here (this helper is the old program).
+    const std::optional<PackageManifest> manifest = manifestOf(package);
+    return newProgramBytes(package) > kMinimumProgramBytes && manifest &&
+           checkRelease(package, PackageKind::Software, manifest->version,
+                        common::programVersion()) == ReleaseFault::None;
 }
 
 bool handOverToReplaceHelper(const ReplaceHandOver& handOver) {

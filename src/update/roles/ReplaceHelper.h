@@ -30,7 +30,8 @@ inline constexpr std::uint64_t kMinimumProgramBytes = 400000;
 
 // The size of the package's "plumo.exe", 0 when it has none.
 std::uint64_t newProgramBytes(const VerifiedPackage& package);
-// A package holding a "plumo.exe" larger than kMinimumProgramBytes.
+// A package signed as a program newer than this one, holding a "plumo.exe" larger than
+// kMinimumProgramBytes.
 bool programPackageUsable(const VerifiedPackage& package);
 
 // Its start is that of the restart hand-over; the pause before it is 500 ms.

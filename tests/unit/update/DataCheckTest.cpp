@@ -123,6 +123,7 @@ TEST_F(DataCheck, NormalModeOrderOfSteps) {
     const std::vector<std::string> expected = {
         "append 正在寻找更新...",
         "fetch http://a.test/dv.htm",
+        "fetch http://a.test/release.sig",
         std::string("status ") + kCurrentText,
         "deferred 5000",
         "software check",
@@ -218,6 +219,113 @@ TEST_F(DataCheck, DeferredReloadIsTheLastStepOfEverySoftwareCheck) {
     EXPECT_EQ(sleepsInMs(), std::vector<std::string>{"2000"});
     EXPECT_TRUE(state.listsPending);
     EXPECT_EQ(view.deferredInterval, 5000);
+}
+
+// A statement signed with `key` (the test key unless given) issued on `date`.
+std::string statementText(const std::string& data, const std::string& program,
+                          std::array<int, 3> date = {2026, 12, 1},
+                          const SecretKey& key = testing::testSecretKey()) {
+    const std::optional<std::string> text =
+        signReleaseStatement({data, program, date[0], date[1], date[2]}, key);
+    if (!text) {
+        throw std::runtime_error("cannot sign the statement");
+    }
+    return *text;
+}
+
+TEST_F(DataCheck, AnswersAreHeldAgainstTheServersSignedStatement) {
+    const std::optional<KeyPair> stranger = generateKeyPair();
+    ASSERT_TRUE(stranger);
+    std::string tampered = statementText("261210", "1.02");
+    tampered[tampered.find("261210")] = '3';
+    struct Case {
+        const char* what;
+        std::string statementOfA;
+        std::string server; // the server whose answer was taken
+        bool download;
+        bool statementKept;
+    };
+    const std::vector<Case> cases = {
+        {"agrees", statementText("261210", "1.02"), "http://a.test", true, true},
+        {"agrees numerically", statementText("261210.", "1.02"), "http://a.test", true, true},
+        {"contradicts: the next server", statementText("261209", "1.02"), "http://b.test", false,
+         false},
+        {"altered: no statement", tampered, "http://a.test", true, false},
+        {"another key: no statement",
+         statementText("261209", "1.02", {2026, 12, 1}, stranger->secretKey), "http://a.test", true,
+         false},
+        {"none", "", "http://a.test", true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        journal.lines.clear();
+        state.reset(flow.dataServers);
+        answers["http://a.test/dv.htm"] = "261210";
+        answers["http://a.test/release.sig"] = c.statementOfA;
+        answers["http://b.test/dv.htm"] = "261209";
+        runDataCheck(flow);
+        EXPECT_EQ(state.serverBase(), c.server);
+        EXPECT_EQ(journal.has("fetch http://a.test/du.htm"), c.download) << journal.dump();
+        EXPECT_EQ(state.statement().has_value(), c.statementKept);
+        EXPECT_EQ(state.announcedDataVersion(), c.download ? "261210" : "261209");
+    }
+}
+
+TEST_F(DataCheck, AnOldStatementIsNotedOnceAfterTheChecks) {
+    // 2026-12-10 00:00 UTC.
+    flow.now = [] {
+        return std::time_t{1796860800};
+    };
+    struct Case {
+        const char* what;
+        std::array<int, 3> issued;
+        bool firstDownload;
+        bool noted;
+    };
+    const std::vector<Case> cases = {
+        {"45 days old", {2026, 10, 26}, false, false},
+        {"46 days old", {2026, 10, 25}, false, true},
+        {"a year old", {2025, 12, 10}, false, true},
+        {"fresh", {2026, 12, 9}, false, false},
+        {"first download: the label says nothing", {2025, 1, 1}, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        state.reset(flow.dataServers);
+        state.setServerBase("http://a.test");
+        state.setStatement(verifyReleaseStatement(statementText("261209", "1.02", c.issued),
+                                                  testing::testPublicKey()));
+        ASSERT_TRUE(state.statement());
+        downloadMode = c.firstDownload;
+        view.status = " ◎ 现有数据日期：2024年1月1日，此数据是最新版，无需更新。";
+        answers["http://a.test/sv.htm"] = "1.02";
+        runSoftwareCheck(flow);
+        runSoftwareCheck(flow); // a second check in the same run adds nothing
+        const std::string note = " ◎ 注意：服务器的版本声明签发于" + std::to_string(c.issued[0]) +
+                                 "年" + std::to_string(c.issued[1]) + "月" +
+                                 std::to_string(c.issued[2]) +
+                                 "日，已超过45天未更新，数据服务器可能已停止更新。";
+        EXPECT_EQ(view.status,
+                  std::string(" ◎ 现有数据日期：2024年1月1日，此数据是最新版，无需更新。") +
+                      (c.noted ? note : ""));
+    }
+}
+
+TEST_F(DataCheck, AProgramAnswerThatContradictsTheStatementIsNoAnswer) {
+    state.setServerBase("http://a.test");
+    state.setStatement(
+        verifyReleaseStatement(statementText("261209", "1.02"), testing::testPublicKey()));
+    answers["http://a.test/sv.htm"] = "1.03";
+    answers["http://a.test/su.htm"] = "http://m.test/zorvast.zip";
+    runSoftwareCheck(flow);
+    EXPECT_EQ(view.version, "§Ver：1.02 ");
+    EXPECT_FALSE(state.softwareDownloadActive);
+
+    state.setStatement(
+        verifyReleaseStatement(statementText("261209", "1.03"), testing::testPublicKey()));
+    runSoftwareCheck(flow);
+    EXPECT_TRUE(state.softwareDownloadActive);
+    EXPECT_EQ(state.announcedProgramVersion(), "1.03");
 }
 
 } // namespace

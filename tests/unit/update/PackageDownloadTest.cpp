@@ -12,74 +12,69 @@ using testing::FlowFixture;
 using testing::kComma;
 using testing::readAll;
 
-TEST(ProgressStep, DeltaRatioStepTable) {
+TEST(BarPosition, BytesInTheFileAgainstTheWholeSize) {
     struct Case {
-        std::uint64_t delta;
-        double total;
-        int step;
-    };
-    const std::vector<Case> cases = {
-        {0, 1000, 0},         // nothing arrived
-        {0, 0, 0},            //
-        {10, 0, 0},           // no size yet: ratio 0
-        {2000, 1000, 0},      // more than the size in one tick: ratio 0
-        {1000, 1000, 101},    // ratio 1
-        {500, 1000, 51},      // ratio 2
-        {3, 10, 34},          // ratio 3
-        {10240, 1024000, 2},  // ratio 100
-        {10240, 10000000, 1}, // ratio 976: 100 / 976 = 0, plus 1
-        {7, 100.9, 8},        // the size is truncated first: 100 / 7 = 14, 100 / 14 = 7
-        {1, 1e15, 1},         //
-        {1, -1, -99},         // a negative size (ratio -1) gives a negative step...
-        {5, -1, 0},           // ...or none
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(progressStep(c.delta, c.total), c.step)
-            << "delta " << c.delta << " total " << c.total;
-    }
-}
-
-TEST(ProgressStep, TheBarStaysWithinItsRange) {
-    struct Case {
+        std::uint64_t bytes;
+        std::uint64_t total;
+        bool complete;
         int current;
-        int step;
         int expected;
     };
     const std::vector<Case> cases = {
-        {0, 0, 0}, {0, 34, 34}, {95, 10, 100}, {100, 1, 100}, {99, 101, 100}, {50, -99, 0},
+        {0, 1000, false, 0, 0},
+        {250, 1000, false, 0, 25},
+        {999, 1000, false, 0, 99}, // 100 only for the whole file
+        {1000, 1000, false, 0, 100},
+        {1000, 1000, true, 0, 100},
+        {5000, 1000, false, 0, 100},            // more than announced: kept in range
+        {300, 0, false, 40, 40},                // no size: the bar stays where it is
+        {300, 0, false, 100, 99},               // ...and never claims the end
+        {300, 0, true, 40, 100},                // until the transfer finished
+        {1ull << 62, 1ull << 63, false, 0, 50}, // no overflow
+        {850000, 1000000, false, 0, 85},        // not 100 at 85 %
+        {600000, 1000000, false, 100, 60},      // a restart from zero shows it
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(advancedBarValue(c.current, c.step), c.expected)
-            << "current " << c.current << " step " << c.step;
+        EXPECT_EQ(barPosition({c.bytes, c.total}, c.complete, c.current), c.expected)
+            << c.bytes << " of " << c.total << (c.complete ? " complete" : "");
     }
 }
 
-TEST(TransferCallback, SizeMarksTheTransferRunningEveryEndClearsIt) {
+TEST(TransferCallback, OnlyAnEndEndsTheTransfer) {
     UpdateState state;
+    state.transferRunning = true;
     onTransferEvent(state, TransferEvent::SizeKnown, 123456);
     EXPECT_TRUE(state.transferRunning);
     EXPECT_EQ(state.totalBytes.load(), 123456);
-    for (const TransferEvent end :
-         {TransferEvent::Finished, TransferEvent::Failed, TransferEvent::Stopped}) {
+    const std::vector<std::pair<TransferEvent, TransferEnd>> ends = {
+        {TransferEvent::Finished, TransferEnd::Finished},
+        {TransferEvent::Failed, TransferEnd::Failed},
+        {TransferEvent::Stopped, TransferEnd::Stopped},
+    };
+    for (const auto& [event, end] : ends) {
         state.transferRunning = true;
-        onTransferEvent(state, end, 0);
-        EXPECT_FALSE(state.transferRunning) << static_cast<int>(end);
+        state.transferEnd = TransferEnd::None;
+        onTransferEvent(state, event, 0);
+        EXPECT_FALSE(state.transferRunning) << static_cast<int>(event);
+        EXPECT_EQ(state.transferEnd.load(), end);
     }
-    state.transferRunning = true;
-    onTransferEvent(state, TransferEvent::FileExists, 0);
-    EXPECT_TRUE(state.transferRunning);
-    EXPECT_EQ(state.totalBytes.load(), 123456); // kept between transfers
 }
 
 class PackageDownload : public ::testing::Test, public FlowFixture {
 public:
-    PackageDownload() { state.setServerBase("http://a.test"); }
+    PackageDownload() {
+        state.setServerBase("http://a.test");
+        state.setAnnouncedDataVersion("261210");
+    }
 
-    // A valid signed package with a database that opens.
-    std::string goodPackage() {
+    // A valid signed package with a database that opens, signed as data of `version`.
+    std::string goodPackage(const std::string& version = "261210",
+                            PackageKind kind = PackageKind::Data) {
         const fs::path scratch = temp.path() / "good.zip";
-        testing::writeArchive(scratch, testing::signedEntries(testing::dataPackageEntries(
-                                           testing::storedDatabaseWithVersion("261210"))));
+        testing::writeArchive(
+            scratch, testing::signedEntries(testing::withManifest(
+                         testing::dataPackageEntries(testing::storedDatabaseWithVersion(version)),
+                         kind, version)));
         return readAll(scratch.string());
     }
 };
@@ -87,32 +82,73 @@ public:
 TEST_F(PackageDownload, StartConfiguresTheSlotAndStartsTheFirstMirror) {
     answers["http://a.test/du.htm"] =
         common::toGbk(" http://m1/satdata.sta　，ftp://m2/pub/satdata.sta").bytes;
-    common::writeFileBytes(paths.dataDownload, "left over");
+    downloader.hanging = {"http://m1/satdata.sta"};
+    fs::create_directories(paths.downloadFolder);
+    common::writeFileBytes(paths.dataDownload, "partial");
 
     EXPECT_TRUE(startPackageDownload(flow, PackageKind::Data));
 
     const std::vector<std::string> expected = {
         "configure 10240 5000 3",
+        "resume waits 2000 4000 8000 16000",
         "fetch http://a.test/du.htm",
         "start http://m1/satdata.sta",
         "monitor 1000",
     };
     EXPECT_EQ(journal.all(), expected) << journal.dump();
-    EXPECT_FALSE(fs::exists(paths.dataDownload)) << "an old download is removed first";
-    EXPECT_EQ(sleepsInMs(), std::vector<std::string>{"300"});
+    EXPECT_EQ(readAll(paths.dataDownload.string()), "partial") << "left to be resumed";
+    EXPECT_TRUE(clock.sleeps().empty());
     EXPECT_TRUE(state.dataDownloadActive);
+    EXPECT_TRUE(state.transferRunning) << "running from the start, not from the first byte";
     EXPECT_EQ(state.mirrorIndex.load(), 1);
     ASSERT_EQ(downloader.tasks.size(), 1u);
     const DownloadTask& task = downloader.tasks[0];
     EXPECT_EQ(task.localFile, paths.dataDownload);
     EXPECT_EQ(task.blockSize, 10240u);
-    EXPECT_EQ(task.connectTimeout.count(), 5000);
-    EXPECT_EQ(task.firstByteTimeout.count(), 5000);
-    EXPECT_EQ(task.stallTimeout.count(), 5000);
+    EXPECT_EQ(task.connectTimeout.count(), 20000);
+    EXPECT_EQ(task.noDataTimeout.count(), 30000);
     ASSERT_TRUE(task.onEvent);
     task.onEvent(TransferEvent::SizeKnown, 42);
-    EXPECT_TRUE(state.transferRunning);
     EXPECT_EQ(state.totalBytes.load(), 42);
+}
+
+TEST_F(PackageDownload, AMirrorSlowToItsFirstByteIsWaitedFor) {
+    answers["http://a.test/du.htm"] = "http://slow/p.zip" + kComma + "http://other/p.zip";
+    downloader.hanging = {"http://slow/p.zip"};
+    runWorkers = false;
+    ASSERT_TRUE(startPackageDownload(flow, PackageKind::Data));
+    // A minute of ticks without a byte: the service's own time-outs decide, not the tick.
+    for (int tick = 0; tick < 60; ++tick) {
+        transferMonitorTick(flow);
+    }
+    EXPECT_FALSE(journal.has("start http://other/p.zip")) << journal.dump();
+    EXPECT_FALSE(journal.has("stop"));
+    EXPECT_EQ(view.mainBar, 0);
+
+    downloader.finishHanging(goodPackage());
+    transferMonitorTick(flow);
+    EXPECT_TRUE(journal.has("worker data apply")) << journal.dump();
+    EXPECT_EQ(view.mainBar, 100);
+    EXPECT_FALSE(fs::exists(paths.dataDownload)) << "checked into memory, then removed";
+}
+
+TEST_F(PackageDownload, AMirrorThatLeftAPartialDownloadIsTriedFirst) {
+    answers["http://a.test/du.htm"] =
+        "http://m1/p.zip" + kComma + "http://m2/p.zip" + kComma + "http://m3/p.zip";
+    // What a transfer broken in an earlier run left: the file and its record.
+    fs::create_directories(paths.downloadFolder);
+    common::writeFileBytes(paths.dataDownload, "half a package");
+    PartialDownload record;
+    record.url = "http://m2/p.zip";
+    record.totalBytes = 1000;
+    record.etag = "\"5f-1000\"";
+    ASSERT_TRUE(writePartialDownload(paths.dataDownload, record));
+    downloader.hanging = {"http://m2/p.zip"};
+
+    ASSERT_TRUE(startPackageDownload(flow, PackageKind::Data));
+    EXPECT_EQ(downloader.tasks.front().url, "http://m2/p.zip");
+    EXPECT_EQ(state.mirrorList(),
+              (std::vector<std::string>{"http://m2/p.zip", "http://m1/p.zip", "http://m3/p.zip"}));
 }
 
 TEST_F(PackageDownload, NoMirrorGivesTheTextsAndTheSoftwareCheck) {
@@ -179,10 +215,15 @@ TEST_F(PackageDownload, SoftwareKindTextsAndFlags) {
 TEST_F(PackageDownload, TicksMoveTheBarWhileTheTransferRuns) {
     state.dataDownloadActive = true;
     state.transferRunning = true;
-    state.totalBytes = 100000;
-    downloader.received = {25000, 25000, 50000, 50000, 0};
-    const std::vector<int> expected = {26, 52, 100, 100, 100};
-    for (int value : expected) {
+    const std::vector<std::pair<TransferProgress, int>> ticks = {
+        {{0, 0}, 0},             // nothing known yet
+        {{25000, 100000}, 25},   //
+        {{60000, 100000}, 60},   // resumed: the bytes already in the file count
+        {{99999, 100000}, 99},   // not the end before the end
+        {{100000, 100000}, 100}, //
+    };
+    for (const auto& [progress, value] : ticks) {
+        downloader.progressNow = progress;
         transferMonitorTick(flow);
         EXPECT_EQ(view.mainBar, value);
         EXPECT_TRUE(view.barVisible);
@@ -194,9 +235,9 @@ TEST_F(PackageDownload, TicksMoveTheBarWhileTheTransferRuns) {
     // First-download mode moves the window's bar and leaves the main one alone.
     downloadMode = true;
     view.barVisible = false;
-    downloader.received = {50000};
+    downloader.progressNow = {50000, 100000};
     transferMonitorTick(flow);
-    EXPECT_EQ(view.windowBar, 51);
+    EXPECT_EQ(view.windowBar, 50);
     EXPECT_FALSE(view.barVisible);
     EXPECT_TRUE(journal.has("window range 0-100"));
 }
@@ -252,32 +293,21 @@ TEST_F(PackageDownload, AnEmptyEntryFailsAtTheNextTick) {
     EXPECT_TRUE(journal.has("start http://m3/p.zip")) << journal.dump();
 }
 
-TEST_F(PackageDownload, ASizeThatNeverComesMovesOnAtTheNextTick) {
-    answers["http://a.test/du.htm"] = "http://stalls/p.zip" + kComma + "http://good/p.zip";
-    downloader.served["http://good/p.zip"] = goodPackage();
+TEST_F(PackageDownload, ABrokenTransferIsNotCheckedAndItsFileStays) {
+    const std::string good = goodPackage();
+    answers["http://a.test/du.htm"] = "http://cut/p.zip" + kComma + "http://good/p.zip";
+    downloader.broken["http://cut/p.zip"] = good.substr(0, good.size() / 2);
+    downloader.served["http://good/p.zip"] = good;
     runWorkers = false;
     ASSERT_TRUE(startPackageDownload(flow, PackageKind::Data));
-    EXPECT_FALSE(state.transferRunning);
+    EXPECT_EQ(state.transferEnd.load(), TransferEnd::Failed);
+    fs::create_directories(paths.stagingFolder / "probe");
 
-    transferMonitorTick(flow); // nothing arrived from the first: judged by its missing package
-    EXPECT_TRUE(journal.has("start http://good/p.zip")) << journal.dump();
-    EXPECT_FALSE(journal.has("worker data apply"));
-
-    transferMonitorTick(flow); // the second delivered a usable package
-    EXPECT_TRUE(journal.has("worker data apply")) << journal.dump();
-    EXPECT_FALSE(state.dataDownloadActive);
-    EXPECT_TRUE(fs::exists(paths.stagingFolder / "satdata.str"));
-}
-
-TEST_F(PackageDownload, AFinishedTransferWithoutSizeIsStillJudgedByItsPackage) {
-    answers["http://a.test/du.htm"] = "http://good/p.zip";
-    downloader.served["http://good/p.zip"] = goodPackage();
-    downloader.silent = true;
-    runWorkers = false;
-    downloadMode = true;
-    ASSERT_TRUE(startPackageDownload(flow, PackageKind::Data));
     transferMonitorTick(flow);
-    EXPECT_TRUE(journal.has("worker first data apply")) << journal.dump();
+    EXPECT_TRUE(fs::exists(paths.stagingFolder / "probe")) << "a broken transfer is not checked";
+    EXPECT_TRUE(journal.has("start http://good/p.zip")) << journal.dump();
+    transferMonitorTick(flow);
+    EXPECT_TRUE(journal.has("worker data apply")) << journal.dump();
 }
 
 TEST_F(PackageDownload, BrokenPackagesFromTwoMirrorsThenAGoodOne) {
@@ -290,16 +320,74 @@ TEST_F(PackageDownload, BrokenPackagesFromTwoMirrorsThenAGoodOne) {
     runWorkers = false;
     ASSERT_TRUE(startPackageDownload(flow, PackageKind::Data));
     transferMonitorTick(flow);
+    // The cut package was dropped; the next mirror's transfer wrote its own.
+    EXPECT_EQ(readAll(paths.dataDownload.string()), "<html>404</html>");
     transferMonitorTick(flow);
     EXPECT_FALSE(journal.has("worker data apply"));
     transferMonitorTick(flow);
     EXPECT_TRUE(journal.has("worker data apply")) << journal.dump();
-    EXPECT_EQ(readAll(paths.dataDownload.string()), good);
+    EXPECT_FALSE(state.dataDownloadActive);
+    EXPECT_TRUE(fs::exists(paths.stagingFolder / "satdata.str"));
+}
+
+TEST_F(PackageDownload, OnlyTheAnnouncedNewerDataIsInstalled) {
+    struct Case {
+        const char* what;
+        std::string signedVersion;
+        PackageKind kind;
+        std::string announced;
+        bool installedOver261209;  // normal mode: 261209 is installed
+        bool installedOverNothing; // first download: nothing is
+    };
+    const std::vector<Case> cases = {
+        {"the announced newer version", "261210", PackageKind::Data, "261210", true, true},
+        {"an older package replayed", "261208", PackageKind::Data, "261210", false, false},
+        {"the installed package announced as newer", "261209", PackageKind::Data, "261210", false,
+         false},
+        {"another version than announced", "261211", PackageKind::Data, "261210", false, false},
+        {"the installed version, as announced", "261209", PackageKind::Data, "261209", false, true},
+        {"a program package", "261210", PackageKind::Software, "261210", false, false},
+    };
+    for (const bool firstDownload : {false, true}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.what) + (firstDownload ? ", first download" : ""));
+            journal.lines.clear();
+            downloadMode = firstDownload;
+            localVersion = firstDownload ? "" : "261209";
+            state.setAnnouncedDataVersion(c.announced);
+            answers["http://a.test/du.htm"] = "http://m1/p.zip" + kComma + "http://m2/p.zip";
+            downloader.served["http://m1/p.zip"] = goodPackage(c.signedVersion, c.kind);
+            downloader.served["http://m2/p.zip"] = goodPackage(c.signedVersion, c.kind);
+            runWorkers = false;
+            ASSERT_TRUE(startPackageDownload(flow, PackageKind::Data));
+            transferMonitorTick(flow);
+            transferMonitorTick(flow);
+            const bool applied =
+                journal.has("worker data apply") || journal.has("worker first data apply");
+            EXPECT_EQ(applied, firstDownload ? c.installedOverNothing : c.installedOver261209)
+                << journal.dump();
+            if (!applied) {
+                EXPECT_TRUE(state.releaseRefused);
+                EXPECT_FALSE(state.dataDownloadActive);
+                EXPECT_TRUE(journal.has("worker software check"));
+                if (firstDownload) {
+                    EXPECT_EQ(view.label, "服务器上没有可用的新数据，无法运行软件，请稍后重试");
+                } else {
+                    EXPECT_EQ(view.status,
+                              " ◎ 服务器上没有比现有数据更新的版本，现有数据日期：2024年1月1日。");
+                }
+            }
+            EXPECT_FALSE(fs::exists(paths.dataDownload));
+        }
+    }
 }
 
 TEST_F(PackageDownload, ATickInsideItsOwnProcessEventsDoesNothing) {
     answers["http://a.test/du.htm"] =
         "http://m1/p.zip" + kComma + "http://m2/p.zip" + kComma + "http://m3/p.zip";
+    for (const char* url : {"http://m1/p.zip", "http://m2/p.zip", "http://m3/p.zip"}) {
+        downloader.served[url] = "not a package"; // judged, which lets the window run
+    }
     ASSERT_TRUE(startPackageDownload(flow, PackageKind::Data));
     int nested = 0;
     view.onProcessEvents = [&] {

@@ -15,7 +15,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::readAll;
-using testing::signedEntries;
+using testing::signedAsIs;
 using testing::TempFolder;
 using testing::testPublicKey;
 using testing::writeArchive;
@@ -64,7 +64,7 @@ public:
     }
 
     VerifiedPackage signedWith(const std::optional<std::string>& manifest) const {
-        std::optional<VerifiedPackage> package = read(archive(signedEntries(entries(manifest))));
+        std::optional<VerifiedPackage> package = read(archive(signedAsIs(entries(manifest))));
         if (!package) {
             throw std::runtime_error("the signed test package does not verify");
         }
@@ -182,7 +182,7 @@ TEST(PackageManifest, ReadOnlyFromTheVerifiedPackage) {
 TEST(PackageManifest, AManifestChangedAfterSigningBreaksTheSignature) {
     const SignedPackages packages;
     const std::vector<common::ArchiveEntry> good =
-        signedEntries(packages.entries("kind=data\r\nversion=261201\r\n"));
+        signedAsIs(packages.entries("kind=data\r\nversion=261201\r\n"));
     ASSERT_TRUE(packages.read(packages.archive(good))) << "the unaltered package";
 
     const auto changed = [&](const std::function<void(std::vector<common::ArchiveEntry>&)>& edit) {
@@ -219,7 +219,7 @@ TEST(PackageManifest, AManifestChangedAfterSigningBreaksTheSignature) {
          })},
         {"manifest added to a package signed without one",
          [&] {
-             std::vector<common::ArchiveEntry> entries = signedEntries(packages.entries({}));
+             std::vector<common::ArchiveEntry> entries = signedAsIs(packages.entries({}));
              entries.insert(entries.begin(), {kManifestEntry, "kind=data\r\nversion=261210\r\n"});
              return packages.archive(entries);
          }()},

@@ -3,6 +3,7 @@
 #include "common/Clock.h"
 #include "common/Zip.h"
 #include "support/TempFolder.h"
+#include "update/package/PackageManifest.h"
 #include "update/roles/InstanceMarker.h"
 
 #include <gtest/gtest.h>
@@ -64,16 +65,29 @@ PublicKey testPublicKey() {
     return *key;
 }
 
-// A ZIP of `entries`, with "zorvast.sig" over them when `key` is given; `signedAs` replaces the
-// entries the signature is made over (a package altered after signing).
-void writePackage(const fs::path& path, const std::vector<PackageEntry>& entries,
+// The entries with the manifest of a program 1.03, as the publisher writes it, unless they name
+// themselves already.
+std::vector<PackageEntry> published(std::vector<PackageEntry> entries) {
+    const bool named = std::any_of(entries.begin(), entries.end(),
+                                   [](const PackageEntry& e) { return e.name == kManifestEntry; });
+    if (!named) {
+        entries.push_back({kManifestEntry, formatManifest({PackageKind::Software, "1.03"})});
+    }
+    return entries;
+}
+
+// A ZIP of `entries` (with a program manifest), with "zorvast.sig" over them when `key` is
+// given; `signedAs` replaces the entries the signature is made over (a package altered after
+// signing).
+void writePackage(const fs::path& path, const std::vector<PackageEntry>& bareEntries,
                   const SecretKey* key, const std::vector<PackageEntry>* signedAs = nullptr) {
+    const std::vector<PackageEntry> entries = published(bareEntries);
     std::vector<common::ArchiveEntry> archive;
     for (const PackageEntry& e : entries) {
         archive.push_back({e.name, e.content, true, {2026, 12, 10}});
     }
     if (key) {
-        const auto signature = signPackageEntries(signedAs ? *signedAs : entries, *key);
+        const auto signature = signPackageEntries(signedAs ? published(*signedAs) : entries, *key);
         if (!signature) {
             throw std::runtime_error("cannot sign");
         }
@@ -332,6 +346,27 @@ TEST_F(ReplaceHelperTest, APackageThatIsNotSignedOrTooSmallIsRefused) {
          [&] {
              writePackage(download, {{"readme.txt", "1.03"}}, &secretKey);
          }},
+        {"signed as a data package",
+         [&] {
+             writePackage(download,
+                          {{"plumo.exe", newProgram},
+                           {kManifestEntry, formatManifest({PackageKind::Data, "1.03"})}},
+                          &secretKey);
+         }},
+        {"signed as the running version",
+         [&] {
+             writePackage(download,
+                          {{"plumo.exe", newProgram},
+                           {kManifestEntry, formatManifest({PackageKind::Software, "1.02"})}},
+                          &secretKey);
+         }},
+        {"signed as an older version",
+         [&] {
+             writePackage(download,
+                          {{"plumo.exe", newProgram},
+                           {kManifestEntry, formatManifest({PackageKind::Software, "1.01"})}},
+                          &secretKey);
+         }},
         {"a link to a good package",
          [&] {
              const std::string elsewhere = temp.write("elsewhere/good.zip", goodPackage);
@@ -471,7 +506,14 @@ TEST(ProgramPackage, SizeOfItsProgram) {
     EXPECT_EQ(newProgramBytes(package), 400000u);
     EXPECT_FALSE(programPackageUsable(package));
     package.entries[0].data += 'z';
+    EXPECT_FALSE(programPackageUsable(package)) << "a program that does not say it is one";
+    package.entries.push_back(
+        {kManifestEntry, false, formatManifest({PackageKind::Software, "1.03"}), std::nullopt});
     EXPECT_TRUE(programPackageUsable(package));
+    package.entries.back().data = formatManifest({PackageKind::Data, "1.03"});
+    EXPECT_FALSE(programPackageUsable(package));
+    package.entries.back().data = formatManifest({PackageKind::Software, "1.02"});
+    EXPECT_FALSE(programPackageUsable(package)) << "not newer than the running program";
 }
 
 TEST(MarkerHeld, SeesAHolderAndNothingElse) {

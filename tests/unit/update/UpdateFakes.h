@@ -12,16 +12,20 @@
 #include "common/Zip.h"
 #include "support/TempFolder.h"
 #include "update/check/UpdateFlow.h"
+#include "update/package/PackageManifest.h"
 #include "update/package/PackageSignature.h"
 #include "update/roles/InstanceMarker.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <deque>
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -178,16 +182,19 @@ private:
     Journal& journal_;
 };
 
-// One transfer slot with scripted mirrors: a URL in `served` gets its bytes written to the
-// task's file and ends at once (size announced first unless `silent`); any other URL starts
-// and then never delivers anything.
+// One transfer slot with scripted mirrors. A URL in `served` gets its bytes written to the
+// task's file and finishes at once; one in `broken` gets its bytes written and then fails (a
+// link that broke and stayed down); one in `hanging` runs until stop() (a mirror still waiting
+// for its first byte). Any other URL fails at once, as a dead mirror does after the service's
+// own retries.
 class FakeDownloader final : public Downloader {
 public:
     explicit FakeDownloader(Journal& journal) : journal_(journal) {}
 
     std::map<std::string, std::string> served;
-    bool silent = false;
-    std::deque<std::uint64_t> received; // what takeReceivedBytes returns, 0 when used up
+    std::map<std::string, std::string> broken;
+    std::set<std::string> hanging;
+    TransferProgress progressNow; // what progress() reports
     std::vector<DownloadTask> tasks;
 
     void configure(std::size_t blockSize, std::chrono::milliseconds retryWait,
@@ -195,36 +202,64 @@ public:
         journal_.add("configure " + std::to_string(blockSize) + " " +
                      std::to_string(retryWait.count()) + " " + std::to_string(retryCount));
     }
+    void setResumeWaits(std::vector<std::chrono::milliseconds> waits) override {
+        std::string line = "resume waits";
+        for (const auto wait : waits) {
+            line += " " + std::to_string(wait.count());
+        }
+        journal_.add(line);
+    }
     void start(const DownloadTask& task) override {
         journal_.add("start " + task.url);
         tasks.push_back(task);
-        const auto found = served.find(task.url);
-        if (found == served.end()) {
+        if (hanging.count(task.url)) {
+            active_ = task;
             return;
         }
-        if (!common::writeFileBytes(task.localFile, found->second)) {
-            throw std::runtime_error("cannot write " + task.localFile.string());
-        }
-        if (task.onEvent) {
-            if (!silent) {
-                task.onEvent(TransferEvent::SizeKnown, static_cast<double>(found->second.size()));
+        const auto deliver = [&task](const std::string& bytes) {
+            if (!common::writeFileBytes(task.localFile, bytes)) {
+                throw std::runtime_error("cannot write " + task.localFile.string());
             }
-            task.onEvent(TransferEvent::Finished, 0);
+        };
+        if (const auto found = served.find(task.url); found != served.end()) {
+            deliver(found->second);
+            notify(task, TransferEvent::SizeKnown, static_cast<double>(found->second.size()));
+            notify(task, TransferEvent::Finished, static_cast<double>(found->second.size()));
+        } else if (const auto cut = broken.find(task.url); cut != broken.end()) {
+            deliver(cut->second);
+            notify(task, TransferEvent::Failed, 0);
+        } else {
+            notify(task, TransferEvent::Failed, 0);
         }
     }
-    void stop() override { journal_.add("stop"); }
-    std::uint64_t takeReceivedBytes() override {
-        if (received.empty()) {
-            return 0;
+    // The hanging transfer, if any, finishes now with `bytes`.
+    void finishHanging(const std::string& bytes) {
+        if (!active_) {
+            return;
         }
-        const std::uint64_t bytes = received.front();
-        received.pop_front();
-        return bytes;
+        const DownloadTask task = *std::exchange(active_, std::nullopt);
+        common::writeFileBytes(task.localFile, bytes);
+        notify(task, TransferEvent::Finished, static_cast<double>(bytes.size()));
     }
-    bool running() const override { return false; }
+    void stop() override {
+        journal_.add("stop");
+        if (active_) {
+            notify(*std::exchange(active_, std::nullopt), TransferEvent::Stopped, 0);
+        }
+    }
+    std::uint64_t takeReceivedBytes() override { return 0; }
+    bool running() const override { return active_.has_value(); }
+    TransferProgress progress() const override { return progressNow; }
 
 private:
+    static void notify(const DownloadTask& task, TransferEvent event, double value) {
+        if (task.onEvent) {
+            task.onEvent(event, value);
+        }
+    }
+
     Journal& journal_;
+    std::optional<DownloadTask> active_;
 };
 
 // A stored channel database (marker + database[66...]) whose table sys holds `version`, padded
@@ -257,9 +292,13 @@ inline std::vector<common::ArchiveEntry> dataPackageEntries(const std::string& s
     };
 }
 
-// The entries with "zorvast.sig" added, signed with the test key.
-inline std::vector<common::ArchiveEntry> signedEntries(std::vector<common::ArchiveEntry> entries,
-                                                       const SecretKey& key = testSecretKey()) {
+// What the fixture's servers announce, and what signedEntries signs packages as.
+inline const std::string kAnnouncedDataVersion = "261210";
+inline const std::string kAnnouncedProgramVersion = "1.03";
+
+// The entries with "zorvast.sig" added, signed with `key` exactly as they are.
+inline std::vector<common::ArchiveEntry> signedAsIs(std::vector<common::ArchiveEntry> entries,
+                                                    const SecretKey& key = testSecretKey()) {
     std::vector<PackageEntry> plain;
     for (const common::ArchiveEntry& e : entries) {
         plain.push_back({e.name, e.data});
@@ -269,6 +308,36 @@ inline std::vector<common::ArchiveEntry> signedEntries(std::vector<common::Archi
         throw std::runtime_error("cannot sign the test package");
     }
     entries.push_back({kSignatureEntry, *signature, true, entries.front().date});
+    return entries;
+}
+
+// The entries signed with the test key the way the publisher signs them: with a manifest naming
+// them a program (when they hold "plumo.exe") or data of the announced version, unless they
+// carry a manifest of their own.
+inline std::vector<common::ArchiveEntry> signedEntries(std::vector<common::ArchiveEntry> entries,
+                                                       const SecretKey& key = testSecretKey()) {
+    const auto has = [&entries](const std::string& name) {
+        return std::any_of(entries.begin(), entries.end(),
+                           [&name](const common::ArchiveEntry& e) { return e.name == name; });
+    };
+    if (!has(kManifestEntry)) {
+        const bool program = has("plumo.exe");
+        entries.push_back(
+            {kManifestEntry,
+             formatManifest({program ? PackageKind::Software : PackageKind::Data,
+                             program ? kAnnouncedProgramVersion : kAnnouncedDataVersion}),
+             true, entries.front().date});
+    }
+    return signedAsIs(std::move(entries), key);
+}
+
+// The entries with the manifest that names their kind and version (signed with them when
+// signedEntries comes after).
+inline std::vector<common::ArchiveEntry> withManifest(std::vector<common::ArchiveEntry> entries,
+                                                      PackageKind kind,
+                                                      const std::string& version) {
+    entries.push_back(
+        {kManifestEntry, formatManifest({kind, version}), true, entries.front().date});
     return entries;
 }
 
@@ -297,6 +366,9 @@ public:
           downloader(journal), flow{state, view, downloader, store, clock, downloadMode} {
         fs::create_directories(temp.path() / "tmp");
         fs::create_directories(paths.programFolder);
+        fs::create_directories(paths.downloadFolder);
+        state.setAnnouncedDataVersion(kAnnouncedDataVersion);
+        state.setAnnouncedProgramVersion(kAnnouncedProgramVersion);
         flow.dataServers = {"http://a.test", "http://b.test", "http://c.test", "http://c.test"};
         flow.fetch = [this](const std::string& url) {
             journal.add("fetch " + url);
