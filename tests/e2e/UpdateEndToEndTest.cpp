@@ -12,7 +12,11 @@
 #include "support/ChannelFixture.h"
 #include "support/LocalFtpServer.h"
 #include "support/LocalHttpServer.h"
+#include "support/LocalNginx.h"
+#include "support/LocalProxy.h"
 #include "support/TempFolder.h"
+#include "support/TestCertificates.h"
+#include "update/net/DownloadService.h"
 #include "update/package/PackageManifest.h"
 #include "update/package/PackageSignature.h"
 #include "update/roles/InstanceMarker.h"
@@ -40,8 +44,12 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cinttypes>
+#include <cstdio>
+#include <ctime>
 #include <memory>
 #include <optional>
+#include <random>
 #include <set>
 #include <sstream>
 #include <string>
@@ -88,6 +96,8 @@ const QString kQuestionText =
                    "选 [取消]，则在下次打开本软件时再自动更新。");
 const QString kLaterText =
     QStringLiteral(" ◎ 本软件有新版，增加更多功能，下次打开时记得及时更新。");
+const QString kNothingNewerText = QStringLiteral(" ◎ 服务器上没有比现有数据更新的版本");
+const QString kNoNewerProgramText = QStringLiteral(" ◎ 服务器上没有比本软件更新的版本，无需更新。");
 const QString kProgramMirrorsFailedText =
     QStringLiteral(" ◎ 读远程列表发生错误，更新软件失败，下次运行本软件自动重试...");
 
@@ -496,6 +506,17 @@ bool queryControlsEnabled(shell::ui::MainWindow* w) {
            w->pointingTab()->cityList()->isEnabled();
 }
 
+// Time-outs and waits short enough for a test of mirrors that never deliver: a dead or silent
+// mirror is then given up within seconds instead of the minute a real link is given.
+void quickTransfers(AppController& controller) {
+    update::TransferPolicy& policy = controller.updateFlow().transferPolicy;
+    policy.retryWait = 200ms;
+    policy.retryCount = 1;
+    policy.resumeWaits = {200ms};
+    policy.connectTimeout = 2s;
+    policy.noDataTimeout = 2s;
+}
+
 QString statusOf(AppController& controller) {
     return controller.window()->statusText()->text();
 }
@@ -633,6 +654,30 @@ struct Scene {
     std::vector<std::string> requests() const { return lines(readBytes(requestLog())); }
 };
 
+// The requests nginx answered for the data package, in order.
+std::vector<testing::NginxAccess> packageRequests(const testing::LocalNginx& nginx) {
+    std::vector<testing::NginxAccess> found;
+    for (const testing::NginxAccess& a : nginx.accessEntries()) {
+        if (a.request.rfind("GET /satdata.sta ", 0) == 0) {
+            found.push_back(a);
+        }
+    }
+    return found;
+}
+
+// N of a "bytes=N-" range; 0 when there is none.
+std::uint64_t rangeStart(const std::string& range) {
+    std::uint64_t start = 0;
+    std::sscanf(range.c_str(), "bytes=%" SCNu64 "-", &start);
+    return start;
+}
+
+std::uint64_t bytesIn(const fs::path& file) {
+    std::error_code ec;
+    const std::uint64_t size = fs::file_size(file, ec);
+    return ec ? 0 : size;
+}
+
 // Position of the first request for `path`, or -1.
 int requestIndex(const std::vector<std::string>& requests, const std::string& path) {
     for (std::size_t i = 0; i < requests.size(); ++i) {
@@ -665,7 +710,7 @@ class UpdateEndToEndTest : public QObject {
 
     // tools/publish writes the server tree for the new package into `out`.
     void publish(const fs::path& out, const std::vector<std::string>& mirrors,
-                 const char* program = ZORVAST_PROGRAM) {
+                 const char* program = ZORVAST_PROGRAM, const QStringList& extra = {}) {
         QStringList arguments = {
             ZORVAST_SOURCE_DIR "/tools/publish/publish.py",
             "--data-package",
@@ -682,6 +727,7 @@ class UpdateEndToEndTest : public QObject {
         for (const std::string& mirror : mirrors) {
             arguments << "--mirror" << QString::fromStdString(mirror);
         }
+        arguments << extra;
         QProcess publisher;
         publisher.start("/usr/bin/python3", arguments);
         QVERIFY2(publisher.waitForFinished(60000), "the publisher did not end");
@@ -819,6 +865,13 @@ private slots:
             pages.push_back({page, std::string("<html><body>") + page + " 261210</body></html>",
                              true, kNewDate});
         }
+        // A picture that does not compress: the package takes some seconds on a slow link.
+        std::mt19937 noise(261210);
+        std::string picture(24000, '\0');
+        for (char& byte : picture) {
+            byte = static_cast<char>(noise() & 0xFF);
+        }
+        pages.push_back({"map.gif", picture, true, kNewDate});
         newSource_ = suiteRoot_ / "new.sta";
         testing::writePackage(newSource_.string(), newStored_, pages, kNewDate);
     }
@@ -1028,7 +1081,8 @@ private slots:
 
     // The server offers the 1.03 build; the data on it is what the program already has.
     void publishNextProgram(const Scene& s, const std::string& mirror) {
-        CALL(publish(s.tree(), {mirror}, ZORVAST_NEXT_PROGRAM));
+        // No statement: it would name the newer data that dv.htm below no longer announces.
+        CALL(publish(s.tree(), {mirror}, ZORVAST_NEXT_PROGRAM, {"--no-statement"}));
         QCOMPARE(readBytes(s.tree() / "sv.htm"), std::string("1.03"));
         writeBytes(s.tree() / "dv.htm", kOldVersion);
     }
@@ -1294,6 +1348,7 @@ private slots:
 
         AppController controller(s->environment());
         takeMirrorsInOrder(controller);
+        quickTransfers(controller);
         QCOMPARE(controller.startUp(), StartUpResult::Running);
         CALL(checkUpdated(*s, controller, s->tree() / "satdata.sta"));
         const std::vector<std::string> asked = s->requests();
@@ -1351,6 +1406,7 @@ private slots:
         useServers({http.url("")});
 
         AppController controller(s->environment());
+        quickTransfers(controller);
         QCOMPARE(controller.startUp(), StartUpResult::Running);
         QTRY_COMPARE_WITH_TIMEOUT(statusOf(controller), kMirrorsFailedText, 30000);
         CALL(checkUnchanged(*s, controller));
@@ -1470,6 +1526,272 @@ private slots:
         }
         qInfo("ended at \"%s\": the restart found the %s package", qPrintable(moment),
               isNew ? "new" : "old");
+    }
+
+    // --- the field: real nginx (and tinyproxy) on 127.0.0.1, slow and broken links
+
+    // A mirror that answers after more than 3 s is waited for, not passed over.
+    void aSlowFirstByteIsWaitedFor() {
+        const auto s = newScene();
+        writeOldPackage(*s);
+        testing::NginxOptions options;
+        options.firstByteDelay = 3;
+        testing::LocalNginx nginx(s->root / "nginx", s->tree(), options);
+        CALL(publish(s->tree(), {nginx.url("")}));
+        useServers({nginx.url("")});
+
+        AppController controller(s->environment());
+        QCOMPARE(controller.startUp(), StartUpResult::Running);
+        CALL(checkUpdated(*s, controller, s->tree() / "satdata.sta"));
+        const std::vector<testing::NginxAccess> package = packageRequests(nginx);
+        QCOMPARE(package.size(), std::size_t{1});
+        QCOMPARE(package[0].status, 200);
+        QVERIFY2(package[0].seconds >= 3.0, std::to_string(package[0].seconds).c_str());
+        controller.shutDown();
+    }
+
+    // A 2 KB/s mirror killed half-way and back 4 s later: the same run resumes it.
+    void aMirrorKilledMidTransferIsResumed() {
+        const auto s = newScene();
+        writeOldPackage(*s);
+        testing::NginxOptions options;
+        options.rateLimit = 2048;
+        testing::LocalNginx nginx(s->root / "nginx", s->tree(), options);
+        CALL(publish(s->tree(), {nginx.url("")}));
+        useServers({nginx.url("")});
+        const std::uint64_t size = fs::file_size(s->tree() / "satdata.sta");
+
+        AppController controller(s->environment());
+        QCOMPARE(controller.startUp(), StartUpResult::Running);
+        const fs::path partial = s->downloads() / "satdata.tmp";
+        QVERIFY2(waitFor([&] { return bytesIn(partial) >= size / 2; }, 60s),
+                 "the download never got half-way");
+        nginx.kill();
+        const std::uint64_t cut = bytesIn(partial);
+        QVERIFY2(cut < size, "the transfer ended before the kill");
+        QTest::qWait(4000); // the window runs on while the mirror is down
+        nginx.restart();
+
+        CALL(checkUpdated(*s, controller, s->tree() / "satdata.sta"));
+        const std::vector<testing::NginxAccess> package = packageRequests(nginx);
+        QVERIFY2(!package.empty(), nginx.accessLog().c_str());
+        const testing::NginxAccess& resumed = package.back();
+        QCOMPARE(resumed.status, 206);
+        QVERIFY2(resumed.range.rfind("bytes=", 0) == 0 && rangeStart(resumed.range) >= cut,
+                 resumed.range.c_str());
+        QVERIFY(!resumed.ifRange.empty());
+        QVERIFY(!fs::exists(partial));
+        controller.shutDown();
+    }
+
+    // The program ends during a download; the next start asks only for the rest.
+    void aDownloadStoppedByTheProgramsEndResumesAtTheNextStart() {
+        const auto s = newScene();
+        writeOldPackage(*s);
+        testing::NginxOptions options;
+        options.rateLimit = 2048;
+        testing::LocalNginx nginx(s->root / "nginx", s->tree(), options);
+        CALL(publish(s->tree(), {nginx.url("")}));
+        useServers({nginx.url("")});
+        const fs::path partial = s->downloads() / "satdata.tmp";
+        std::uint64_t kept = 0;
+        {
+            AppController controller(s->environment());
+            QCOMPARE(controller.startUp(), StartUpResult::Running);
+            QVERIFY(waitFor([&] { return bytesIn(partial) >= 4000; }, 60s));
+            controller.shutDown();
+        }
+        kept = bytesIn(partial);
+        QVERIFY2(update::readPartialDownload(partial).has_value(), "no resume record was kept");
+        QVERIFY(kept > 0 && kept < fs::file_size(s->tree() / "satdata.sta"));
+
+        AppController controller(s->environment());
+        QCOMPARE(controller.startUp(), StartUpResult::Running);
+        CALL(checkUpdated(*s, controller, s->tree() / "satdata.sta"));
+        const std::vector<testing::NginxAccess> package = packageRequests(nginx);
+        QVERIFY2(package.size() >= 2, nginx.accessLog().c_str());
+        QCOMPARE(package.back().status, 206);
+        QCOMPARE(rangeStart(package.back().range), kept);
+        controller.shutDown();
+    }
+
+    // Signed packages that must not be installed although the announcement asks for them.
+    void aPackageSignedAsAnotherReleaseIsRefused_data() {
+        QTest::addColumn<QString>("fault");
+        QTest::newRow("an older package replayed as newer") << "replay";
+        QTest::newRow("the installed package announced again") << "again";
+    }
+
+    void aPackageSignedAsAnotherReleaseIsRefused() {
+        QFETCH(QString, fault);
+        const auto s = newScene();
+        testing::LocalNginx nginx(s->root / "nginx", s->tree());
+        CALL(publish(s->tree(), {nginx.url("")}));
+        const fs::path published = s->tree() / "satdata.sta";
+        std::string installed = oldPackage_;
+        if (fault == "replay") {
+            // A genuine signed package of an older release than the one installed.
+            std::vector<common::ArchiveEntry> older = entriesOf(published, s->scratch());
+            for (common::ArchiveEntry& e : older) {
+                if (e.name == update::kManifestEntry) {
+                    e.data = update::formatManifest({update::PackageKind::Data, "261208"});
+                }
+            }
+            fs::remove(published);
+            writeArchive(published, signedAgain(older));
+        } else {
+            installed = readBytes(published); // the program already has this very package
+        }
+        writeBytes(s->program() / "satdata.sta", installed);
+        // Whoever answers "/dv.htm" announces more; the signed statement would contradict it.
+        writeBytes(s->tree() / "dv.htm", "261211");
+        fs::remove(s->tree() / "release.sig");
+        useServers({nginx.url("")});
+        const std::optional<ino_t> before = inodeOf(s->program() / "satdata.sta");
+
+        AppController controller(s->environment());
+        QCOMPARE(controller.startUp(), StartUpResult::Running);
+        QTRY_VERIFY_WITH_TIMEOUT(statusOf(controller).startsWith(kNothingNewerText), 30000);
+        QTRY_VERIFY(controller.initialisationDone());
+        QVERIFY2(readBytes(s->program() / "satdata.sta") == installed,
+                 "the installed package changed");
+        QCOMPARE(inodeOf(s->program() / "satdata.sta"), before);
+        QCOMPARE(packageRequests(nginx).size(), std::size_t{1});
+        QVERIFY(!fs::exists(s->stagingFolder()));
+        QVERIFY(!fs::exists(s->downloads() / "satdata.tmp"));
+        QTRY_VERIFY_WITH_TIMEOUT(queryControlsEnabled(controller.window()), 10000);
+        QTRY_VERIFY(controller.window()->downloadProgress()->isHidden());
+        controller.shutDown();
+    }
+
+    // The program mirror serves a signed data package that also holds a program.
+    void aDataPackageIsNeverTakenForTheProgram() {
+        const auto s = newScene();
+        writeOldPackage(*s);
+        const fs::path programFile = installProgram(*s);
+        testing::LocalNginx nginx(s->root / "nginx", s->tree());
+        CALL(publishNextProgram(*s, nginx.url("")));
+        const fs::path package = s->tree() / "zorvast.zip";
+        std::vector<common::ArchiveEntry> entries = entriesOf(package, s->scratch());
+        for (common::ArchiveEntry& e : entries) {
+            if (e.name == update::kManifestEntry) {
+                e.data = update::formatManifest({update::PackageKind::Data, "1.03"});
+            }
+        }
+        fs::remove(package);
+        writeArchive(package, signedAgain(entries));
+        useServers({nginx.url("")});
+
+        QuestionAnswerer user(QStringLiteral("确定"));
+        AppController controller(programEnvironment(*s));
+        QCOMPARE(controller.startUp(), StartUpResult::Running);
+        QTRY_COMPARE_WITH_TIMEOUT(statusOf(controller), kNoNewerProgramText, 30000);
+        QCOMPARE(user.asked(), 0);
+        QVERIFY(helperStartedFrom(programFile) == 0);
+        QCOMPARE(readBytes(programFile), readBytes(ZORVAST_PROGRAM));
+        QVERIFY(!fs::exists(s->downloads() / "plumo.tmp"));
+        CALL(checkUnchanged(*s, controller, "satdata.sta, zorvast app"));
+        controller.shutDown();
+    }
+
+    // The servers' signed statement is 60 days old: the update still happens, with a note.
+    void anOldStatementIsNoted() {
+        const auto s = newScene();
+        writeOldPackage(*s);
+        testing::LocalNginx nginx(s->root / "nginx", s->tree());
+        const std::time_t issued = std::time(nullptr) - 60 * 86400;
+        std::tm day{};
+        gmtime_r(&issued, &day);
+        char text[16];
+        std::snprintf(text, sizeof text, "%04d-%02d-%02d", day.tm_year + 1900, day.tm_mon + 1,
+                      day.tm_mday);
+        CALL(publish(s->tree(), {nginx.url("")}, ZORVAST_PROGRAM, {"--issued", text}));
+        useServers({nginx.url("")});
+
+        AppController controller(s->environment());
+        QCOMPARE(controller.startUp(), StartUpResult::Running);
+        const QString note =
+            QStringLiteral(" ◎ 注意：服务器的版本声明签发于%1年%2月%3日，已超过45天"
+                           "未更新，数据服务器可能已停止更新。")
+                .arg(day.tm_year + 1900)
+                .arg(day.tm_mon + 1)
+                .arg(day.tm_mday);
+        QTRY_COMPARE_WITH_TIMEOUT(statusOf(controller), kUpdatedText + note, 40000);
+        QCOMPARE(readBytes(s->program() / "satdata.sta"), readBytes(s->tree() / "satdata.sta"));
+        controller.shutDown();
+    }
+
+    // An https server and mirror whose certificate comes from a CA named by ZORVAST_CA_FILE.
+    void anHttpsMirrorWithItsOwnCa() {
+        const auto s = newScene();
+        writeOldPackage(*s);
+        const testing::TestCertificates certificates =
+            testing::makeTestCertificates(s->root / "certificates");
+        testing::NginxOptions options;
+        options.certificate = certificates.certificate;
+        options.key = certificates.key;
+        testing::LocalNginx nginx(s->root / "nginx", s->tree(), options);
+        QVERIFY(nginx.url("").rfind("https://", 0) == 0);
+        CALL(publish(s->tree(), {nginx.url("")}));
+        useServers({nginx.url("")});
+        qputenv("ZORVAST_CA_FILE", QByteArray::fromStdString(certificates.ca.string()));
+
+        AppController controller(s->environment());
+        QCOMPARE(controller.startUp(), StartUpResult::Running);
+        CALL(checkUpdated(*s, controller, s->tree() / "satdata.sta"));
+        QCOMPARE(packageRequests(nginx).size(), std::size_t{1});
+        controller.shutDown();
+        qunsetenv("ZORVAST_CA_FILE");
+    }
+
+    // The program as users start it, behind a proxy: the servers' name resolves nowhere but at
+    // the proxy, which hands every request to nginx. The update and the news banner both come
+    // through it.
+    void throughAProxy() {
+        const auto s = newScene();
+        writeOldPackage(*s);
+        testing::LocalNginx nginx(s->root / "nginx", s->tree());
+        testing::ProxyOptions proxyOptions;
+        proxyOptions.upstreamPort = nginx.port();
+        testing::LocalProxy proxy(s->root / "proxy", proxyOptions);
+        const std::string server = "http://mirror.zorvast.test";
+        CALL(publish(s->tree(), {server}));
+        useServers({server});
+        qputenv("http_proxy", QByteArray::fromStdString(proxy.url()));
+        qunsetenv("no_proxy");
+        qunsetenv("NO_PROXY");
+
+        const fs::path log = s->root / "program.log";
+        const pid_t program = startProgram(s->program(), log);
+        qunsetenv("http_proxy");
+        QVERIFY(program > 0);
+        // The proxy forwards "GET http://mirror.zorvast.test:80/PATH HTTP/1.1".
+        const auto through = [&](const std::string& path) {
+            for (const testing::NginxAccess& a : nginx.accessEntries()) {
+                if (a.request.find(path + " HTTP/") != std::string::npos && a.status == 200 &&
+                    a.via.find("zorvast-test-proxy") != std::string::npos) {
+                    return true;
+                }
+            }
+            return false;
+        };
+        const bool updated = waitFor(
+            [&] {
+                return readBytes(s->program() / "satdata.sta") ==
+                       readBytes(s->tree() / "satdata.sta");
+            },
+            60s);
+        const bool banner = waitFor([&] { return through("/news.htm"); }, 60s);
+        ::kill(program, SIGTERM);
+        if (!waitForChild(program, 20s)) {
+            ::kill(program, SIGKILL);
+            waitForChild(program, 10s);
+        }
+        QVERIFY2(updated, ("no update through the proxy:\n" + tailOf(log)).c_str());
+        QVERIFY2(through("/dv.htm") && through("/satdata.sta"), nginx.accessLog().c_str());
+        QVERIFY2(banner, ("the banner did not come through the proxy:\n" + nginx.accessLog() +
+                          "\n" + tailOf(log))
+                             .c_str());
     }
 };
 
