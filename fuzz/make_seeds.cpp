@@ -9,6 +9,8 @@
 #include "common/Files.h"
 #include "common/Text.h"
 #include "common/Zip.h"
+#include "update/check/ReleaseStatement.h"
+#include "update/package/PackageManifest.h"
 #include "update/package/PackageSignature.h"
 
 #include <algorithm>
@@ -182,6 +184,23 @@ void signatureSeeds() {
     writeSeed("signature", "public-key.txt", readOrDie(repo / "keys/test-package.pub"));
 }
 
+void releaseSeeds() {
+    const std::optional<update::SecretKey> key =
+        update::readSecretKeyFile(repo / "keys/test-package.sec");
+    if (!key) {
+        die("cannot read the test signing key");
+    }
+    writeSeed("release", "data.pkg", update::formatManifest({update::PackageKind::Data, "261210"}));
+    writeSeed("release", "program.pkg",
+              update::formatManifest({update::PackageKind::Software, "1.03"}));
+    const std::optional<std::string> statement =
+        update::signReleaseStatement({"261210", "1.03", 2026, 12, 10}, *key);
+    if (!statement) {
+        die("cannot sign the release statement");
+    }
+    writeSeed("release", "release.sig", *statement);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -197,6 +216,7 @@ int main(int argc, char** argv) {
         listSeeds();
         answerSeeds();
         signatureSeeds();
+        releaseSeeds();
     } catch (const std::exception& e) {
         die(e.what());
     }

@@ -167,6 +167,33 @@ private slots:
         QTRY_COMPARE(completed, 2);
     }
 
+    void onlinePageFallsBackToTheLocalCopy_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("the page") << "/news.htm" << "服务器页面";
+        QTest::newRow("a proxy's error page") << "/status/502" << "本地页面";
+        QTest::newRow("not found") << "/status/404" << "本地页面";
+        QTest::newRow("no server") << "dead" << "本地页面";
+    }
+
+    void onlinePageFallsBackToTheLocalCopy() {
+        QFETCH(QString, path);
+        QFETCH(QString, title);
+        TempFolder folder;
+        const std::string local = folder.write("local/news.htm", gbkPage("本地页面"));
+        folder.write("server/news.htm", gbkPage("服务器页面"));
+        LocalHttpServer http({"--root", (folder.path() / "server").string()});
+        const std::string address =
+            path == "dead" ? "http://127.0.0.1:9/news.htm" : http.url(path.toStdString());
+        WebPageView view;
+        view.show();
+        view.showOnlineUrl(q(address), q(local));
+        QTRY_COMPARE_WITH_TIMEOUT(view.title(), title, kLoadWait);
+        QTRY_COMPARE_WITH_TIMEOUT(q(view.browser().statusText()), QStringLiteral("完成"),
+                                  kLoadWait);
+        QCOMPARE(view.url().isLocalFile(), title == QStringLiteral("本地页面"));
+    }
+
     void workerThreadDrivesTheView() {
         TempFolder folder;
         const std::string file = folder.write("worker.htm", gbkPage("工作线程"));
