@@ -317,4 +317,18 @@ bool isValidUtf8(std::string_view text) {
     return true;
 }
 
+std::optional<std::string_view> takeKeyedLine(std::string_view& text, std::string_view key) {
+    constexpr std::string_view kLineEnd = "\r\n";
+    if (!text.starts_with(key)) {
+        return std::nullopt;
+    }
+    const std::size_t end = text.find(kLineEnd);
+    if (end == std::string_view::npos) {
+        return std::nullopt;
+    }
+    const std::string_view value = text.substr(key.size(), end - key.size());
+    text.remove_prefix(end + kLineEnd.size());
+    return value;
+}
+
 } // namespace zorvast::common

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -60,6 +61,10 @@ std::vector<Gbk> splitGbk(const Gbk& text, const Gbk& separator);
 // UTF-8 conveniences.
 // Well-formed UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
 bool isValidUtf8(std::string_view text);
+
+// The value of the line `key`...CR LF at the start of `text`, with that line taken off; nullopt
+// (and `text` untouched) when the text does not start with the key or the line has no CR LF.
+std::optional<std::string_view> takeKeyedLine(std::string_view& text, std::string_view key);
 
 // Every LF not already preceded by CR becomes CR LF.
 std::string withCrLf(std::string_view utf8);

@@ -67,9 +67,11 @@ inline void writeConfig(const std::filesystem::path& file, const std::string& te
 
 } // namespace detail
 
-// Makes a fresh authority and server certificate in `folder` (made when missing), valid for 30
-// days from now. Own openssl configurations, so the machine's openssl.cnf plays no part.
-inline TestCertificates makeTestCertificates(const std::filesystem::path& folder) {
+// Makes a fresh authority (named "Zorvast test CA" + `authority`) and server certificate in
+// `folder` (made when missing), valid for 30 days from now. Own openssl configurations, so the
+// machine's openssl.cnf plays no part.
+inline TestCertificates makeTestCertificates(const std::filesystem::path& folder,
+                                             const std::string& authority = {}) {
     namespace fs = std::filesystem;
     const fs::path dir = fs::absolute(folder);
     fs::create_directories(dir);
@@ -83,11 +85,13 @@ inline TestCertificates makeTestCertificates(const std::filesystem::path& folder
                                   "distinguished_name = dn\n"
                                   "x509_extensions = ca\n"
                                   "[dn]\n"
-                                  "CN = Zorvast test CA\n"
-                                  "[ca]\n"
-                                  "basicConstraints = critical, CA:TRUE\n"
-                                  "keyUsage = critical, keyCertSign, cRLSign\n"
-                                  "subjectKeyIdentifier = hash\n");
+                                  "CN = Zorvast test CA" +
+                                      (authority.empty() ? "" : " " + authority) +
+                                      "\n"
+                                      "[ca]\n"
+                                      "basicConstraints = critical, CA:TRUE\n"
+                                      "keyUsage = critical, keyCertSign, cRLSign\n"
+                                      "subjectKeyIdentifier = hash\n");
     detail::writeConfig(serverConfig, "[req]\n"
                                       "prompt = no\n"
                                       "distinguished_name = dn\n"

@@ -2,6 +2,8 @@
 
 #include "update/package/PackageManifest.h"
 
+#include "common/Text.h"
+
 #include <sodium.h>
 
 #include <algorithm>
@@ -71,20 +73,6 @@ std::string messageOf(std::string_view lines) {
     std::string message(kDomain);
     message.append(lines);
     return message;
-}
-
-// The value of the line `key`...CR LF at the start of `text`, the line taken off.
-std::optional<std::string_view> takeLine(std::string_view& text, std::string_view key) {
-    if (!text.starts_with(key)) {
-        return std::nullopt;
-    }
-    const std::size_t end = text.find(kLineEnd);
-    if (end == std::string_view::npos) {
-        return std::nullopt;
-    }
-    const std::string_view value = text.substr(key.size(), end - key.size());
-    text.remove_prefix(end + kLineEnd.size());
-    return value;
 }
 
 std::optional<int> digitsValue(std::string_view digits) {
@@ -159,15 +147,16 @@ std::optional<ReleaseStatement> verifyReleaseStatement(std::string_view text,
         return std::nullopt;
     }
     std::string_view rest = text;
-    const std::optional<std::string_view> format = takeLine(rest, kFormatLine);
-    const std::optional<std::string_view> data = format ? takeLine(rest, kDataKey) : std::nullopt;
+    const std::optional<std::string_view> format = common::takeKeyedLine(rest, kFormatLine);
+    const std::optional<std::string_view> data =
+        format ? common::takeKeyedLine(rest, kDataKey) : std::nullopt;
     const std::optional<std::string_view> program =
-        data ? takeLine(rest, kProgramKey) : std::nullopt;
+        data ? common::takeKeyedLine(rest, kProgramKey) : std::nullopt;
     const std::optional<std::string_view> issued =
-        program ? takeLine(rest, kIssuedKey) : std::nullopt;
+        program ? common::takeKeyedLine(rest, kIssuedKey) : std::nullopt;
     const std::size_t signedLength = text.size() - rest.size();
     const std::optional<std::string_view> signatureHex =
-        issued ? takeLine(rest, kSignatureKey) : std::nullopt;
+        issued ? common::takeKeyedLine(rest, kSignatureKey) : std::nullopt;
     if (!signatureHex || !rest.empty() || !format->empty()) {
         return std::nullopt;
     }

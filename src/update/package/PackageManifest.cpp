@@ -1,6 +1,7 @@
 #include "update/package/PackageManifest.h"
 
 #include "common/Numbers.h"
+#include "common/Text.h"
 #include "update/check/UpdateState.h"
 
 namespace zorvast::update {
@@ -15,21 +16,6 @@ constexpr std::string_view kProgramName = "program";
 
 std::string_view kindName(PackageKind kind) {
     return kind == PackageKind::Data ? kDataName : kProgramName;
-}
-
-// The value of the line `key`...CR LF at the start of `text`, the line taken off; nullopt when
-// the text does not start with that key or the line has no CR LF end.
-std::optional<std::string_view> takeLine(std::string_view& text, std::string_view key) {
-    if (!text.starts_with(key)) {
-        return std::nullopt;
-    }
-    const std::size_t end = text.find(kLineEnd);
-    if (end == std::string_view::npos) {
-        return std::nullopt;
-    }
-    const std::string_view value = text.substr(key.size(), end - key.size());
-    text.remove_prefix(end + kLineEnd.size());
-    return value;
 }
 
 bool sameVersion(double a, double b) {
@@ -63,9 +49,9 @@ std::optional<PackageManifest> parseManifest(std::string_view text) {
     if (text.size() > kManifestMaxBytes) {
         return std::nullopt;
     }
-    const std::optional<std::string_view> kind = takeLine(text, kKindKey);
+    const std::optional<std::string_view> kind = common::takeKeyedLine(text, kKindKey);
     const std::optional<std::string_view> version =
-        kind ? takeLine(text, kVersionKey) : std::nullopt;
+        kind ? common::takeKeyedLine(text, kVersionKey) : std::nullopt;
     if (!version || !text.empty()) {
         return std::nullopt;
     }

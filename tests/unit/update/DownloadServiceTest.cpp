@@ -4,7 +4,9 @@
 
 #include "support/LocalFtpServer.h"
 #include "support/LocalHttpServer.h"
+#include "support/ScopedEnvironment.h"
 #include "support/TempFolder.h"
+#include "support/TestCertificates.h"
 
 #include <gtest/gtest.h>
 
@@ -38,6 +40,7 @@ using namespace std::chrono_literals;
 using zorvast::testing::LocalFtpServer;
 using zorvast::testing::LocalHttpServer;
 using zorvast::testing::readAll;
+using zorvast::testing::ScopedEnvironment;
 using zorvast::testing::TempFolder;
 using Clock = std::chrono::steady_clock;
 
@@ -110,34 +113,6 @@ std::string joined(const std::vector<std::string>& lines) {
 std::string recordOf(const std::filesystem::path& file) {
     return file.string() + ".resume";
 }
-
-// Sets an environment variable for the life of the object, then restores it.
-class ScopedEnvironment {
-public:
-    ScopedEnvironment(const char* name, const std::optional<std::string>& value) : name_(name) {
-        if (const char* old = std::getenv(name)) {
-            old_ = old;
-        }
-        if (value) {
-            setenv(name, value->c_str(), 1);
-        } else {
-            unsetenv(name);
-        }
-    }
-    ~ScopedEnvironment() {
-        if (old_) {
-            setenv(name_, old_->c_str(), 1);
-        } else {
-            unsetenv(name_);
-        }
-    }
-    ScopedEnvironment(const ScopedEnvironment&) = delete;
-    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
@@ -1332,29 +1307,9 @@ TEST_F(FtpResumeTest, AChangedFileStartsOver) {
 
 // ---- TLS, redirects, proxies -------------------------------------------------------------
 
-// A certificate authority and a certificate for 127.0.0.1 signed by it, made with the openssl
-// tool in `folder`: ca.pem, server.pem, server.key.
-bool makeCertificates(const std::filesystem::path& folder) {
-    const std::string at = folder.string();
-    const std::string key = " -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes";
-    std::ofstream(folder / "server.ext")
-        << "subjectAltName=IP:127.0.0.1,DNS:localhost\nbasicConstraints=CA:FALSE\n"
-           "keyUsage=digitalSignature\nextendedKeyUsage=serverAuth\n";
-    const std::string commands =
-        "cd '" + at + "' && openssl req -x509" + key +
-        " -keyout ca.key -out ca.pem -days 2 -subj '/CN=Zorvast test CA'"
-        " -addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign"
-        " && openssl req" +
-        key +
-        " -keyout server.key -out server.csr -subj '/CN=127.0.0.1'"
-        " && openssl x509 -req -in server.csr -CA ca.pem -CAkey ca.key -CAcreateserial"
-        " -out server.pem -days 2 -extfile server.ext";
-    return std::system(("(" + commands + ") >/dev/null 2>&1").c_str()) == 0;
-}
-
 TEST_F(DownloadServiceTest, HttpsTrustsTheExtraCaAndRefusesADowngrade) {
     TempFolder certificates;
-    ASSERT_TRUE(makeCertificates(certificates.path()));
+    zorvast::testing::makeTestCertificates(certificates.path());
     const std::string folder = certificates.path().string();
     LocalHttpServer https({"--tls", folder + "/server.pem", folder + "/server.key"});
     const std::string base = "https://127.0.0.1:" + std::to_string(https.port());

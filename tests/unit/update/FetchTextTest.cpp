@@ -3,7 +3,9 @@
 #include "update/net/CurlSetup.h"
 
 #include "support/LocalHttpServer.h"
+#include "support/ScopedEnvironment.h"
 #include "support/TempFolder.h"
+#include "support/TestCertificates.h"
 
 #include <gtest/gtest.h>
 
@@ -31,6 +33,7 @@ namespace {
 using namespace std::chrono_literals;
 using zorvast::testing::LocalHttpServer;
 using zorvast::testing::readAll;
+using zorvast::testing::ScopedEnvironment;
 using zorvast::testing::TempFolder;
 
 const char* nameOf(FetchFailure failure) {
@@ -469,54 +472,6 @@ TEST_F(FetchText, ConcurrentTimeOutsDoNotDisturbOtherCalls) {
 
 // ---- TLS, redirects, proxies -------------------------------------------------------------
 
-// Sets an environment variable for the life of the object, then restores it.
-class ScopedEnvironment {
-public:
-    ScopedEnvironment(const char* name, const std::optional<std::string>& value) : name_(name) {
-        if (const char* old = std::getenv(name)) {
-            old_ = old;
-        }
-        if (value) {
-            setenv(name, value->c_str(), 1);
-        } else {
-            unsetenv(name);
-        }
-    }
-    ~ScopedEnvironment() {
-        if (old_) {
-            setenv(name_, old_->c_str(), 1);
-        } else {
-            unsetenv(name_);
-        }
-    }
-    ScopedEnvironment(const ScopedEnvironment&) = delete;
-    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
-
-// A certificate authority named `name` and a certificate for 127.0.0.1 signed by it, made with
-// the openssl tool in `folder`: ca.pem, server.pem, server.key.
-bool makeCertificates(const std::filesystem::path& folder, const std::string& name) {
-    std::filesystem::create_directories(folder);
-    const std::string key = " -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes";
-    std::ofstream(folder / "server.ext")
-        << "subjectAltName=IP:127.0.0.1,DNS:localhost\nbasicConstraints=CA:FALSE\n"
-           "keyUsage=digitalSignature\nextendedKeyUsage=serverAuth\n";
-    const std::string commands =
-        "cd '" + folder.string() + "' && openssl req -x509" + key +
-        " -keyout ca.key -out ca.pem -days 2 -subj '/CN=Zorvast test CA " + name +
-        "' -addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign"
-        " && openssl req" +
-        key +
-        " -keyout server.key -out server.csr -subj '/CN=127.0.0.1'"
-        " && openssl x509 -req -in server.csr -CA ca.pem -CAkey ca.key -CAcreateserial"
-        " -out server.pem -days 2 -extfile server.ext";
-    return std::system(("(" + commands + ") >/dev/null 2>&1").c_str()) == 0;
-}
-
 // Two authorities, each with an HTTPS server whose certificate it signed: "system" stands for
 // a certificate of the system's store, "extra" for the one ZORVAST_CA_FILE names.
 class Tls : public FetchText {
@@ -526,7 +481,7 @@ protected:
         folder_ = std::make_unique<TempFolder>();
         for (const char* name : {"system", "extra"}) {
             const auto at = folder_->path() / name;
-            ASSERT_TRUE(makeCertificates(at, name)) << "openssl could not make certificates";
+            zorvast::testing::makeTestCertificates(at, name);
             servers_.push_back(std::make_unique<LocalHttpServer>(std::vector<std::string>{
                 "--tls", (at / "server.pem").string(), (at / "server.key").string()}));
         }

@@ -205,7 +205,7 @@ public:
     void setResumeWaits(std::vector<std::chrono::milliseconds> waits) override {
         std::string line = "resume waits";
         for (const auto wait : waits) {
-            line += " " + std::to_string(wait.count());
+            line.append(1, ' ').append(std::to_string(wait.count()));
         }
         journal_.add(line);
     }
