@@ -24,10 +24,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The built-in key is the test key here, so the seeds signed with it pass.
     if (const auto statement = update::verifyReleaseStatement(input, update::builtInPackageKey())) {
-        fuzz::check(update::fitsVersionAnswer(update::PackageKind::Data, statement->dataVersion) &&
-                        update::fitsVersionAnswer(update::PackageKind::Software,
-                                                  statement->programVersion),
-                    "a statement with versions that fit no answer was read");
+        fuzz::check(
+            update::fitsVersionAnswer(update::PackageKind::Data, statement->dataVersion) &&
+                update::fitsVersionAnswer(update::PackageKind::Software, statement->programVersion),
+            "a statement with versions that fit no answer was read");
         fuzz::check(input.size() <= update::kReleaseStatementMaxBytes,
                     "an over-long statement was read");
         // Any clock: the age is a plain number, never a crash.
