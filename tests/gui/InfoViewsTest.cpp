@@ -170,10 +170,14 @@ private slots:
     void onlinePageFallsBackToTheLocalCopy_data() {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("title");
-        QTest::newRow("the page") << "/news.htm" << "服务器页面";
-        QTest::newRow("a proxy's error page") << "/status/502" << "本地页面";
-        QTest::newRow("not found") << "/status/404" << "本地页面";
-        QTest::newRow("no server") << "dead" << "本地页面";
+        QTest::newRow("the page") << "/news.htm"
+                                  << "服务器页面";
+        QTest::newRow("a proxy's error page") << "/status/502"
+                                              << "本地页面";
+        QTest::newRow("not found") << "/status/404"
+                                   << "本地页面";
+        QTest::newRow("no server") << "dead"
+                                   << "本地页面";
     }
 
     void onlinePageFallsBackToTheLocalCopy() {

@@ -22,14 +22,15 @@ WebPageView::WebPageView(QWidget* parent) : QWebEngineView(parent) {
     // which would flicker and drop it under the windows it owns. Stopping loads nothing.
     page()->triggerAction(QWebEnginePage::Stop);
     browser_ = new WebBrowserView(this);
-    connect(page(), &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
-        if (info.status() != QWebEngineLoadingInfo::LoadFailedStatus || localFallback_.isEmpty() ||
-            info.url() != onlineUrl_) {
-            return;
-        }
-        const QString file = std::exchange(localFallback_, QString());
-        showFile(file);
-    });
+    connect(page(), &QWebEnginePage::loadingChanged, this,
+            [this](const QWebEngineLoadingInfo& info) {
+                if (info.status() != QWebEngineLoadingInfo::LoadFailedStatus ||
+                    localFallback_.isEmpty() || info.url() != onlineUrl_) {
+                    return;
+                }
+                const QString file = std::exchange(localFallback_, QString());
+                showFile(file);
+            });
 }
 
 void WebPageView::showFile(const QString& path) {

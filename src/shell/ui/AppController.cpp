@@ -762,17 +762,17 @@ void AppController::endFromUpdate() {
 }
 
 void AppController::deferredTimerTick() {
-    info::runDeferredListJob(updateState_.listsPending, updateState_.serverRoot(),
-                             {[this] {
-                                  loadNewsList(info::ListKind::LatestChannels);
-                                  loadNewsList(info::ListKind::Sng);
-                              },
-                              [this](const std::string& url) {
-                                  window_->newsBanner()->showOnlineUrl(
-                                      QString::fromStdString(url),
-                                      QString::fromStdString(
-                                          (state_.paths.workFolder / "news.htm").string()));
-                              }});
+    info::runDeferredListJob(
+        updateState_.listsPending, updateState_.serverRoot(),
+        {[this] {
+             loadNewsList(info::ListKind::LatestChannels);
+             loadNewsList(info::ListKind::Sng);
+         },
+         [this](const std::string& url) {
+             window_->newsBanner()->showOnlineUrl(
+                 QString::fromStdString(url),
+                 QString::fromStdString((state_.paths.workFolder / "news.htm").string()));
+         }});
     updateView_->deferredTimer().stop();
 }
 

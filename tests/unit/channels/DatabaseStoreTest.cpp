@@ -87,8 +87,8 @@ TEST(StorePaths, WorkFolderSitsDirectlyInTheTemporaryFolder) {
         EXPECT_EQ(p.dataDownload, "/var/tmp/downloads/satdata.tmp");
         EXPECT_EQ(p.softwareDownload, "/var/tmp/downloads/plumo.tmp");
     }
-    const StorePaths cached = storePathsFor("/run/user/1/zorvast", "/opt/zorvast",
-                                            "/home/u/.cache/zorvast/downloads");
+    const StorePaths cached =
+        storePathsFor("/run/user/1/zorvast", "/opt/zorvast", "/home/u/.cache/zorvast/downloads");
     EXPECT_EQ(cached.dataDownload, "/home/u/.cache/zorvast/downloads/satdata.tmp");
     EXPECT_EQ(cached.softwareDownload, "/home/u/.cache/zorvast/downloads/plumo.tmp");
 }
