@@ -332,6 +332,10 @@ std::optional<std::string> entryTargetPath(std::string_view utf8Name) {
         }
         path.append(part);
     }
+    // A drive letter that only shows once "x/.." is gone is refused like one given outright.
+    if (path.size() >= 2 && path[1] == ':') {
+        return std::nullopt;
+    }
     if (folder) {
         path += '/';
     }

@@ -285,6 +285,9 @@ TEST(EntryTargetPath, Table) {
         {"/etc/passwd", std::nullopt},
         {"\\share\\x", std::nullopt},
         {"C:\\x", std::nullopt},
+        {"a/../C:x", std::nullopt}, // found by fuzz_zip: a drive letter behind "a/.."
+        {"./C:/x", std::nullopt},
+        {"a/C:x", "a/C:x"},
         {"", std::nullopt},
         {".", std::nullopt},
         {"a/..", std::nullopt},
