@@ -1457,7 +1457,7 @@ private slots:
         const std::optional<ino_t> oldInode = inodeOf(s->program() / "satdata.sta");
         const auto reached = [&] {
             if (moment == "download") {
-                return fs::exists(s->program() / "satdata.tmp");
+                return fs::exists(s->downloads() / "satdata.tmp");
             }
             if (moment == "staging") {
                 return fs::exists(s->stagingFolder());
