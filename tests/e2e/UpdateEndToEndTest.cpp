@@ -101,8 +101,10 @@ const QString kNoNewerProgramText = QStringLiteral(" ◎ 服务器上没有比�
 const QString kProgramMirrorsFailedText =
     QStringLiteral(" ◎ 读远程列表发生错误，更新软件失败，下次运行本软件自动重试...");
 
+// The file's bytes; empty when it cannot be read, also when it goes away while it is read (a
+// /proc file of a process that just ended fails with ESRCH).
 std::string readBytes(const fs::path& file) {
-    return testing::readAll(file.string());
+    return common::readFileBytes(file).value_or(std::string());
 }
 
 void writeBytes(const fs::path& file, const std::string& bytes) {
