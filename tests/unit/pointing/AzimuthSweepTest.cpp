@@ -1,7 +1,8 @@
-// Every azimuth the pointing tab has ever shown must stay exactly as it was. The label rule the
-// program first shipped is kept here verbatim, and whole runs (labels, texts, report, diagram
-// plan) over a grid of sites and satellites are folded into digests that were taken with that
-// first build.
+// The azimuth of a satellite far west of south is shown whenever the satellite is in view, and
+// every azimuth the pointing tab showed before stays exactly as it was. The label rule the
+// program first shipped is kept here verbatim; whole runs (labels, texts, report, diagram plan)
+// over a grid of sites and satellites are folded into digests taken with that first build; the
+// newly shown bearings are checked against look angles on the WGS84 ellipsoid.
 #include "common/Numbers.h"
 #include "pointing/diagram/DiagramPlan.h"
 #include "pointing/geometry/PointingGeometry.h"
@@ -10,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -45,36 +48,247 @@ std::string describe(double lon, double lat, double sat) {
     return formatDouble(lon) + " E, " + formatDouble(lat) + " N, satellite " + formatDouble(sat);
 }
 
-TEST(AzimuthSweep, EveryLabelShownBeforeIsUnchanged) {
+// Texts an earlier run left behind, so that a text a run does not refresh shows up too.
+PointingResult staleResult() {
+    PointingResult r;
+    r.southSide = "stale side";
+    r.southOffset = "stale offset";
+    r.watchHour = "stale hour";
+    r.droopAngle = "stale droop";
+    r.lnbDirection = "stale lnb";
+    r.lnbReferencePart = "stale part";
+    r.compassText = "stale compass";
+    return r;
+}
+
+// Look angles on the WGS84 ellipsoid (site at height 0) to an ideal geostationary point, by
+// plain vector arithmetic in an Earth-centred frame: nothing shared with the label formulas.
+struct LookAngles {
+    double azimuth;   // degrees from north through east, 0 to 360
+    double elevation; // degrees
+};
+
+LookAngles wgs84LookAngles(double siteLongitude, double siteLatitude, double satelliteLongitude) {
+    constexpr double pi = 3.14159265358979323846;
+    constexpr double a = 6378.137; // km
+    constexpr double f = 1 / 298.257223563;
+    constexpr double e2 = f * (2 - f);
+    constexpr double orbit = 42164.17; // km
+    const double phi = siteLatitude * pi / 180;
+    const double lambda = siteLongitude * pi / 180;
+    const double sat = satelliteLongitude * pi / 180;
+    const double n = a / std::sqrt(1 - e2 * std::sin(phi) * std::sin(phi));
+    const double site[3] = {n * std::cos(phi) * std::cos(lambda),
+                            n * std::cos(phi) * std::sin(lambda), n * (1 - e2) * std::sin(phi)};
+    const double look[3] = {orbit * std::cos(sat) - site[0], orbit * std::sin(sat) - site[1],
+                            -site[2]};
+    const double east[3] = {-std::sin(lambda), std::cos(lambda), 0};
+    const double north[3] = {-std::sin(phi) * std::cos(lambda), -std::sin(phi) * std::sin(lambda),
+                             std::cos(phi)};
+    const double up[3] = {std::cos(phi) * std::cos(lambda), std::cos(phi) * std::sin(lambda),
+                          std::sin(phi)};
+    auto dot = [](const double* u, const double* v) {
+        return u[0] * v[0] + u[1] * v[1] + u[2] * v[2];
+    };
+    double az = std::atan2(dot(look, east), dot(look, north)) * 180 / pi;
+    if (az < 0) {
+        az += 360;
+    }
+    const double el = std::asin(dot(look, up) / std::sqrt(dot(look, look))) * 180 / pi;
+    return {az, el};
+}
+
+TEST(AzimuthSweep, EveryLabelOverTheRange) {
     const std::vector<double> longitudes = steps(70, 150, 2);
     const std::vector<double> latitudes = steps(1, 60, 2);
     const std::vector<double> satellites = steps(0, 180, 2);
     long long cases = 0;
     long long shownBefore = 0;
+    long long nowShown = 0;
     long long failures = 0;
+    double lowest = 360;
+    double highest = 0;
+    double northmost = 0;
+    double worstError = 0;
+    // Counts every fault, tells the first few.
+    auto fail = [&failures](double lon, double lat, double sat, const std::string& what) {
+        if (++failures <= 20) {
+            ADD_FAILURE() << describe(lon, lat, sat) << ": " << what;
+        }
+    };
     for (double lon : longitudes) {
         for (double lat : latitudes) {
             for (double sat : satellites) {
                 ++cases;
                 const std::string before = legacyAzimuthLabelText(lon, lat, sat);
-                if (before == kNotVisible) {
+                const std::string now = azimuthLabelText(lon, lat, sat);
+                const bool inView = elevationLabelText(lon, lat, sat) != kNotVisible;
+                if (before != kNotVisible) {
+                    ++shownBefore;
+                    if (now != before) {
+                        fail(lon, lat, sat, "was \"" + before + "\", now \"" + now + '"');
+                    }
                     continue;
                 }
-                ++shownBefore;
-                const std::string now = azimuthLabelText(lon, lat, sat);
-                if (now != before && ++failures <= 20) {
-                    ADD_FAILURE() << describe(lon, lat, sat) << ": was \"" << before << "\", now \""
-                                  << now << '"';
+                if (!inView) {
+                    if (now != kNotVisible) {
+                        fail(lon, lat, sat, "below the horizon, now \"" + now + '"');
+                    }
+                    continue;
                 }
+                // Blanked before although in view: now the bearing far west of south.
+                ++nowShown;
+                const double value = azimuth(lon, lat, sat);
+                const double exact = wgs84LookAngles(lon, lat, sat).azimuth;
+                if (now != formatDouble(value) || value < 263.7 - 1e-9 || value > 270 + 1e-9 ||
+                    std::fabs(value - exact) > 0.1) {
+                    fail(lon, lat, sat,
+                         "now \"" + now + "\", " + formatDouble(value) + " by the formula, " +
+                             formatDouble(exact) + " on the ellipsoid");
+                }
+                lowest = std::min(lowest, value);
+                highest = std::max(highest, value);
+                northmost = std::max(northmost, lat);
+                worstError = std::max(worstError, std::fabs(value - exact));
             }
         }
     }
     EXPECT_EQ(failures, 0);
     EXPECT_EQ(cases, 161LL * 119 * 361);
-    // The grid reaches both sides of the old limit.
+    // The grid reaches both sides of the old limit, and the cases it used to blank.
     EXPECT_GT(shownBefore, cases / 2);
-    EXPECT_LT(shownBefore, cases);
-    std::printf("%lld cases, %lld shown before\n", cases, shownBefore);
+    EXPECT_GT(nowShown, 1000);
+    std::printf("%lld cases: %lld shown before and unchanged, %lld shown now that were blanked "
+                "(azimuth %s to %s, up to %s N, within %.3f of the ellipsoid)\n",
+                cases, shownBefore, nowShown, formatDouble(lowest).c_str(),
+                formatDouble(highest).c_str(), formatDouble(northmost).c_str(), worstError);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Satellites far west of south, on both sides of the old ratio limit, through a whole run.
+
+struct FarWestCase {
+    double lon, lat, sat;
+    bool declination;
+    const char* azimuthBefore; // the label as first shipped
+    const char* compassBefore; // the compass bearing then
+    const char* azimuth;
+    const char* elevation;
+    const char* compass;
+    const char* southOffset;
+    const char* clock;
+    const char* watchHour;
+};
+
+const FarWestCase kFarWestCases[] = {
+    {140, 5, 100.5, false, "- -", "0", "264", "44", "264", "84", "02:48", "3点整"},
+    {140, 5, 100.5, true, "- -", "-2.3", "264", "44", "261.7", "81.7", "02:42", "2点半"},
+    {150, 5, 100, false, "- -", "0", "265.8", "32.5", "265.8", "85.8", "02:54", "3点整"},
+    {150, 5, 100, true, "- -", "-4.4", "265.8", "32.5", "261.4", "81.4", "02:42", "2点半"},
+    // Ratio 8.56, 8.993, 9.003, 9.075 and 10.1 at 1 N: the first two were shown already.
+    {150, 1, 141.5, false, "263.3", "263.3", "263.3", "79.9", "263.3", "83.3", "02:48", "3点整"},
+    {150, 1, 141.08, false, "263.7", "263.7", "263.7", "79.4", "263.7", "83.7", "02:48", "3点整"},
+    {150, 1, 141.07, false, "- -", "0", "263.7", "79.4", "263.7", "83.7", "02:48", "3点整"},
+    {150, 1, 141, true, "- -", "-5.2", "263.7", "79.3", "258.5", "78.5", "02:36", "2点半"},
+    {150, 1, 140, false, "- -", "0", "264.3", "78.2", "264.3", "84.3", "02:48", "3点整"},
+    {70, 1, 60, false, "- -", "0", "264.3", "78.2", "264.3", "84.3", "02:48", "3点整"},
+    {150, 10, 75, true, "- -", "-3.4", "267.3", "6.1", "263.9", "83.9", "02:48", "3点整"},
+    {120, 15, 50, false, "- -", "0", "264.6", "10.7", "264.6", "84.6", "02:48", "3点整"},
+    {150, 18, 78, true, "- -", "-1.1", "264.3", "8.5", "263.2", "83.2", "02:48", "3点整"},
+    {145, 18.5, 75, false, "263.4", "263.4", "263.4", "10.4", "263.4", "83.4", "02:48", "3点整"},
+    {145, 18.5, 74, false, "- -", "0", "263.8", "9.4", "263.8", "83.8", "02:48", "3点整"},
+    // Further north only a satellite still further west is past the limit and in view.
+    {150, 30, 71, true, "- -", "2.9", "264.4", "0.8", "267.3", "87.3", "02:54", "3点整"},
+};
+
+TEST(AzimuthFarWest, ShownWithItsCompassAndTexts) {
+    for (const FarWestCase& c : kFarWestCases) {
+        const std::string where =
+            describe(c.lon, c.lat, c.sat) + (c.declination ? " with declination" : "");
+        EXPECT_EQ(legacyAzimuthLabelText(c.lon, c.lat, c.sat), c.azimuthBefore) << where;
+        const float legacyCompass =
+            compassBearingOf(static_cast<float>(common::parseLeadingNumber(c.azimuthBefore)),
+                             c.declination ? declinationAt(c.lat, c.lon) : 0.0f);
+        EXPECT_EQ(common::formatSingle(legacyCompass), c.compassBefore) << where;
+
+        PointingInputs in;
+        in.longitudeText = formatDouble(c.lon);
+        in.latitudeText = formatDouble(c.lat);
+        in.satelliteText = "E" + formatDouble(c.sat) + "(x)";
+        in.declinationCorrection = c.declination;
+        PointingResult r = staleResult();
+        DiagramPlanner planner;
+        const PointingOutcome outcome = runPointing(in, "", r, &planner);
+        EXPECT_EQ(r.azimuthText, c.azimuth) << where;
+        EXPECT_EQ(r.elevationText, c.elevation) << where;
+        EXPECT_EQ(common::formatSingle(r.compassBearing), c.compass) << where;
+        EXPECT_EQ(r.compassText, c.compass) << where;
+        EXPECT_EQ(r.southSide, "南偏西") << where;
+        EXPECT_EQ(r.southOffset, c.southOffset) << where;
+        EXPECT_EQ(outcome.clockText, c.clock) << where;
+        EXPECT_EQ(r.watchHour, c.watchHour) << where;
+        EXPECT_NEAR(wgs84LookAngles(c.lon, c.lat, c.sat).azimuth,
+                    common::parseLeadingNumber(c.azimuth), 0.1)
+            << where;
+
+        // The diagram: top view and hour hand shown, the bearing texts drawn, no coverage mark.
+        const SpritePlan& sprites = planner.spritePlan();
+        EXPECT_TRUE(sprites.states[indexOf(SpriteId::DishTopPrime)].visible) << where;
+        EXPECT_TRUE(sprites.states[indexOf(SpriteId::HourHand)].visible) << where;
+        bool watchDrawn = false;
+        bool clockDrawn = false;
+        for (const Drawing& d : planner.drawings()) {
+            if (const auto* t = std::get_if<DrawText>(&d)) {
+                watchDrawn = watchDrawn || (t->x == 224 && t->y == 5 && t->text == c.watchHour);
+                clockDrawn = clockDrawn || (t->x == 365 && t->y == 68 && t->text == c.clock);
+                EXPECT_NE(t->text, "【无信号覆盖】") << where;
+            }
+        }
+        EXPECT_TRUE(watchDrawn) << where;
+        EXPECT_TRUE(clockDrawn) << where;
+
+        ReportInputs report;
+        report.satellite = in.satelliteText;
+        report.declinationCorrection = c.declination;
+        const std::string text = buildPointingReport(report, r);
+        EXPECT_EQ(text.find("无信号覆盖"), std::string::npos) << where;
+        EXPECT_NE(text.find(std::string("\r\n方位角：") + c.azimuth + "度"), std::string::npos)
+            << where << "\n"
+            << text;
+    }
+}
+
+TEST(AzimuthFarWest, BelowTheHorizonStaysBlanked) {
+    const struct {
+        double lon, lat, sat;
+    } cases[] = {{150, 40, 60}, {150, 18, 60}, {150, 34.5, 70.5}, {70, 5, 170}};
+    for (const auto& c : cases) {
+        const std::string where = describe(c.lon, c.lat, c.sat);
+        ASSERT_GT(azimuthRatio(c.lon, c.lat, c.sat), kAzimuthRatioLimit) << where;
+        EXPECT_EQ(elevationLabelText(c.lon, c.lat, c.sat), kNotVisible) << where;
+        EXPECT_EQ(azimuthLabelText(c.lon, c.lat, c.sat), kNotVisible) << where;
+    }
+}
+
+TEST(AzimuthFarWest, TheReportForOneHundredFortyEastFiveNorth) {
+    PointingInputs in;
+    in.longitudeText = "140";
+    in.latitudeText = "5";
+    in.satelliteText = "E100.5(亚洲5号)";
+    in.declinationCorrection = true;
+    PointingResult r;
+    runPointing(in, "", r);
+    ReportInputs report;
+    report.province = "省";
+    report.city = "市";
+    report.satellite = in.satelliteText;
+    report.antenna = "中卫[150cm]";
+    report.declinationCorrection = true;
+    EXPECT_EQ(buildPointingReport(report, r),
+              "------☆Zorvast寻星计算☆------\r\n\r\n地点：省，市\r\n卫星：E100.5(亚洲5号)\r\n"
+              "天线：中卫[150cm]，正馈\r\n方位角：264度，经磁偏修正的指北针指向：261.7度（即 "
+              "南偏西81.7度），手表时针指向：2点半\r\n仰角：44度\r\n高频头极化角：-82.2度，"
+              "电路盒方向：左方偏下\r\n");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -134,19 +348,6 @@ void addDrawing(Digest& d, const Drawing& drawing) {
             }
         },
         drawing);
-}
-
-// Texts an earlier run left behind, so that a text a run does not refresh shows up too.
-PointingResult staleResult() {
-    PointingResult r;
-    r.southSide = "stale side";
-    r.southOffset = "stale offset";
-    r.watchHour = "stale hour";
-    r.droopAngle = "stale droop";
-    r.lnbDirection = "stale lnb";
-    r.lnbReferencePart = "stale part";
-    r.compassText = "stale compass";
-    return r;
 }
 
 struct RunVariant {
