@@ -51,8 +51,11 @@ double polarisation(double siteLongitude, double siteLatitude, double satelliteL
 }
 
 std::string azimuthLabelText(double siteLongitude, double siteLatitude, double satelliteLongitude) {
+    // Above the limit the satellite stands 83.7 to 90 degrees west of south; when it is in view
+    // its bearing (263.7 to 270) is as good as any other and the installer needs it.
     if (common::greaterThan(azimuthRatio(siteLongitude, siteLatitude, satelliteLongitude),
-                            kAzimuthRatioLimit)) {
+                            kAzimuthRatioLimit) &&
+        elevationLabelText(siteLongitude, siteLatitude, satelliteLongitude) == kNotVisible) {
         return std::string(kNotVisible);
     }
     return formatDouble(azimuth(siteLongitude, siteLatitude, satelliteLongitude));

@@ -11,7 +11,8 @@ namespace zorvast::pointing {
 inline constexpr double kPiApprox = 3.1415926535;
 // Earth radius over geostationary orbit radius.
 inline constexpr double kEarthOrbitRatio = 0.1513;
-// An azimuth ratio above this (satellite far to the west) blanks the azimuth.
+// An azimuth ratio above this (satellite far to the west) blanks the azimuth of a satellite
+// below the horizon; one in view keeps its azimuth.
 inline constexpr double kAzimuthRatioLimit = 9;
 
 // The text a result label shows for a satellite that cannot be seen.
@@ -33,7 +34,8 @@ double elevation(double siteLongitude, double siteLatitude, double satelliteLong
 // Feed skew, one decimal: negative for a site east of the satellite.
 double polarisation(double siteLongitude, double siteLatitude, double satelliteLongitude);
 
-// The three result label texts.
+// The three result label texts. The azimuth is blanked only for a satellite far to the west
+// that is also below the horizon, so it is shown whenever the elevation is.
 std::string azimuthLabelText(double siteLongitude, double siteLatitude, double satelliteLongitude);
 std::string elevationLabelText(double siteLongitude, double siteLatitude,
                                double satelliteLongitude);

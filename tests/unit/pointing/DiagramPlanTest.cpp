@@ -85,6 +85,7 @@ TEST(DiagramPlan, TopViewsTurnByTheBearingChange) {
         {"121.47", "31.23", "E100.5(b)", 1, 37}, // 216.5 rounds to 217
         {"87.6", "43.8", "E134(c)", -1, 57},     // 123.4
         {"110", "20", "E110(d)", 0, 0},
+        {"140", "5", "E100.5(e)", 1, 84}, // 264, far west of south
     };
     for (const Case& c : cases) {
         PlannedRun r(c.lon, c.lat, c.satellite);

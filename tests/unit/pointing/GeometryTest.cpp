@@ -33,8 +33,9 @@ TEST(PointingGeometry, LabelTexts) {
         {75, 40, 160, "93.2", "- -", "49.9"},
         // Beijing as the city database has it.
         {116.46, 39.92, 115.5, "181.5", "43.8", "-1.1"},
-        // Far east of the satellite: the ratio passes 9 and only the azimuth is blanked.
-        {150, 5, 100, "- -", "32.5", "-83.5"},
+        // Far east of the satellite: the ratio passes 9, but the satellite is in view.
+        {150, 5, 100, "265.8", "32.5", "-83.5"},
+        {140, 5, 100.5, "264", "44", "-82.2"},
         // The mirror position far to the west keeps its azimuth.
         {100, 5, 150, "94.2", "32.5", "83.5"},
         // On the satellite's meridian: no minus sign on the zero skew.
@@ -75,16 +76,24 @@ TEST(PointingGeometry, NumericAngles) {
     }
 }
 
-TEST(PointingGeometry, AzimuthRatioIsOneSided) {
+TEST(PointingGeometry, AzimuthShownOnBothSidesWhenInView) {
     // East of the satellite the ratio is positive, west negative, same size.
     const double east = azimuthRatio(150, 5, 100);
     const double west = azimuthRatio(100, 5, 150);
     EXPECT_GT(east, kAzimuthRatioLimit);
     EXPECT_LT(west, -kAzimuthRatioLimit);
     EXPECT_NEAR(east, -west, 1e-9);
-    EXPECT_EQ(azimuthLabelText(150, 5, 100), kNotVisible);
-    EXPECT_NE(azimuthLabelText(100, 5, 150), kNotVisible);
+    EXPECT_EQ(azimuthLabelText(150, 5, 100), "265.8");
+    EXPECT_EQ(azimuthLabelText(100, 5, 150), "94.2");
     EXPECT_DOUBLE_EQ(azimuthRatio(110, 20, 110), 0);
+    // Past the limit and below the horizon the azimuth stays blanked; the mirror case on the
+    // other side keeps its azimuth as it always did.
+    ASSERT_GT(azimuthRatio(150, 40, 60), kAzimuthRatioLimit);
+    EXPECT_EQ(elevationLabelText(150, 40, 60), kNotVisible);
+    EXPECT_EQ(azimuthLabelText(150, 40, 60), kNotVisible);
+    ASSERT_LT(azimuthRatio(70, 40, 160), -kAzimuthRatioLimit);
+    EXPECT_EQ(elevationLabelText(70, 40, 160), kNotVisible);
+    EXPECT_EQ(azimuthLabelText(70, 40, 160), "90");
 }
 
 TEST(PointingGeometry, RadianConversionsUseTheShortPi) {

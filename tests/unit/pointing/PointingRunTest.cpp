@@ -1,5 +1,6 @@
 #include "pointing/run/PointingRun.h"
 
+#include "common/Numbers.h"
 #include "pointing/report/PointingReport.h"
 
 #include <gtest/gtest.h>
@@ -112,12 +113,12 @@ TEST(PointingRun, DiagramStepsInOrder) {
          "E160(x)",
          {"updateSprites", "drawBearingTexts", "drawPolarisationTexts", "drawNoCoverageMarks",
           "drawSignal"}},
-        // Azimuth blanked, elevation shown.
+        // Far west of south but in view: both shown.
         {"150",
          "5",
          "E100(x)",
-         {"updateSprites", "drawElevation", "drawPolarisationTexts", "drawNoCoverageMarks",
-          "drawSignal"}},
+         {"updateSprites", "drawElevation", "drawBearingTexts", "drawPolarisationTexts",
+          "drawNoCoverageMarks", "drawSignal"}},
         // Neither.
         {"150",
          "40",
@@ -267,15 +268,17 @@ TEST(PointingRun, SatelliteWithoutBracketIsAtZero) {
 }
 
 TEST(PointingRun, TextsNotReachedKeepTheirValues) {
-    // Far east of the satellite: azimuth blanked, elevation shown.
+    // Far east of the satellite and below the horizon: both blanked.
     {
         PointingResult result = oldResult();
-        PointingInputs in = inputsAt("150", "5", "E100(x)");
+        PointingInputs in = inputsAt("150", "40", "E60(x)");
+        in.declinationCorrection = true;
         const PointingOutcome outcome = runPointing(in, "", result);
         EXPECT_EQ(result.azimuthText, "- -");
-        EXPECT_EQ(result.elevationText, "32.5");
-        EXPECT_EQ(result.polarisationText, "-83.5");
-        EXPECT_EQ(result.compassBearing, 0.0f); // "- -" reads as 0
+        EXPECT_EQ(result.elevationText, "- -");
+        EXPECT_EQ(result.polarisationText, "-50");
+        // "- -" reads as 0, then the declination (-6.2 at 40 N 150 E) is taken off.
+        EXPECT_EQ(common::formatSingle(result.compassBearing), "6.2");
         EXPECT_EQ(result.southSide, "old side");
         EXPECT_EQ(result.southOffset, "old offset");
         EXPECT_EQ(result.watchHour, "old hour");
@@ -302,15 +305,21 @@ TEST(PointingRun, TextsNotReachedKeepTheirValues) {
         EXPECT_EQ(result.lnbDirection, "右方偏上");
         EXPECT_EQ(result.lnbReferencePart, "Ｆ头方向");
     }
-    // Offset feed far east: the droop angle is refreshed, the bearing texts are not.
+    // Offset feed far east of the satellite but in view: every text is refreshed.
     {
         PointingResult result = oldResult();
         PointingInputs in = inputsAt("150", "5", "E100(x)");
         in.feed = FeedType::Offset;
         in.antennaOffset = 2275;
-        runPointing(in, "", result);
+        const PointingOutcome outcome = runPointing(in, "", result);
+        EXPECT_EQ(result.azimuthText, "265.8");
+        EXPECT_EQ(result.elevationText, "32.5");
         EXPECT_EQ(result.droopAngle, "9.8");
-        EXPECT_EQ(result.southSide, "old side");
+        EXPECT_EQ(result.southSide, "南偏西");
+        EXPECT_EQ(result.southOffset, "85.8");
+        EXPECT_EQ(result.watchHour, "3点整");
+        EXPECT_EQ(result.compassText, "265.8");
+        EXPECT_EQ(outcome.clockText, "02:54");
     }
 }
 
