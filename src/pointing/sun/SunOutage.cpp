@@ -16,9 +16,8 @@ namespace {
 
 // The sun's declination changes by at most this much per day (degrees).
 constexpr double kDeclinationRate = 0.41;
-// Days are screened on every fifth noon; each sample answers for two days either side.
-constexpr int kScreenStep = 5;
-constexpr int kScreenReach = 2;
+// Days are screened on the sun's declination at every second node (eight days apart).
+constexpr int kScreenNodes = 2;
 // Coarse scan of a day before the minute refinement, minutes. The separation over one day
 // has a single minimum, so the minute of least separation lies within one step of the
 // coarse minimum.
@@ -130,25 +129,30 @@ std::vector<OutageDay> outageForecast(double siteLongitude, double siteLatitude,
         return days;
     }
     // The separation is never less than the difference in declination, so only days whose
-    // declination comes within the outage angle of the satellite's need a closer look.
+    // declination comes within the outage angle of the satellite's need a closer look. Between
+    // two screening nodes the declination strays from the nearer one by at most half the gap
+    // times its greatest rate.
     const double satelliteDeclination =
         std::asin(std::clamp(satellite.z, -1.0, 1.0)) * 180.0 / std::numbers::pi;
-    const double reach =
-        outageAngleDegrees + (kScreenReach + 0.5) * kDeclinationRate + 0.02; // + parallax
+    const double stray = 0.5 * kScreenNodes * SunPath::kNodeDays * kDeclinationRate;
+    const double low = satelliteDeclination - outageAngleDegrees - 0.02; // 0.02: parallax
+    const double high = satelliteDeclination + outageAngleDegrees + 0.02;
     const long long first = daysFromCivil({year, 1, 1});
     const long long last = daysFromCivil({year, 12, 31});
     std::vector<bool> candidate(static_cast<std::size_t>(last - first + 1), false);
-    for (long long sample = first + kScreenReach; sample - kScreenReach <= last;
-         sample += kScreenStep) {
-        const double declination = path.nodeDeclination(2 * sample + 1); // Beijing noon
-        if (std::fabs(declination - satelliteDeclination) > reach) {
-            continue;
-        }
-        for (long long d = sample - kScreenReach; d <= sample + kScreenReach; ++d) {
-            if (d >= first && d <= last) {
+    std::int64_t node = SunPath::nodeOf(first);
+    node -= ((node % kScreenNodes) + kScreenNodes) % kScreenNodes;
+    for (double before = path.nodeDeclination(node); SunPath::dayOfNode(node) <= last;
+         node += kScreenNodes) {
+        const double after = path.nodeDeclination(node + kScreenNodes);
+        if (std::max(before, after) + stray >= low && std::min(before, after) - stray <= high) {
+            const long long from = std::max(first, SunPath::dayOfNode(node));
+            const long long to = std::min(last, SunPath::dayOfNode(node + kScreenNodes) - 1);
+            for (long long d = from; d <= to; ++d) {
                 candidate[static_cast<std::size_t>(d - first)] = true;
             }
         }
+        before = after;
     }
     for (long long d = first; d <= last; ++d) {
         if (!candidate[static_cast<std::size_t>(d - first)]) {

@@ -15,7 +15,6 @@ namespace {
 constexpr double kDegree = std::numbers::pi / 180.0;
 constexpr double kAstronomicalUnit = 149597870700.0; // metres
 constexpr double kUnixEpochJd = 2440587.5;
-constexpr double kHalfDay = 43200.0;
 
 // ERFA's WGS84 ellipsoid.
 constexpr int kWgs84 = 1;
@@ -160,7 +159,16 @@ double separation(const Direction& a, const Direction& b) {
 SunPath::SunPath(double siteLongitude, double siteLatitude)
     : site_(siteFrameOf(siteLongitude, siteLatitude)) {}
 
-const Vector& SunPath::node(std::int64_t index) {
+std::int64_t SunPath::nodeOf(long long beijingDay) {
+    const long long q = beijingDay / kNodeDays;
+    return q * kNodeDays > beijingDay ? q - 1 : q; // floor for days before 1970 too
+}
+
+long long SunPath::dayOfNode(std::int64_t node) {
+    return node * kNodeDays;
+}
+
+Vector SunPath::node(std::int64_t index) {
     if (nodes_.empty()) {
         first_ = index;
     }
@@ -176,7 +184,8 @@ const Vector& SunPath::node(std::int64_t index) {
         known_.resize(at + 1, false);
     }
     if (!known_[at]) {
-        nodes_[at] = geocentricSun(static_cast<double>(index) * kHalfDay - kBeijingOffsetSeconds);
+        nodes_[at] =
+            geocentricSun(static_cast<double>(dayOfNode(index)) * 86400.0 - kBeijingOffsetSeconds);
         known_[at] = true;
         ++evaluations_;
     }
@@ -184,20 +193,22 @@ const Vector& SunPath::node(std::int64_t index) {
 }
 
 Vector SunPath::sunVector(double utcSeconds) {
-    // Quadratic through the nodes at the Beijing midnight before, the noon and the midnight
-    // after.
-    const double local = utcSeconds + kBeijingOffsetSeconds;
-    const double day = std::floor(local / 86400.0);
-    const std::int64_t n0 = static_cast<std::int64_t>(day) * 2;
-    const double u = (local - day * 86400.0) / 86400.0;
-    const double w0 = 2.0 * (u - 0.5) * (u - 1.0);
-    const double w1 = -4.0 * u * (u - 1.0);
-    const double w2 = 2.0 * u * (u - 0.5);
-    const Vector a = node(n0);
-    const Vector b = node(n0 + 1);
-    const Vector c = node(n0 + 2);
-    const Vector celestial{w0 * a.x + w1 * b.x + w2 * c.x, w0 * a.y + w1 * b.y + w2 * c.y,
-                           w0 * a.z + w1 * b.z + w2 * c.z};
+    // Lagrange cubic through the nodes at -1, 0, 1 and 2 node steps from the one at or before
+    // the instant.
+    constexpr double kStep = kNodeDays * 86400.0;
+    const double x = (utcSeconds + kBeijingOffsetSeconds) / kStep;
+    const double k = std::floor(x);
+    const double u = x - k;
+    const std::int64_t n = static_cast<std::int64_t>(k);
+    const double w[4] = {-u * (u - 1) * (u - 2) / 6.0, (u + 1) * (u - 1) * (u - 2) / 2.0,
+                         -(u + 1) * u * (u - 2) / 2.0, (u + 1) * u * (u - 1) / 6.0};
+    Vector celestial;
+    for (int i = 0; i < 4; ++i) {
+        const Vector p = node(n - 1 + i);
+        celestial.x += w[i] * p.x;
+        celestial.y += w[i] * p.y;
+        celestial.z += w[i] * p.z;
+    }
     // Celestial intermediate to Earth-fixed axes: a turn by the Earth rotation angle (polar
     // motion neglected, as for the satellite).
     const double era = earthRotationAngle(utcSeconds);
@@ -213,7 +224,7 @@ Direction SunPath::sunDirection(double utcSeconds) {
 }
 
 double SunPath::nodeDeclination(std::int64_t index) {
-    const Vector& v = node(index);
+    const Vector v = node(index);
     return std::atan2(v.z, std::hypot(v.x, v.y)) / kDegree;
 }
 

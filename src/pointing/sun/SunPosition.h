@@ -52,10 +52,14 @@ double angleBetween(const Vector& a, const Vector& b);
 
 // The sun seen from one site, for many instants: the expensive part of the apparent place
 // (the geocentric position in the celestial intermediate frame) is computed by ERFA at
-// 00:00 and 12:00 Beijing time and interpolated between them, which keeps it within a few
-// milliarcseconds; the Earth's rotation and the site are applied exactly at each instant.
+// Beijing midnights four days apart and interpolated (a cubic through four of them), which
+// keeps it within a fraction of an arcsecond; the Earth's rotation and the site are applied
+// exactly at each instant.
 class SunPath {
 public:
+    // Days between two nodes.
+    static constexpr int kNodeDays = 4;
+
     SunPath(double siteLongitude, double siteLatitude);
 
     const SiteFrame& site() const { return site_; }
@@ -64,15 +68,17 @@ public:
     Vector sunVector(double utcSeconds);
     Direction sunDirection(double utcSeconds);
 
-    // The sun's geocentric declination (degrees) at a node instant: 00:00 (even `node`) or
-    // 12:00 (odd) Beijing time, nodes counted in half days from 1970-01-01 00:00 Beijing time.
+    // The node at or before a Beijing date, and the sun's geocentric declination (degrees)
+    // there: nodes are the Beijing midnights of every fourth day from 1970-01-01.
+    static std::int64_t nodeOf(long long beijingDay);
+    static long long dayOfNode(std::int64_t node);
     double nodeDeclination(std::int64_t node);
 
-    // Node counts of the ERFA evaluations so far (for the benchmark and the tests).
+    // Number of ERFA evaluations so far (for the benchmark and the tests).
     std::size_t evaluations() const { return evaluations_; }
 
 private:
-    const Vector& node(std::int64_t index);
+    Vector node(std::int64_t index);
 
     SiteFrame site_;
     std::int64_t first_ = 0;    // index of nodes_[0]

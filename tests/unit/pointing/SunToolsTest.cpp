@@ -177,14 +177,23 @@ TEST(SunPathTest, AgreesWithTheFullApparentPlaceWithinOneArcsecond) {
     }
 }
 
-TEST(SunPathTest, NodesAreSharedBetweenDays) {
+TEST(SunPathTest, OneErfaEvaluationPerFourDays) {
     SunPath path(116.46, 39.92);
-    const double start = beijingMidnight({2025, 3, 1});
-    for (int minute = 0; minute < 3 * kMinutesPerDay; minute += 7) {
+    const double start = beijingMidnight({2025, 1, 1});
+    for (int minute = 0; minute < 365 * kMinutesPerDay; minute += 7) {
         path.sunVector(start + 60.0 * minute);
     }
-    // Three days touch the nodes at seven instants: four midnights and three noons.
-    EXPECT_EQ(path.evaluations(), 7u);
+    // 92 node steps in the year, plus the cubic's one before and two after.
+    EXPECT_LE(path.evaluations(), 92u + 4u);
+    EXPECT_GE(path.evaluations(), 91u);
+}
+
+TEST(SunPathTest, NodesAreEveryFourthBeijingMidnight) {
+    EXPECT_EQ(SunPath::nodeOf(0), 0);
+    EXPECT_EQ(SunPath::nodeOf(3), 0);
+    EXPECT_EQ(SunPath::nodeOf(4), 1);
+    EXPECT_EQ(SunPath::nodeOf(-1), -1);
+    EXPECT_EQ(SunPath::dayOfNode(5037), 20148);
 }
 
 // ---------------------------------------------------------------------------------------------
