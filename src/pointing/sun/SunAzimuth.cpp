@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstdio>
 
 namespace zorvast::pointing::sun {
 
@@ -52,6 +53,19 @@ std::vector<Crossing> sunAtAzimuth(double siteLongitude, double siteLatitude, do
         }
     }
     return crossings;
+}
+
+std::string crossingTableText(const std::vector<Crossing>& crossings) {
+    std::string text = "时间\t太阳仰角\r\n";
+    if (crossings.empty()) {
+        return text + "（白天太阳不经过这个方位）\r\n";
+    }
+    for (const Crossing& c : crossings) {
+        char elevation[32];
+        std::snprintf(elevation, sizeof elevation, "%.1f", c.sunElevation);
+        text += minuteText(c.minute) + "\t" + elevation + "度\r\n";
+    }
+    return text;
 }
 
 } // namespace zorvast::pointing::sun

@@ -4,6 +4,7 @@
 
 #include "pointing/sun/SunDates.h"
 
+#include <string>
 #include <vector>
 
 namespace zorvast::pointing::sun {
@@ -19,5 +20,10 @@ struct Crossing {
 // date). Near the tropics the sun can cross the same azimuth twice in a day.
 std::vector<Crossing> sunAtAzimuth(double siteLongitude, double siteLatitude, double azimuthDegrees,
                                    LocalDate date);
+
+// The crossings as text: a header line (时间, 太阳仰角) and one line per crossing ("12:14" tab
+// "72.2度"), lines ending in CR LF; one line "（白天太阳不经过这个方位）" after the header when
+// there are none.
+std::string crossingTableText(const std::vector<Crossing>& crossings);
 
 } // namespace zorvast::pointing::sun
