@@ -177,7 +177,7 @@ int nextSeasonYear(double siteLongitude, double siteLatitude, double satelliteLo
 }
 
 int outageMinutes(const OutageDay& day) {
-    return day.endMinute - day.startMinute + 1;
+    return day.endMinute - day.startMinute;
 }
 
 std::string outageTableText(const std::vector<OutageDay>& days) {
@@ -188,7 +188,9 @@ std::string outageTableText(const std::vector<OutageDay>& days) {
     for (const OutageDay& day : days) {
         text += dateText(day.date) + "\t" + minuteText(day.startMinute) + "\t" +
                 minuteText(day.peakMinute) + "\t" + minuteText(day.endMinute) + "\t" +
-                std::to_string(outageMinutes(day)) + "分钟\r\n";
+                (outageMinutes(day) > 0 ? std::to_string(outageMinutes(day)) + "分钟"
+                                        : std::string("不到1分钟")) +
+                "\r\n";
     }
     return text;
 }

@@ -48,11 +48,12 @@ std::vector<OutageDay> outageForecast(double siteLongitude, double siteLatitude,
 int nextSeasonYear(double siteLongitude, double siteLatitude, double satelliteLongitude,
                    double outageAngleDegrees, LocalDate today);
 
-// Whole minutes from start to end, both counted.
+// Minutes from start to end (end minus start), the way published tables count them.
 int outageMinutes(const OutageDay& day);
 
 // The table as text: a header line (日期, 开始, 最强, 结束, 时长) and one line per day, columns
-// separated by tabs, lines ending in CR LF; one line "（无日凌）" after the header when there
+// separated by tabs, lines ending in CR LF; the duration is "N分钟", or "不到1分钟" when the
+// outage starts and ends in the same minute; one line "（无日凌）" after the header when there
 // are no days.
 std::string outageTableText(const std::vector<OutageDay>& days);
 

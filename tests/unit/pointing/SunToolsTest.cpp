@@ -273,10 +273,12 @@ TEST(SunOutageTest, NextSeasonYear) {
 
 TEST(SunOutageText, TableWithHeaderTabsAndCrLf) {
     const std::vector<OutageDay> days = {{{2025, 3, 4}, 743, 750, 758, 0.13},
-                                         {{2025, 10, 14}, 724, 725, 725, 1.99}};
+                                         {{2025, 10, 14}, 724, 725, 725, 1.99},
+                                         {{2025, 10, 15}, 726, 726, 726, 2.0}};
     EXPECT_EQ(outageTableText(days), "日期\t开始\t最强\t结束\t时长\r\n"
-                                     "2025-03-04\t12:23\t12:30\t12:38\t16分钟\r\n"
-                                     "2025-10-14\t12:04\t12:05\t12:05\t2分钟\r\n");
+                                     "2025-03-04\t12:23\t12:30\t12:38\t15分钟\r\n"
+                                     "2025-10-14\t12:04\t12:05\t12:05\t1分钟\r\n"
+                                     "2025-10-15\t12:06\t12:06\t12:06\t不到1分钟\r\n");
     EXPECT_EQ(outageTableText({}), "日期\t开始\t最强\t结束\t时长\r\n（无日凌）\r\n");
     const common::Gbk file = outageTableFile(days);
     EXPECT_EQ(common::fromGbk(file), outageTableText(days));
