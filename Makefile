@@ -20,6 +20,7 @@ bench: build
 	$(BUILD_DIR)/bench/bench_jet_engine
 	QT_QPA_PLATFORM=offscreen $(BUILD_DIR)/bench/bench_start_up
 	$(BUILD_DIR)/bench/bench_pointing
+	$(BUILD_DIR)/bench/bench_sun_outage
 	QT_QPA_PLATFORM=offscreen $(BUILD_DIR)/bench/bench_grid_fill
 	$(BUILD_DIR)/bench/bench_channel_query
 

@@ -22,7 +22,7 @@ apt_packages=(
   qt6-base-dev qt6-webengine-dev qt6-svg-dev libxkbcommon-dev qt6-translations-l10n
   mdbtools mdbtools-dev libcurl4-openssl-dev libzip-dev libsodium-dev
   xvfb xauth x11-utils fonts-wqy-microhei imagemagick python3 python3-pyftpdlib
-  libgtest-dev libgmock-dev
+  libgtest-dev libgmock-dev liberfa-dev
   nginx-light tinyproxy openssl
 )
 # Run by the tests on 127.0.0.1 only, never as the machine's services.

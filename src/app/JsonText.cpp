@@ -123,4 +123,15 @@ JsonObject& JsonObject::number(std::string_view key, std::string_view number) {
     return member(key, number);
 }
 
+JsonObject& JsonObject::objects(std::string_view key, const std::vector<JsonObject>& items) {
+    std::string array = "[";
+    for (const JsonObject& item : items) {
+        if (array.size() > 1) {
+            array += ',';
+        }
+        array += item.str();
+    }
+    return member(key, array + "]");
+}
+
 } // namespace zorvast::app

@@ -1,9 +1,10 @@
-// A minimal JSON writer for the command-line tool: one flat object of texts, numbers and
-// booleans, keys in the order they are added.
+// A minimal JSON writer for the command-line tool: one object of texts, numbers and booleans,
+// keys in the order they are added, and arrays of such objects.
 #pragma once
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zorvast::app {
 
@@ -19,6 +20,8 @@ public:
     JsonObject& boolean(std::string_view key, bool value);
     // `number` must already be a JSON number ("181.5", "-1", "1e+06").
     JsonObject& number(std::string_view key, std::string_view number);
+    // An array of objects, each already written by a JsonObject.
+    JsonObject& objects(std::string_view key, const std::vector<JsonObject>& items);
 
     // The object on one line, without a line end.
     std::string str() const { return body_ + "}"; }

@@ -2,6 +2,7 @@
 #include "app/CalculatorCommands.h"
 #include "app/PointCommand.h"
 #include "app/QueryCommands.h"
+#include "app/SunCommands.h"
 #include "channels/jet/JetConnection.h"
 #include "channels/jet/JetCursor.h"
 
@@ -27,6 +28,8 @@ int usage() {
     std::fputs(zorvast::app::kTableUsage, stderr);
     std::fputs(zorvast::app::kSearchUsage, stderr);
     std::fputs(zorvast::app::kProviderUsage, stderr);
+    std::fputs(zorvast::app::kSunOutageUsage, stderr);
+    std::fputs(zorvast::app::kSunAzimuthUsage, stderr);
     return 2;
 }
 
@@ -119,6 +122,8 @@ int main(int argc, char* argv[]) {
         {"table", zorvast::app::runTableCommand},
         {"search", zorvast::app::runSearchCommand},
         {"provider", zorvast::app::runProviderCommand},
+        {"sun-outage", zorvast::app::runSunOutageCommand},
+        {"sun-azimuth", zorvast::app::runSunAzimuthCommand},
     };
     if (argc < 2) {
         return usage();
