@@ -68,4 +68,16 @@ std::string crossingTableText(const std::vector<Crossing>& crossings) {
     return text;
 }
 
+std::string shadowAimText(const std::vector<Crossing>& crossings) {
+    if (crossings.empty()) {
+        return "这一天白天太阳到不了卫星所在的方位，不能用杆影对星，请换一个日期或改用指南针。";
+    }
+    std::string times;
+    for (std::size_t i = 0; i < crossings.size(); ++i) {
+        times += (i == 0 ? "" : "或") + minuteText(crossings[i].minute);
+    }
+    return "北京时间" + times +
+           "这一分钟，竖直立一根杆子，杆影所指的方向正好背离卫星，天线朝影子的反方向对准即可。";
+}
+
 } // namespace zorvast::pointing::sun

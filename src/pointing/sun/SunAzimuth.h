@@ -26,4 +26,9 @@ std::vector<Crossing> sunAtAzimuth(double siteLongitude, double siteLatitude, do
 // there are none.
 std::string crossingTableText(const std::vector<Crossing>& crossings);
 
+// The one sentence that tells an installer what to do at those minutes: the pole's shadow then
+// points straight away from the satellite. With no crossing, a sentence saying the shadow
+// cannot be used that day.
+std::string shadowAimText(const std::vector<Crossing>& crossings);
+
 } // namespace zorvast::pointing::sun

@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <limits>
 #include <numbers>
 #include <optional>
@@ -192,6 +193,13 @@ std::string outageTableText(const std::vector<OutageDay>& days) {
                                         : std::string("不到1分钟")) +
                 "\r\n";
     }
+    return text;
+}
+
+std::string dishFiguresText(double beamwidthDegrees, double outageAngleDegrees) {
+    char text[96];
+    std::snprintf(text, sizeof text, "波束宽度 %.2f°，日凌角 %.2f°", beamwidthDegrees,
+                  outageAngleDegrees);
     return text;
 }
 

@@ -48,6 +48,9 @@ std::vector<OutageDay> outageForecast(double siteLongitude, double siteLatitude,
 int nextSeasonYear(double siteLongitude, double siteLatitude, double satelliteLongitude,
                    double outageAngleDegrees, LocalDate today);
 
+// The dish line over a forecast: "波束宽度 1.75°，日凌角 1.12°" (two decimals).
+std::string dishFiguresText(double beamwidthDegrees, double outageAngleDegrees);
+
 // Minutes from start to end (end minus start), the way published tables count them.
 int outageMinutes(const OutageDay& day);
 

@@ -14,6 +14,7 @@
 #include "pointing/report/PointingReport.h"
 #include "pointing/ui/DiagramCanvas.h"
 #include "pointing/ui/PointingTab.h"
+#include "pointing/ui/SunToolsController.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -23,6 +24,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+
+#include <ctime>
 
 namespace zorvast::pointing::ui {
 
@@ -64,6 +67,16 @@ PointingController::PointingController(PointingTab* tab, PointingDependencies de
             [this] { exportPointingReport(ExportMode::Save); });
     connect(tab_->copyReportButton(), &QPushButton::clicked, this,
             [this] { exportPointingReport(ExportMode::Copy); });
+
+    SunWindowDependencies sunDeps;
+    sunDeps.showMessage = [this](const std::string& caption, const std::string& body,
+                                 bool warning) { showMessage(caption, body, warning); };
+    sunDeps.askSaveFile = [this] { return askSaveFile(); };
+    sunDeps.today = deps_.today;
+    if (!sunDeps.today) {
+        sunDeps.today = [] { return sun::beijingDateOf(static_cast<double>(std::time(nullptr))); };
+    }
+    sunTools_ = new SunToolsController(tab_, std::move(sunDeps), this);
 }
 
 // --- places

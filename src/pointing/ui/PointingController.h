@@ -5,6 +5,7 @@
 
 #include "pointing/results/PointingResult.h"
 #include "pointing/run/PointingRun.h"
+#include "pointing/sun/SunDates.h"
 
 #include <QObject>
 
@@ -16,6 +17,7 @@
 namespace zorvast::pointing::ui {
 
 class PointingTab;
+class SunToolsController;
 
 struct SatelliteCoverage {
     std::string sC;
@@ -31,6 +33,8 @@ struct PointingDependencies {
         showMessage;
     // The file a report is saved to, nothing when the user cancels; a save dialog when unset.
     std::function<std::optional<std::filesystem::path>()> askSaveFile;
+    // Today in Beijing, for the sun windows; the system clock when unset.
+    std::function<sun::LocalDate()> today;
 };
 
 class PointingController : public QObject {
@@ -56,6 +60,7 @@ public:
     std::string currentReport() const;
     // Calculations started so far, whatever their outcome.
     int runCount() const { return runCount_; }
+    SunToolsController* sunTools() const { return sunTools_; }
 
 private:
     FeedType feedType() const;
@@ -67,6 +72,7 @@ private:
     PointingTab* tab_;
     PointingDependencies deps_;
     PointingDiagram* diagram_ = nullptr;
+    SunToolsController* sunTools_ = nullptr;
     PointingResult result_;
     int runCount_ = 0;
     bool restoring_ = false;

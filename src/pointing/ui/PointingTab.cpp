@@ -248,9 +248,13 @@ QWidget* PointingTab::buildButtonRow(QWidget* parent) {
     copyReportButton_ = makeButton(QStringLiteral("复制文本"), row);
     satelliteMapButton_ = makeButton(QStringLiteral("卫星图定位"), row);
     strengthMapButton_ = makeButton(QStringLiteral("场强图"), row);
+    sunOutageButton_ = makeButton(QStringLiteral("日凌预报"), row);
+    sunDirectionButton_ = makeButton(QStringLiteral("太阳定向"), row);
     layout->addWidget(declinationCheck_);
     layout->addWidget(saveReportButton_);
     layout->addWidget(copyReportButton_);
+    layout->addWidget(sunOutageButton_);
+    layout->addWidget(sunDirectionButton_);
     layout->addStretch(1);
     layout->addWidget(satelliteMapButton_);
     layout->addWidget(strengthMapButton_);

@@ -72,6 +72,8 @@ public:
     QPushButton* copyReportButton() const { return copyReportButton_; }
     QPushButton* satelliteMapButton() const { return satelliteMapButton_; }
     QPushButton* strengthMapButton() const { return strengthMapButton_; }
+    QPushButton* sunOutageButton() const { return sunOutageButton_; }
+    QPushButton* sunDirectionButton() const { return sunDirectionButton_; }
 
     // The diagram: exactly 777 x 288 under the groups.
     DiagramCanvas* diagramCanvas() const { return diagramCanvas_; }
@@ -129,6 +131,8 @@ private:
     QPushButton* copyReportButton_ = nullptr;
     QPushButton* satelliteMapButton_ = nullptr;
     QPushButton* strengthMapButton_ = nullptr;
+    QPushButton* sunOutageButton_ = nullptr;
+    QPushButton* sunDirectionButton_ = nullptr;
 };
 
 } // namespace zorvast::pointing::ui

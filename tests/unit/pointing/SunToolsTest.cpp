@@ -285,6 +285,13 @@ TEST(SunOutageText, TableWithHeaderTabsAndCrLf) {
     EXPECT_EQ(file.bytes.substr(0, 4), "\xC8\xD5\xC6\xDA"); // 日期 in GBK
 }
 
+TEST(SunOutageText, DishFiguresTwoDecimals) {
+    EXPECT_EQ(dishFiguresText(1.75, 1.125001), "波束宽度 1.75°，日凌角 1.13°");
+    EXPECT_EQ(dishFiguresText(beamwidth(1.5, Band::C), outageAngle(beamwidth(1.5, Band::C))),
+              "波束宽度 3.50°，日凌角 2.00°");
+    EXPECT_EQ(dishFiguresText(0.583, 0.8), "波束宽度 0.58°，日凌角 0.80°");
+}
+
 // ---------------------------------------------------------------------------------------------
 // Sun at an azimuth: edges
 
@@ -306,6 +313,18 @@ TEST(SunAzimuthTest, OppositeAzimuthIsNotACrossing) {
     // Due north at 40 N: only at midnight, below the horizon.
     EXPECT_TRUE(sunAtAzimuth(116.46, 39.92, 0, {2025, 3, 4}).empty());
     EXPECT_TRUE(sunAtAzimuth(116.46, 39.92, 360, {2025, 3, 4}).empty());
+}
+
+TEST(SunAzimuthTest, ShadowAimSentenceNamesEveryMinuteOrSaysNever) {
+    EXPECT_EQ(shadowAimText({{734, 45.3}}),
+              "北京时间12:14这一分钟，竖直立一根杆子，杆影所指的方向正好背离卫星，"
+              "天线朝影子的反方向对准即可。");
+    EXPECT_EQ(shadowAimText({{545, 20}, {905, 30}}),
+              "北京时间09:05或15:05这一分钟，竖直立一根杆子，杆影所指的方向正好背离卫星，"
+              "天线朝影子的反方向对准即可。");
+    const std::string never = shadowAimText({});
+    EXPECT_NE(never.find("到不了"), std::string::npos);
+    EXPECT_EQ(never.find("北京时间"), std::string::npos);
 }
 
 } // namespace

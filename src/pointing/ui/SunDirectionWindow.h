@@ -1,0 +1,47 @@
+// Aiming by the sun: the minutes of a day at which the sun stands at the satellite's azimuth,
+// when a vertical pole's shadow points straight away from the satellite.
+#pragma once
+
+#include "pointing/sun/SunAzimuth.h"
+#include "pointing/ui/SunWindowBase.h"
+
+#include <vector>
+
+class QLineEdit;
+class QPushButton;
+
+namespace zorvast::pointing::ui {
+
+class SunDirectionWindow : public SunWindowBase {
+    Q_OBJECT
+public:
+    SunDirectionWindow(SunWindowDependencies dependencies, QWidget* parent = nullptr);
+
+    // Opens on today for the context; false, with the input error box, when the site or the
+    // satellite cannot be used.
+    bool showFor(const SunContext& context);
+    // Recomputes for the date in the box; false after an input error box.
+    bool recompute();
+
+    QLineEdit* dateEdit() const { return dateEdit_; }
+    QPushButton* computeButton() const { return computeButton_; }
+    QLabel* azimuthLabel() const { return azimuthLabel_; }
+    QLabel* timesLabel() const { return timesLabel_; }
+    QLabel* adviceLabel() const { return adviceLabel_; }
+    double satelliteAzimuth() const { return azimuth_; }
+    const std::vector<sun::Crossing>& crossings() const { return crossings_; }
+
+private:
+    QLineEdit* dateEdit_ = nullptr;
+    QPushButton* computeButton_ = nullptr;
+    QLabel* azimuthLabel_ = nullptr;
+    QLabel* timesLabel_ = nullptr;
+    QLabel* adviceLabel_ = nullptr;
+    double azimuth_ = 0;
+    std::vector<sun::Crossing> crossings_;
+};
+
+inline constexpr std::string_view kDateErrorText =
+    "日期请按“年-月-日”输入1972到2199年间真实的一天，例如2025-03-05。";
+
+} // namespace zorvast::pointing::ui
