@@ -56,8 +56,12 @@ struct Bench {
         deps.showMessage = [this](const std::string& caption, const std::string& text, bool) {
             messages.push_back({caption, text});
         };
-        deps.askSaveFile = [this] { return saveTo; };
-        deps.today = [] { return kToday; };
+        deps.askSaveFile = [this] {
+            return saveTo;
+        };
+        deps.today = [] {
+            return kToday;
+        };
         controller = std::make_unique<PointingController>(&tab, std::move(deps));
         tab.primeFeedButton()->setChecked(true);
         tab.uprightButton()->setChecked(true);
@@ -134,6 +138,7 @@ private slots:
                 b.tab.copyReportButton()->geometry().right());
         QVERIFY(b.tab.sunDirectionButton()->geometry().right() <
                 b.tab.satelliteMapButton()->geometry().left());
+        saveShot(&b.tab, "sunwindows-tab.png");
     }
 
     void theOutageTableIsTheCoresForecast() {
@@ -185,8 +190,8 @@ private slots:
         QCOMPARE(w->bandList()->currentText(), QStringLiteral("Ku"));
         QCOMPARE(w->diameterEdit()->text(), QStringLiteral("60"));
         const double angle = outageAngleOf(0.6, sun::Band::Ku);
-        compareTable(w->table(), sun::outageForecast(116.4, 39.9, 115.5, angle,
-                                                     w->yearEdit()->text().toInt()));
+        compareTable(w->table(),
+                     sun::outageForecast(116.4, 39.9, 115.5, angle, w->yearEdit()->text().toInt()));
     }
 
     void theYearBoxAndTheBandRecompute() {
@@ -215,9 +220,8 @@ private slots:
 
         typeInto(w->diameterEdit(), QStringLiteral("450"));
         QTest::keyClick(w->diameterEdit(), Qt::Key_Return);
-        compareTable(w->table(),
-                     sun::outageForecast(116.4, 39.9, 115.5, outageAngleOf(4.5, sun::Band::Ku),
-                                         2031));
+        compareTable(w->table(), sun::outageForecast(116.4, 39.9, 115.5,
+                                                     outageAngleOf(4.5, sun::Band::Ku), 2031));
         QVERIFY(b.messages.empty());
     }
 
@@ -359,8 +363,8 @@ private slots:
 
         SunDirectionWindow* direction = b.openDirection();
         QVERIFY(direction->isVisible());
-        for (const char* date : {"2025-02-29", "2025-13-01", "2025-04-31", "1900-03-20", "today",
-                                 "2025/03/20"}) {
+        for (const char* date :
+             {"2025-02-29", "2025-13-01", "2025-04-31", "1900-03-20", "today", "2025/03/20"}) {
             const std::size_t count = b.messages.size();
             direction->dateEdit()->setText(QString::fromUtf8(date));
             b.click(direction->computeButton());

@@ -70,11 +70,17 @@ PointingController::PointingController(PointingTab* tab, PointingDependencies de
 
     SunWindowDependencies sunDeps;
     sunDeps.showMessage = [this](const std::string& caption, const std::string& body,
-                                 bool warning) { showMessage(caption, body, warning); };
-    sunDeps.askSaveFile = [this] { return askSaveFile(); };
+                                 bool warning) {
+        showMessage(caption, body, warning);
+    };
+    sunDeps.askSaveFile = [this] {
+        return askSaveFile();
+    };
     sunDeps.today = deps_.today;
     if (!sunDeps.today) {
-        sunDeps.today = [] { return sun::beijingDateOf(static_cast<double>(std::time(nullptr))); };
+        sunDeps.today = [] {
+            return sun::beijingDateOf(static_cast<double>(std::time(nullptr)));
+        };
     }
     sunTools_ = new SunToolsController(tab_, std::move(sunDeps), this);
 }

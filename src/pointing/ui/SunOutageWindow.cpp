@@ -84,7 +84,7 @@ void OutageChart::paintEvent(QPaintEvent*) {
     painter.setRenderHint(QPainter::Antialiasing, false);
     const QFontMetrics metrics(font());
     const int left = metrics.horizontalAdvance(QStringLiteral("00-00")) + 10;
-    const int right = 14;
+    const int right = metrics.horizontalAdvance(QStringLiteral("00:00")) / 2 + 4;
     const int top = 8;
     const int bottom = metrics.height() + 8;
     const QRect plot(left, top, std::max(1, width() - left - right),
@@ -128,16 +128,19 @@ void OutageChart::paintEvent(QPaintEvent*) {
     }
     const double rowHeight = std::min(18.0, static_cast<double>(plot.height() - 4) / rows);
     const int barHeight = std::max(2, static_cast<int>(rowHeight * 0.6));
-    const bool labelEveryRow = rowHeight >= metrics.height() - 2;
+    // Dates on every row that has room for one, else on every few rows.
+    const int labelStep =
+        std::max(1, static_cast<int>(std::ceil((metrics.height() - 2) / rowHeight)));
     int row = 0;
+    int inSeason = 0; // rows since the season's first day
     for (std::size_t i = 0; i < days_.size(); ++i) {
         const sun::OutageDay& day = days_[i];
         if (i > 0 && newSeason(days_[i - 1], day)) {
             ++row;
+            inSeason = 0;
         }
         const int centre = plot.top() + 2 + static_cast<int>((row + 0.5) * rowHeight);
-        if (labelEveryRow || i == 0 || i + 1 == days_.size() ||
-            (i > 0 && newSeason(days_[i - 1], day))) {
+        if (inSeason++ % labelStep == 0) {
             painter.setPen(Qt::black);
             painter.drawText(QRect(0, centre - metrics.height() / 2, left - 5, metrics.height()),
                              Qt::AlignRight | Qt::AlignVCenter,
@@ -149,9 +152,9 @@ void OutageChart::paintEvent(QPaintEvent*) {
         const int x1 = std::max(xOf(day.endMinute), x0 + 2);
         painter.fillRect(QRect(x0, centre - barHeight / 2, x1 - x0, barHeight),
                          QColor(245, 160, 40));
-        painter.fillRect(QRect(xOf(day.peakMinute) - 1, centre - barHeight / 2 - 2, 2,
-                               barHeight + 4),
-                         QColor(200, 20, 20));
+        painter.fillRect(
+            QRect(xOf(day.peakMinute) - 1, centre - barHeight / 2 - 2, 2, barHeight + 4),
+            QColor(200, 20, 20));
         ++row;
     }
 }
@@ -229,7 +232,7 @@ SunOutageWindow::SunOutageWindow(SunWindowDependencies dependencies, QWidget* pa
     layout->addWidget(figuresLabel_);
     layout->addLayout(body, 1);
     layout->addLayout(buttons);
-    resize(720, 440);
+    resize(740, 560);
 
     connect(computeButton_, &QPushButton::clicked, this, [this] { recompute(); });
     connect(diameterEdit_, &QLineEdit::returnPressed, this, [this] { recompute(); });
@@ -250,10 +253,10 @@ bool SunOutageWindow::showFor(const SunContext& context) {
     const sun::LocalDate today = deps_.today ? deps_.today() : sun::LocalDate{};
     int year = today.year;
     if (context.diameterCm > 0 && sun::validDate(today)) {
-        const double angle = sun::outageAngle(sun::beamwidth(context.diameterCm / 100.0,
-                                                             context.band));
-        year = sun::nextSeasonYear(siteLongitude_, siteLatitude_, satelliteLongitude_, angle,
-                                   today);
+        const double angle =
+            sun::outageAngle(sun::beamwidth(context.diameterCm / 100.0, context.band));
+        year =
+            sun::nextSeasonYear(siteLongitude_, siteLatitude_, satelliteLongitude_, angle, today);
     }
     yearEdit_->setText(QString::number(year));
     recompute();

@@ -49,8 +49,7 @@ void SunWindowBase::showWindow() {
     activateWindow();
 }
 
-void SunWindowBase::showMessage(const std::string& caption, const std::string& text,
-                                bool warning) {
+void SunWindowBase::showMessage(const std::string& caption, const std::string& text, bool warning) {
     if (deps_.showMessage) {
         deps_.showMessage(caption, text, warning);
     }
