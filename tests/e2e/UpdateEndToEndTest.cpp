@@ -1704,7 +1704,7 @@ private slots:
         const std::time_t issued = std::time(nullptr) - 60 * 86400;
         std::tm day{};
         gmtime_r(&issued, &day);
-        char text[16];
+        char text[32];
         std::snprintf(text, sizeof text, "%04d-%02d-%02d", day.tm_year + 1900, day.tm_mon + 1,
                       day.tm_mday);
         CALL(publish(s->tree(), {nginx.url("")}, ZORVAST_PROGRAM, {"--issued", text}));
