@@ -46,12 +46,8 @@ SpacingOptions parseSpacingOptions(const std::vector<std::string>& args) {
                 o.mainCode = value;
             } else if (option == "--offset") {
                 o.offsetCode = value;
-            } else if (option == "--city") {
-                o.place.city = value;
-            } else if (option == "--lon") {
-                o.place.longitude = value;
-            } else if (option == "--lat") {
-                o.place.latitude = value;
+            } else if (takePlaceOption(o.place, option, value)) {
+                // --city, --lon or --lat
             } else if (option == "--feed") {
                 o.feed = feedTypeOf(value);
             } else if (option == "--model") {

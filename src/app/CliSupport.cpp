@@ -89,6 +89,19 @@ FeedType feedTypeOf(const std::string& value) {
     fail("--feed takes prime or offset, not " + value);
 }
 
+bool takePlaceOption(PlaceOptions& place, const std::string& option, const std::string& value) {
+    if (option == "--city") {
+        place.city = value;
+    } else if (option == "--lon") {
+        place.longitude = value;
+    } else if (option == "--lat") {
+        place.latitude = value;
+    } else {
+        return false;
+    }
+    return true;
+}
+
 void checkPlace(const PlaceOptions& place) {
     if (place.city && (place.longitude || place.latitude)) {
         fail("give either --city or --lon and --lat, not both");

@@ -50,6 +50,9 @@ struct PlaceOptions {
     std::optional<std::string> latitude;
 };
 
+// Takes --city, --lon or --lat into `place`; false for any other option.
+bool takePlaceOption(PlaceOptions& place, const std::string& option, const std::string& value);
+
 // Refuses a missing, half or doubled place.
 void checkPlace(const PlaceOptions& place);
 

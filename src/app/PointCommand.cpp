@@ -47,12 +47,8 @@ PointOptions parseOptions(const std::vector<std::string>& args) {
                         o.declination = true;
                     } else if (option == "--json") {
                         o.json = true;
-                    } else if (option == "--city") {
-                        o.place.city = value;
-                    } else if (option == "--lon") {
-                        o.place.longitude = value;
-                    } else if (option == "--lat") {
-                        o.place.latitude = value;
+                    } else if (takePlaceOption(o.place, option, value)) {
+                        // --city, --lon or --lat
                     } else if (option == "--sat") {
                         o.satellite = value;
                     } else if (option == "--feed") {

@@ -172,12 +172,8 @@ OutageOptions parseOutageOptions(const std::vector<std::string>& args) {
                 [&o](const std::string& option, const std::string& value) {
                     if (option == "--json") {
                         o.json = true;
-                    } else if (option == "--city") {
-                        o.place.city = value;
-                    } else if (option == "--lon") {
-                        o.place.longitude = value;
-                    } else if (option == "--lat") {
-                        o.place.latitude = value;
+                    } else if (takePlaceOption(o.place, option, value)) {
+                        // --city, --lon or --lat
                     } else if (option == "--sat") {
                         o.satellite.code = value;
                     } else if (option == "--sat-lon") {
@@ -309,12 +305,8 @@ AzimuthOptions parseAzimuthOptions(const std::vector<std::string>& args) {
         [&o](const std::string& option, const std::string& value) {
             if (option == "--json") {
                 o.json = true;
-            } else if (option == "--city") {
-                o.place.city = value;
-            } else if (option == "--lon") {
-                o.place.longitude = value;
-            } else if (option == "--lat") {
-                o.place.latitude = value;
+            } else if (takePlaceOption(o.place, option, value)) {
+                // --city, --lon or --lat
             } else if (option == "--sat") {
                 o.satellite.code = value;
             } else if (option == "--sat-lon") {
