@@ -1,6 +1,8 @@
 // The files the build ships, read the way the program reads them: through the engine.
 #include "channels/jet/JetConnection.h"
 #include "channels/jet/JetCursor.h"
+#include "channels/query/ChannelQuery.h"
+#include "channels/query/QueryRun.h"
 #include "channels/store/CityArchive.h"
 #include "channels/store/StoredFile.h"
 #include "common/Files.h"
@@ -11,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <map>
 #include <regex>
 #include <set>
@@ -296,6 +299,104 @@ TEST_F(ChannelDatabase, ProvidersAndVersion) {
     ASSERT_EQ(sys.size(), 1u);
     const std::string version = sys[0].text.at("s_ver");
     EXPECT_TRUE(std::regex_match(version, std::regex("[0-9]{1,7}"))) << version;
+}
+
+// Rows of a hand-kept input file of the channel generator, header row first.
+std::vector<std::vector<std::string>> readInputTsv(const std::string& name) {
+    std::ifstream in(std::string(ZORVAST_SOURCE_DIR) + "/data/channels/" + name);
+    EXPECT_TRUE(in) << name;
+    std::vector<std::vector<std::string>> rows;
+    std::string line;
+    while (std::getline(in, line)) {
+        std::vector<std::string> cells;
+        std::size_t start = 0;
+        for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos;
+             start = tab + 1) {
+            cells.push_back(line.substr(start, tab - start));
+        }
+        cells.push_back(line.substr(start));
+        rows.push_back(std::move(cells));
+    }
+    return rows;
+}
+
+TEST_F(ChannelDatabase, MappedEnglishLabelsAreGone) {
+    const auto names = readInputTsv("input/names-zh.tsv");
+    ASSERT_GT(names.size(), 20u);
+    ASSERT_EQ(names[0], (std::vector<std::string>{"label", "name", "basis", "source"}));
+    std::set<std::string> mapped;
+    std::set<std::string> chinese;
+    for (std::size_t i = 1; i < names.size(); ++i) {
+        ASSERT_EQ(names[i].size(), 4u) << i;
+        EXPECT_FALSE(names[i][2].empty()) << names[i][0] << " has no basis";
+        EXPECT_FALSE(names[i][3].empty()) << names[i][0] << " has no source";
+        mapped.insert(names[i][0]);
+        chinese.insert(names[i][1]);
+    }
+    std::set<std::string> seen;
+    for (const Row& row : sat_) {
+        const std::string where = row.text.at("s_loca") + " " + row.text.at("s_freq");
+        EXPECT_FALSE(mapped.count(row.text.at("s_ch"))) << where << " " << row.text.at("s_ch");
+        EXPECT_FALSE(mapped.count(row.text.at("s_upda"))) << where << " " << row.text.at("s_upda");
+        if (chinese.count(row.text.at("s_ch")) || chinese.count(row.text.at("s_upda"))) {
+            seen.insert(chinese.count(row.text.at("s_ch")) ? row.text.at("s_ch")
+                                                           : row.text.at("s_upda"));
+        }
+    }
+    // Every mapping is in use: a name the data never shows would be dead weight.
+    EXPECT_EQ(seen, chinese);
+}
+
+// The channel-name search, as the parameter tab runs it, finds the provincial channels.
+TEST_F(ChannelDatabase, SearchForSatelliteChannelsFindsTheProvinces) {
+    ASSERT_EQ(channels::checkSearchText("卫视"), channels::SearchTextError::None);
+    const auto rows = channels::readChannelRows(path_, channels::channelFilterOf("卫视"));
+    ASSERT_TRUE(rows);
+    std::set<std::string> found;
+    for (const auto& record : *rows) {
+        EXPECT_NE(record.ch.find("卫视"), std::string::npos) << record.ch;
+        found.insert(record.loca + " " + record.ch);
+    }
+    for (const char* expected :
+         {"E115.5 浙江卫视", "E115.5 山东卫视", "E115.5 四川卫视", "E115.5 黑龙江卫视",
+          "E115.5 东南卫视", "E115.5 河北卫视", "E125 江苏卫视", "E125 三沙卫视", "E125 重庆卫视",
+          "E125 黑龙江卫视高清同播频道"}) {
+        EXPECT_TRUE(found.count(expected)) << expected;
+    }
+    EXPECT_GE(found.size(), 25u);
+}
+
+// Dated notices with tuning values name the transponders they match; nothing else states
+// access, so every row without such a statement stays "not known to be free".
+TEST_F(ChannelDatabase, NoticesNameMatchingTransponders) {
+    const auto notices = readInputTsv("input/notices-cn.tsv");
+    ASSERT_GT(notices.size(), 50u);
+    std::map<std::string, const Row*> byChannel;
+    for (const Row& row : sat_) {
+        byChannel[row.text.at("s_loca") + " " + row.text.at("s_freq") + " " + row.text.at("s_ch")] =
+            &row;
+    }
+    const auto hd = byChannel.find("E125 3951 黑龙江卫视高清同播频道");
+    ASSERT_NE(hd, byChannel.end());
+    EXPECT_EQ(hd->second->text.at("s_sys"), "高清电视");
+    EXPECT_EQ(hd->second->text.at("s_pola"), "H");
+    EXPECT_EQ(hd->second->number.at("s_sr"), 13400);
+    // 3884 MHz in the notice, 3885 in the scan tables: within a megahertz.
+    EXPECT_TRUE(byChannel.count("E125 3885 广西卫星广播电视节目"));
+    // Undated rows name nothing: the 2012 interview gives no symbol rate, the hobby column of
+    // 2005 matches no transponder, and the notice of 2015 has no frequencies.
+    // Satellites refreshed from an import carry the scan's own access.
+    std::set<std::string> imported;
+    for (const auto& origin : readInputTsv("origins.tsv")) {
+        if (origin.size() == 4 && origin[2].rfind("import ", 0) == 0) {
+            imported.insert(origin[0]);
+        }
+    }
+    for (const Row& row : sat_) {
+        if (!imported.count(row.text.at("s_loca"))) {
+            EXPECT_FALSE(row.number.at("s_free")) << row.text.at("s_ch");
+        }
+    }
 }
 
 TEST_F(ChannelDatabase, ListsAndPagesAreGbkWithCrLf) {

@@ -16,7 +16,7 @@ declination)
   ;;
 channels)
   /usr/bin/python3 "$repo/tools/channels/make_channels.py" "$sources" "$work" >/dev/null
-  for table in sat satlist sup sys; do
+  for table in sat satlist sup sys origins; do
     diff -u "$repo/data/channels/$table.tsv" "$work/$table.tsv"
   done
   ;;

@@ -11,7 +11,12 @@ Sources and licences:
   strength.tsv    per satellite and band the six region strengths, strongest and weakest
                   value, the basis of each estimate and the published figure it rests on;
   operators.tsv   satellite-name prefix -> operator (the default provider);
-  channels-2010.tsv  a public 2007-2010 table of provincial channels on 115.5E and 125E.
+  channels-2010.tsv  a public 2007-2010 table of provincial channels on 115.5E and 125E;
+  names-zh.tsv    English labels of the scan tables -> the channel's Chinese name, each with
+                  its basis (a public page, or the official name of a provincial broadcaster);
+  notices-cn.tsv  rows from official notices and public pages with their sources and dates.
+- The maker's imports in data/channels/imports/*.tsv, written by tools/import from a receiver's
+  scan (VDR channels.conf); see "Imports" below.
 
 Transponders: the union of both scan tables by (position, MHz, polarisation). A source
 position is taken to the nearest listed position within 0.5 degrees; positions without a
@@ -32,11 +37,25 @@ Channel rows, one or more per transponder:
   "test"/"tests" gives 测试或临传, the word "Radio" gives 广播, the token HD, UHD or 4K gives
   高清电视, anything else NAMED_KIND;
 - otherwise a single row named PLACEHOLDER_NAME with kind PLACEHOLDER_KIND.
-Access: no shippable source says whether a channel is free, so every row gets DEFAULT_FREE
-(false: not known to be free). Provider: the transponder's label where it has one (it names
+Chinese names: a row named by a label listed in names-zh.tsv takes the Chinese name; so does a
+provider that is such a label. Labels not listed stay as they are.
+Notices: a dated row of notices-cn.tsv with frequency, polarisation and symbol rate applies to
+the transponder it matches (same rule and tolerances as the 2010 table; the latest date wins).
+On a transponder the 2010 table names, it only gives the access of the row with its exact
+channel name; otherwise its channel rows replace the label row, with the notice's kind where
+given. Undated rows and rows without tuning values are never applied.
+Access: only a notice that states it sets a row free or encrypted; every other row gets
+DEFAULT_FREE (false: not known to be free). Provider: the transponder's label where it has one (it names
 the mux or provider), else the operator of the satellite the transponder table belongs to.
 Satellite name of a row: the listed Chinese name when the table's satellite is listed, else
 the table's own satellite name. No filler rows are written.
+
+Imports: every row of an import names a listed position. An import replaces the scan-table
+rows of the transponders it covers (same position and polarisation, frequency within
+FREQ_TOLERANCE_IMPORT MHz) and adds the transponders the tables lack; the import's own names,
+kinds, access and providers are kept (Chinese names still apply to its providers' labels).
+Two imports covering one transponder are refused. origins.tsv records, per satellite, which
+files its rows came from and how many (it is not part of the database).
 
 Satellite order: eastwards by position; at one position the satellites that the scan tables
 describe come first, then the list order. Start-up looks for the first "E115.5" from list
@@ -57,6 +76,7 @@ NAMED_KIND = "标清电视"
 DEFAULT_FREE = False
 FREQ_TOLERANCE_2010 = 1  # MHz: the two kinds of table may round a carrier differently
 SR_TOLERANCE_2010 = 0.01  # relative
+FREQ_TOLERANCE_IMPORT = 1  # MHz
 POSITION_TOLERANCE = 0.5  # degrees
 C_BAND = (3400, 4800)
 KU_BAND = (10700, 12750)
@@ -75,6 +95,9 @@ SAT_HEADER = ["s_loca:Text(10)", "s_name:Text(40)", "s_freq:Long", "s_pola:Text(
               "s_sr:Long", "s_ch:Text(80)", "s_sys:Text(10)", "s_free:YesNo", "s_upda:Text(80)"]
 SUP_HEADER = ["s_upda:Text(80)"]
 SYS_HEADER = ["s_ver:Text(20)"]
+IMPORT_COLUMNS = ["s_loca", "s_name", "s_freq", "s_pola", "s_sr", "s_ch", "s_sys", "s_free",
+                  "s_upda", "as_of"]
+ORIGINS_HEADER = ["s_loca", "s_name", "source", "rows"]
 
 
 class Failure(Exception):
@@ -311,7 +334,9 @@ def build_transponders(entries, sats, stats):
             "sat_name": lead["listed"]["name"] if lead["listed"] else
             to_gbk(lead["sat"].replace("-", " ")),
             "source_sat": lead["sat"],
-            "sources": sorted({e["src"] for e in group})})
+            "sources": sorted({e["src"] for e in group}),
+            "origin": ("dtv-scan-tables " if tuning["src"] == "dtv" else "scanfile.dvb ")
+            + tuning["file"]})
     return transponders
 
 
@@ -339,6 +364,80 @@ def match_2010(rows, transponders, stats):
     return named
 
 
+def load_names(inputs):
+    names = {}
+    for row in read_tsv(inputs / "names-zh.tsv"):
+        label, name = row["label"].strip(), row["name"].strip()
+        if not label or not name or not row["basis"].strip() or not row["source"].strip():
+            raise Failure(f"names-zh.tsv: incomplete row {row!r}")
+        if label in names:
+            raise Failure(f"names-zh.tsv: {label!r} twice")
+        if re.search(r"[A-Za-z]", name) and not re.search(r"[\u4e00-\u9fff]", name):
+            raise Failure(f"names-zh.tsv: {label!r} -> {name!r} is no Chinese name")
+        names[label] = to_gbk(name)
+    return names
+
+
+def load_notices(inputs):
+    """Dated notice rows with tuning values, each as (row, frequency, symbol rate)."""
+    usable = []
+    for row in read_tsv(inputs / "notices-cn.tsv"):
+        if not row["as_of"].strip() or not row["pol"] or not row["freq_mhz"] or not row["sr_ksym"]:
+            continue
+        if row["free"] not in ("", "0", "1"):
+            raise Failure(f"notices-cn.tsv: free {row['free']!r}")
+        if row["kind"] and row["kind"] not in KINDS:
+            raise Failure(f"notices-cn.tsv: kind {row['kind']!r}")
+        usable.append(row)
+    return usable
+
+
+def nearest_match(by_slot, code, pol, mhz, sr, freq_tolerance, sr_tolerance):
+    near = [tp for tp in by_slot[(code, pol)]
+            if abs(tp["mhz"] - mhz) <= freq_tolerance
+            and (sr_tolerance is None or abs(tp["sr"] - sr) <= sr_tolerance * sr)]
+    return min(near, key=lambda t: (abs(t["mhz"] - mhz), t["mhz"])) if near else None
+
+
+def match_notices(rows, transponders, stats):
+    by_slot = collections.defaultdict(list)
+    for tp in transponders:
+        by_slot[(tp["code"], tp["pol"])].append(tp)
+    found = collections.defaultdict(list)
+    for row in rows:
+        tp = nearest_match(by_slot, row["position_code"], row["pol"], int(row["freq_mhz"]),
+                           int(row["sr_ksym"]), FREQ_TOLERANCE_2010, SR_TOLERANCE_2010)
+        if tp is None:
+            stats["notice rows with no matching transponder now"] += 1
+            continue
+        found[id(tp)].append(row)
+    # The latest notice about a transponder stands.
+    return {key: [r for r in group if r["as_of"] == max(g["as_of"] for g in group)]
+            for key, group in found.items()}
+
+
+def read_import(path, listed_codes):
+    lines = path.read_text(encoding="utf-8").splitlines()
+    if not lines or lines[0].split("\t") != IMPORT_COLUMNS:
+        raise Failure(f"{path}:1: header must be {' '.join(IMPORT_COLUMNS)}")
+    rows = []
+    for number, line in enumerate(lines[1:], 2):
+        cells = line.split("\t")
+        if len(cells) != len(IMPORT_COLUMNS):
+            raise Failure(f"{path}:{number}: {len(cells)} cells, expected {len(IMPORT_COLUMNS)}")
+        code, name, freq, pol, sr, ch, kind, free, provider, as_of = cells
+        if code not in listed_codes:
+            raise Failure(f"{path}:{number}: position {code} is not in the satellite list")
+        if not freq.isdigit() or not sr.isdigit() or pol not in ("H", "V", "L", "R") \
+                or kind not in KINDS or free not in ("0", "1") or not ch or not provider \
+                or not re.fullmatch(r"\d{4}-\d\d-\d\d", as_of):
+            raise Failure(f"{path}:{number}: malformed row {line!r}")
+        rows.append({"code": code, "mhz": int(freq), "pol": pol, "sr": int(sr),
+                     "ch": to_gbk(ch), "kind": kind, "free": free == "1",
+                     "provider": to_gbk(provider), "as_of": as_of})
+    return rows
+
+
 # ---- tables -----------------------------------------------------------------------------
 
 def strength_text(values):
@@ -349,7 +448,7 @@ def packed(c_value, ku_value):
     return f" {c_value}dB {ku_value}dB"
 
 
-def build(sources, inputs):
+def build(sources, inputs, imports_dir=None):
     stats = collections.Counter()
     sats = load_satellites(inputs)
     load_strengths(inputs, sats)
@@ -372,22 +471,94 @@ def build(sources, inputs):
     transponders.sort(key=lambda t: (order[t["code"]], t["mhz"], t["pol"]))
 
     named = match_2010(read_tsv(inputs / "channels-2010.tsv"), transponders, stats)
+    names = load_names(inputs)
+    notices = match_notices(load_notices(inputs), transponders, stats)
+    imports = [(path, read_import(path, order)) for path in sorted(imports_dir.glob("*.tsv"))] \
+        if imports_dir and imports_dir.is_dir() else []
+    used_names = set()
 
-    sat_rows = []
+    def chinese(text):
+        if text in names:
+            used_names.add(text)
+            return names[text]
+        return text
+
+    covered = {}
+    by_slot = collections.defaultdict(list)
     for tp in transponders:
+        by_slot[(tp["code"], tp["pol"])].append(tp)
+    imported = []
+    for path, rows in imports:
+        for row in rows:
+            key = (row["code"], row["mhz"], row["pol"])
+            if key in covered and covered[key] != path:
+                raise Failure(f"{path}: {key} is also imported from {covered[key]}")
+            covered[key] = path
+            imported.append((key, row, path))
+        stats[f"rows imported from {path.name}"] = len(rows)
+    replaced = set()
+    for key in covered:
+        for tp in by_slot[(key[0], key[2])]:
+            if abs(tp["mhz"] - key[1]) <= FREQ_TOLERANCE_IMPORT:
+                replaced.add(id(tp))
+    stats["scan-table transponders replaced by imports"] = len(replaced)
+
+    sat_name = {}
+    for tp in transponders:
+        sat_name.setdefault(tp["code"], tp["sat_name"])
+    for sat in sats:
+        sat_name.setdefault(sat["code"], sat["name"])
+
+    keyed = []  # (sort key, row, origin)
+    for tp in transponders:
+        if id(tp) in replaced:
+            continue
         label = label_name_and_kind(tp["label"]) if tp["label"] else None
-        provider = label[0] if label else operator_of(operators, tp["source_sat"])
+        provider = chinese(label[0]) if label else operator_of(operators, tp["source_sat"])
         base = [tp["code"], tp["sat_name"], tp["mhz"], tp["pol"], tp["sr"]]
+        sort_key = (order[tp["code"]], tp["mhz"], tp["pol"])
+        stated = notices.get(id(tp), [])
+        rows = []
         if named.get(id(tp)):
             for row in named[id(tp)]:
-                sat_rows.append(base + [row["channel"], row["kind"], DEFAULT_FREE, provider])
+                free = DEFAULT_FREE
+                for notice in stated:
+                    if notice["channel_name"] == row["channel"] and notice["free"]:
+                        free = notice["free"] == "1"
+                        stats["access from notices"] += 1
+                rows.append(base + [row["channel"], row["kind"], free, provider])
             stats["channel rows from the 2010 table"] += len(named[id(tp)])
+        elif stated:
+            for notice in stated:
+                free = DEFAULT_FREE if not notice["free"] else notice["free"] == "1"
+                stats["access from notices"] += bool(notice["free"])
+                kind = notice["kind"] or (label[1] if label else NAMED_KIND)
+                rows.append(base + [to_gbk(notice["channel_name"]), kind, free, provider])
+            stats["channel rows from notices"] += len(stated)
         elif label:
-            sat_rows.append(base + [label[0], label[1], DEFAULT_FREE, provider])
+            name = chinese(label[0])
+            stats["label rows given a Chinese name"] += name != label[0]
+            rows.append(base + [name, label[1], DEFAULT_FREE, provider])
             stats["channel rows from labels"] += 1
         else:
-            sat_rows.append(base + [PLACEHOLDER_NAME, PLACEHOLDER_KIND, DEFAULT_FREE, provider])
+            rows.append(base + [PLACEHOLDER_NAME, PLACEHOLDER_KIND, DEFAULT_FREE, provider])
             stats["placeholder rows"] += 1
+        keyed += [(sort_key, row, tp["origin"]) for row in rows]
+    for key, row, path in imported:
+        keyed.append(((order[key[0]], key[1], key[2]),
+                      [row["code"], sat_name[row["code"]], row["mhz"], row["pol"], row["sr"],
+                       row["ch"], row["kind"], row["free"], chinese(row["provider"])],
+                      f"import {path.name} ({row['as_of']})"))
+    keyed.sort(key=lambda k: k[0])  # stable: each transponder keeps its rows' order
+    sat_rows = [row for _, row, _ in keyed]
+    unused = sorted(set(names) - used_names)
+    if unused:
+        raise Failure(f"names-zh.tsv: labels no source uses: {unused}")
+
+    origin_count = collections.Counter((row[0], origin) for _, row, origin in keyed)
+    origins = [[code, sat_name[code], origin, count]
+               for (code, origin), count in sorted(origin_count.items(),
+                                                   key=lambda i: (order[i[0][0]], i[0][1]))]
 
     satlist_rows = [[s["code"], s["name"], strength_text(s["C"]), strength_text(s["Ku"]),
                      packed(s["C"][7], s["Ku"][7]), packed(s["C"][6], s["Ku"][6]), s["remark"]]
@@ -397,11 +568,12 @@ def build(sources, inputs):
               "sat": (SAT_HEADER, sat_rows),
               "sup": (SUP_HEADER, [[p] for p in providers]),
               "sys": (SYS_HEADER, [[DATA_VERSION]])}
-    check(tables, transponders)
-    return tables, transponders, stats
+    check(tables, {(r[0], r[2], r[3]) for r in sat_rows})
+    return tables, origins, stats
 
 
 def check(tables, transponders):
+    """transponders: the (position, MHz, polarisation) keys that must each have a row."""
     satlist = tables["satlist"][1]
     if not 0 < len(satlist) <= MAX_SATELLITES:
         raise Failure(f"satlist has {len(satlist)} rows (1..{MAX_SATELLITES} allowed)")
@@ -437,7 +609,7 @@ def check(tables, transponders):
         if not name or not provider or not isinstance(free, bool):
             raise Failure(f"incomplete row {row!r}")
         seen.add((code, mhz, pol))
-    if len(seen) != len(transponders):
+    if seen != transponders:
         raise Failure("a transponder has no channel row")
     if len(tables["sup"][1]) < 3:
         raise Failure("fewer than 3 providers")
@@ -475,22 +647,30 @@ def write_tables(out_dir, tables):
         (out_dir / f"{name}.tsv").write_bytes(("\n".join(lines) + "\n").encode("utf-8"))
 
 
+def write_origins(out_dir, origins):
+    lines = ["\t".join(ORIGINS_HEADER)] + ["\t".join(cell_text(c) for c in row) for row in origins]
+    (out_dir / "origins.tsv").write_bytes(("\n".join(lines) + "\n").encode("utf-8"))
+
+
 def main(argv):
     repo = pathlib.Path(__file__).resolve().parents[2]
-    if len(argv) > 3:
-        print("usage: make_channels.py [SOURCES_DIR] [OUT_DIR]", file=sys.stderr)
+    if len(argv) > 4:
+        print("usage: make_channels.py [SOURCES_DIR] [OUT_DIR] [IMPORTS_DIR]", file=sys.stderr)
         return 2
     sources = pathlib.Path(argv[1]) if len(argv) > 1 else repo / "build" / "sources"
     out_dir = pathlib.Path(argv[2]) if len(argv) > 2 else repo / "data" / "channels"
+    imports = pathlib.Path(argv[3]) if len(argv) > 3 else repo / "data" / "channels" / "imports"
     try:
-        tables, transponders, stats = build(sources, repo / "data" / "channels" / "input")
+        tables, origins, stats = build(sources, repo / "data" / "channels" / "input", imports)
     except (Failure, OSError) as error:
         print(f"make_channels: {error}", file=sys.stderr)
         return 1
     write_tables(out_dir, tables)
+    write_origins(out_dir, origins)
     codes = [r[0] for r in tables["satlist"][1]]
     sat = tables["sat"][1]
     real = sum(1 for r in sat if r[5] != PLACEHOLDER_NAME)
+    transponders = {(r[0], r[2], r[3]) for r in sat}
     print(f"satlist {len(codes)} satellites; first {POINTING_DEFAULT[0]} at "
           f"{codes.index(POINTING_DEFAULT[0])}, {OFFSET_DEFAULT[0]} at "
           f"{codes.index(OFFSET_DEFAULT[0], OFFSET_DEFAULT[1])}")
