@@ -5,9 +5,17 @@
 #include "common/FolderHandle.h"
 #include "common/Zip.h"
 
+#include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <fstream>
 #include <string>
 #include <system_error>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace zorvast::channels::store {
 
@@ -27,6 +35,129 @@ fs::path withSuffix(const fs::path& folder, const char* suffix) {
     fs::path result = folder;
     result += suffix;
     return result;
+}
+
+// Copies everything from `inOffset` to the end of `in` onto `out`: in the kernel where it can,
+// through a buffer where it cannot (another file system, an older kernel).
+bool copyRest(int in, off_t inOffset, int out) {
+#if defined(__linux__)
+    bool kernelCopy = true;
+#endif
+    std::vector<char> buffer;
+    while (true) {
+#if defined(__linux__)
+        if (kernelCopy) {
+            const ssize_t n =
+                ::copy_file_range(in, &inOffset, out, nullptr, std::size_t{1} << 30, 0);
+            if (n > 0) {
+                continue;
+            }
+            if (n == 0) {
+                return true;
+            }
+            if (errno == EINTR) {
+                continue;
+            }
+            if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
+                return false;
+            }
+            kernelCopy = false;
+        }
+#endif
+        if (buffer.empty()) {
+            buffer.resize(std::size_t{1} << 20);
+        }
+        const ssize_t got = ::pread(in, buffer.data(), buffer.size(), inOffset);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            return false;
+        }
+        if (got == 0) {
+            return true;
+        }
+        inOffset += got;
+        for (ssize_t done = 0; done < got;) {
+            const ssize_t put =
+                ::write(out, buffer.data() + done, static_cast<std::size_t>(got - done));
+            if (put < 0 && errno == EINTR) {
+                continue;
+            }
+            if (put <= 0) {
+                return false;
+            }
+            done += put;
+        }
+    }
+}
+
+bool writeAll(int out, const void* data, std::size_t size) {
+    const auto* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t put = ::write(out, bytes, size);
+        if (put < 0 && errno == EINTR) {
+            continue;
+        }
+        if (put <= 0) {
+            return false;
+        }
+        bytes += put;
+        size -= static_cast<std::size_t>(put);
+    }
+    return true;
+}
+
+// The working copy of the stored file open as `stored`: the Jet header, then everything after
+// the marker, written beside `target` and renamed onto it. Not flushed to disk: the copy lives
+// for one access and is deleted right after it.
+bool copyStoredToWorking(int stored, const fs::path& target) {
+    struct stat info {};
+    if (::fstat(stored, &info) != 0 || !S_ISREG(info.st_mode)) {
+        return false;
+    }
+    unsigned char head[kJetHeaderLength];
+    ssize_t got = 0;
+    while (got < static_cast<ssize_t>(sizeof head)) {
+        const ssize_t n =
+            ::pread(stored, head + got, sizeof head - static_cast<std::size_t>(got), got);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return false;
+        }
+        if (n == 0) {
+            break;
+        }
+        got += n;
+    }
+    if (classifyStoredHead({head, static_cast<std::size_t>(got)},
+                           static_cast<std::uint64_t>(info.st_size)) != StoredKind::Stored) {
+        return false;
+    }
+    static std::atomic<unsigned> counter{0};
+    fs::path temporary = target;
+    temporary += ".tmp-" + std::to_string(::getpid()) + "-" +
+                 std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + "-" +
+                 std::to_string(counter.fetch_add(1));
+    // O_EXCL: never reuse or write through something planted under that name.
+    const int out = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (out < 0) {
+        return false;
+    }
+    bool ok = writeAll(out, kJetHeaderPrefix, kJetHeaderLength) &&
+              copyRest(stored, static_cast<off_t>(kStoredMarker.size()), out);
+    ok = ::close(out) == 0 && ok;
+    std::error_code ec;
+    if (ok) {
+        fs::rename(temporary, target, ec);
+        ok = !ec;
+    }
+    if (!ok) {
+        fs::remove(temporary, ec);
+    }
+    return ok;
 }
 
 } // namespace
@@ -72,17 +203,17 @@ DatabaseStore::DatabaseStore(StorePaths paths, common::Clock& clock, StoreHooks 
     : paths_(std::move(paths)), clock_(clock), hooks_(std::move(hooks)) {}
 
 bool DatabaseStore::prepareWorkingCopy() {
-    if (!common::fileExists(paths_.storedFile) || checkStoredFile(paths_.storedFile) != 1) {
+    if (!common::fileExists(paths_.storedFile)) {
         return false;
     }
-    const std::optional<std::string> stored = common::readFileBytes(paths_.storedFile);
-    if (!stored) {
+    // One descriptor for the check and the copy, so both see the same file.
+    const int stored = ::open(paths_.storedFile.c_str(), O_RDONLY | O_CLOEXEC);
+    if (stored < 0) {
         return false;
     }
-    const Bytes copy = workingCopyFromStored(bytesOf(*stored));
-    if (copy.empty() ||
-        !common::writeFileAtomically(paths_.workDatabasePath,
-                                     {reinterpret_cast<const char*>(copy.data()), copy.size()})) {
+    const bool copied = copyStoredToWorking(stored, paths_.workDatabasePath);
+    ::close(stored);
+    if (!copied) {
         return false;
     }
     const std::optional<std::uint64_t> size = common::fileSize(paths_.workDatabasePath);

@@ -5,8 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
 
 namespace zorvast::channels::store {
 namespace {
@@ -128,6 +132,39 @@ TEST_F(StoreTest, WorkingCopyOfTheSmallestStoredFile) {
     EXPECT_EQ(std::string(again.begin(), again.end()), stored);
 }
 
+TEST_F(StoreTest, WorkingCopyOfALargeStoredFileIsExactAndLeavesNothingElse) {
+    // Several megabytes of bytes that repeat on no power of two, so a chunk copied twice or
+    // skipped shows.
+    std::string stored = storedBytes(5'000'003);
+    for (std::size_t i = 9; i < stored.size(); i += 4093) {
+        stored[i] = static_cast<char>(i / 4093);
+    }
+    temp.write("tmp/satdata_temp/satdata.str", stored);
+    ASSERT_TRUE(store.prepareWorkingCopy());
+    const std::string copy = readAll(paths.workDatabasePath.string());
+    ASSERT_EQ(copy.size(), stored.size() + kJetHeaderLength - kStoredMarker.size());
+    EXPECT_EQ(std::memcmp(copy.data(), kJetHeaderPrefix, kJetHeaderLength), 0);
+    EXPECT_TRUE(copy.substr(kJetHeaderLength) == stored.substr(kStoredMarker.size()));
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(paths.workFolder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"satdata.str", "satdata.tmp"}));
+}
+
+TEST_F(StoreTest, ALinkInPlaceOfTheStoredFileIsFollowedOnlyToARegularFile) {
+    temp.write("elsewhere.str", storedBytes(600000));
+    fs::create_symlink(temp.file("elsewhere.str"), paths.storedFile);
+    EXPECT_TRUE(store.prepareWorkingCopy());
+    fs::remove(paths.storedFile);
+    store.removeWorkingCopy();
+    fs::create_directories(temp.file("folder.str"));
+    fs::create_symlink(temp.file("folder.str"), paths.storedFile);
+    EXPECT_FALSE(store.prepareWorkingCopy());
+    EXPECT_FALSE(fs::exists(paths.workDatabasePath));
+}
+
 TEST_F(StoreTest, RefusedStoredFilesBuildNoCopy) {
     const struct {
         const char* what;
@@ -141,6 +178,7 @@ TEST_F(StoreTest, RefusedStoredFilesBuildNoCopy) {
         temp.write("tmp/satdata_temp/satdata.str", c.bytes);
         EXPECT_FALSE(store.prepareWorkingCopy()) << c.what;
         EXPECT_FALSE(fs::exists(paths.workDatabasePath)) << c.what;
+        EXPECT_EQ(std::distance(fs::directory_iterator(paths.workFolder), {}), 1) << c.what;
     }
     fs::remove(paths.storedFile);
     EXPECT_FALSE(store.prepareWorkingCopy());
