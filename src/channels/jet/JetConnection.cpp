@@ -68,6 +68,24 @@ bool readWholeFile(const std::string& path, std::string& bytes, std::string& err
     return true;
 }
 
+// libmdb writes whole numbers as plain decimals: read those directly, and anything else the
+// general way. Fifteen digits at most, where the general way is exact as well.
+std::int64_t leadingInteger(std::string_view text) {
+    std::size_t i = text.size() > 0 && text[0] == '-' ? 1 : 0;
+    if (text.size() == i || text.size() - i > 15) {
+        return common::parseLeadingInteger(text);
+    }
+    std::int64_t value = 0;
+    for (std::size_t j = i; j < text.size(); ++j) {
+        const char c = text[j];
+        if (c < '0' || c > '9') {
+            return common::parseLeadingInteger(text);
+        }
+        value = value * 10 + (c - '0');
+    }
+    return i == 1 ? -value : value;
+}
+
 void fillValue(FieldValue& value, FieldKind kind, const char* text, int length) {
     value.text.assign(text, static_cast<std::size_t>(length > 0 ? length : 0));
     switch (kind) {
@@ -77,7 +95,7 @@ void fillValue(FieldValue& value, FieldKind kind, const char* text, int length) 
     case FieldKind::Integer:
     case FieldKind::Boolean:
         value.isNull = length <= 0 && kind == FieldKind::Integer;
-        value.integer = common::parseLeadingInteger(value.text);
+        value.integer = leadingInteger(value.text);
         return;
     case FieldKind::Real:
         value.isNull = length <= 0;

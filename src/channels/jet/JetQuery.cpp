@@ -9,6 +9,7 @@
 #include <numeric>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 
 namespace zorvast::channels::jet {
 
@@ -123,6 +124,10 @@ SelectQuery parseSelectQuery(std::string_view sql) {
 
 namespace {
 
+bool hasUpperAscii(std::string_view text) {
+    return std::any_of(text.begin(), text.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
+}
+
 std::string foldedText(const std::string& text) {
     std::string folded = text;
     for (char& c : folded) {
@@ -189,44 +194,53 @@ std::uint32_t rankKey(const TableData& table, std::size_t field, FieldKind kind,
         break;
     }
     // Most text keys repeat a few values many times: fold and sort the distinct ones only.
+    // The views point into the table, which outlives this.
     std::unordered_map<std::string_view, std::uint32_t> slotOf;
-    std::vector<std::string> distinct;
+    slotOf.reserve(64);
+    std::vector<std::string_view> distinct;
     std::vector<std::uint32_t> slots(count, 0);
+    bool anyUpper = false;
     for (std::size_t row = 0; row < count; ++row) {
         if (isNull[row]) {
             continue;
         }
-        const std::string& text = table.rows[row][field].text;
-        auto found = slotOf.find(text);
-        if (found == slotOf.end()) {
+        const std::string_view text = table.rows[row][field].text;
+        const auto [found, added] =
+            slotOf.try_emplace(text, static_cast<std::uint32_t>(distinct.size()));
+        if (added) {
             distinct.push_back(text);
-            found = slotOf
-                        .emplace(table.rows[row][field].text,
-                                 static_cast<std::uint32_t>(distinct.size() - 1))
-                        .first;
+            anyUpper = anyUpper || hasUpperAscii(text);
         }
         slots[row] = found->second;
     }
-    std::vector<std::string> foldedDistinct;
-    foldedDistinct.reserve(distinct.size());
-    for (const std::string& text : distinct) {
-        foldedDistinct.push_back(foldedText(text));
+    // Folded copies only when some text has capitals to fold.
+    std::vector<std::string> foldedCopies;
+    std::vector<std::string_view> folded = distinct;
+    if (anyUpper) {
+        foldedCopies.reserve(distinct.size());
+        for (std::size_t slot = 0; slot < distinct.size(); ++slot) {
+            foldedCopies.push_back(foldedText(std::string(distinct[slot])));
+            folded[slot] = foldedCopies.back();
+        }
     }
-    std::vector<std::string> sortedFolded = foldedDistinct;
-    std::sort(sortedFolded.begin(), sortedFolded.end());
-    sortedFolded.erase(std::unique(sortedFolded.begin(), sortedFolded.end()), sortedFolded.end());
+    std::vector<std::uint32_t> bySlot(distinct.size());
+    std::iota(bySlot.begin(), bySlot.end(), std::uint32_t{0});
+    std::sort(bySlot.begin(), bySlot.end(),
+              [&](std::uint32_t x, std::uint32_t y) { return folded[x] < folded[y]; });
     std::vector<std::uint32_t> rankOfSlot(distinct.size());
-    for (std::size_t slot = 0; slot < distinct.size(); ++slot) {
-        rankOfSlot[slot] = static_cast<std::uint32_t>(
-            std::lower_bound(sortedFolded.begin(), sortedFolded.end(), foldedDistinct[slot]) -
-            sortedFolded.begin() + 1);
+    std::uint32_t rank = 0;
+    for (std::size_t i = 0; i < bySlot.size(); ++i) {
+        if (i == 0 || folded[bySlot[i]] != folded[bySlot[i - 1]]) {
+            ++rank;
+        }
+        rankOfSlot[bySlot[i]] = rank;
     }
     for (std::size_t row = 0; row < count; ++row) {
         if (!isNull[row]) {
             ranks[row] = rankOfSlot[slots[row]];
         }
     }
-    return static_cast<std::uint32_t>(sortedFolded.size());
+    return rank;
 }
 
 unsigned bitsFor(std::uint32_t maxValue) {
@@ -276,18 +290,33 @@ bool orderRows(const TableData& table, const std::vector<OrderKey>& order,
         totalBits += bits[k];
     }
     if (totalBits <= 64) {
-        // Every key packs into one number; the row index breaks ties, so the order is stable.
-        std::vector<std::pair<std::uint64_t, std::size_t>> packed(count);
+        // Every key packs into one number, sorted by its digits from the lowest up; each pass
+        // keeps the order of equal digits, so rows with equal keys stay in table order.
+        std::vector<std::uint64_t> packed(count);
         for (std::size_t row = 0; row < count; ++row) {
             std::uint64_t value = 0;
             for (std::size_t k = 0; k < keys.size(); ++k) {
                 value = (value << bits[k]) | ranks[k][row];
             }
-            packed[row] = {value, row};
+            packed[row] = value;
         }
-        std::sort(packed.begin(), packed.end());
-        for (std::size_t i = 0; i < count; ++i) {
-            rowsOut[i] = packed[i].second;
+        constexpr unsigned kDigitBits = 11;
+        constexpr std::size_t kDigits = std::size_t{1} << kDigitBits;
+        std::vector<std::size_t> spare(count);
+        std::vector<std::size_t> next(kDigits);
+        for (unsigned shift = 0; shift < totalBits; shift += kDigitBits) {
+            std::fill(next.begin(), next.end(), 0);
+            for (std::size_t row : rowsOut) {
+                ++next[(packed[row] >> shift) & (kDigits - 1)];
+            }
+            std::size_t position = 0;
+            for (std::size_t& slot : next) {
+                position += std::exchange(slot, position);
+            }
+            for (std::size_t row : rowsOut) {
+                spare[next[(packed[row] >> shift) & (kDigits - 1)]++] = row;
+            }
+            rowsOut.swap(spare);
         }
         return true;
     }

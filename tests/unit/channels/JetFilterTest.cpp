@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -360,6 +362,80 @@ TEST(RowOrdering, TextKeysCompareAsTheFilterDoes) {
     std::string error;
     ASSERT_TRUE(orderRows(t, {{"s_ch", false}}, rows, error));
     EXPECT_EQ(rows, (std::vector<std::size_t>{4, 1, 2, 0, 3}));
+}
+
+// A table of many rows whose keys repeat, with NULLs and capitals, ordered both by orderRows
+// and by a plain stable sort that compares the values themselves.
+TEST(RowOrdering, MatchesAStableSortOfTheValuesOnALargeTable) {
+    TableData t;
+    t.fields = {{"s_loca", FieldKind::Text},
+                {"s_freq", FieldKind::Integer},
+                {"s_ch", FieldKind::Text},
+                {"s_rate", FieldKind::Real}};
+    std::uint32_t state = 7;
+    auto next = [&state]() {
+        state = state * 1664525u + 1013904223u;
+        return state >> 8;
+    };
+    const char* const stems[] = {"cctv-", "CCTV-", "凤凰", "Abc", "abC", "", "z"};
+    for (int i = 0; i < 9000; ++i) {
+        std::vector<FieldValue> row(4);
+        row[0].text = "E" + std::to_string(next() % 70);
+        row[0].isNull = next() % 50 == 0;
+        row[1].integer = static_cast<std::int64_t>(next() % 3000) - 100;
+        row[1].isNull = next() % 40 == 0;
+        row[2].text = std::string(stems[next() % 7]) + std::to_string(next() % 900);
+        row[3].real = static_cast<double>(next() % 5000) / 7.0;
+        t.rows.push_back(std::move(row));
+    }
+    auto compare = [&](std::size_t x, std::size_t y, std::size_t field) {
+        const FieldValue& a = t.rows[x][field];
+        const FieldValue& b = t.rows[y][field];
+        if (a.isNull || b.isNull) {
+            return static_cast<int>(b.isNull) - static_cast<int>(a.isNull);
+        }
+        switch (t.fields[field].kind) {
+        case FieldKind::Integer:
+            return a.integer < b.integer ? -1 : (a.integer > b.integer ? 1 : 0);
+        case FieldKind::Real:
+            return a.real < b.real ? -1 : (a.real > b.real ? 1 : 0);
+        default:
+            return compareTextFolded(a.text, b.text);
+        }
+    };
+    const struct {
+        const char* what;
+        std::vector<OrderKey> keys;
+    } cases[] = {
+        {"channel order", {{"s_loca", false}, {"s_freq", false}, {"s_ch", false}}},
+        {"descending text, then number", {{"s_ch", true}, {"s_freq", false}}},
+        {"descending number with NULLs", {{"s_freq", true}}},
+        {"real", {{"s_rate", false}}},
+        {"every key", {{"s_ch", false}, {"s_rate", true}, {"s_freq", false}, {"s_loca", true}}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::size_t> expected(t.rows.size());
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            expected[i] = i;
+        }
+        std::vector<std::size_t> fields;
+        for (const OrderKey& key : c.keys) {
+            fields.push_back(static_cast<std::size_t>(t.fieldIndex(key.field)));
+        }
+        std::stable_sort(expected.begin(), expected.end(), [&](std::size_t x, std::size_t y) {
+            for (std::size_t k = 0; k < fields.size(); ++k) {
+                const int order = compare(x, y, fields[k]);
+                if (order != 0) {
+                    return c.keys[k].descending ? order > 0 : order < 0;
+                }
+            }
+            return false;
+        });
+        std::vector<std::size_t> rows;
+        std::string error;
+        ASSERT_TRUE(orderRows(t, c.keys, rows, error)) << c.what;
+        EXPECT_EQ(rows, expected) << c.what;
+    }
 }
 
 } // namespace
