@@ -49,6 +49,16 @@ bool JetCursor::load(const std::string& table, const std::vector<OrderKey>& orde
     }
     visible_ = ordered_;
     position_ = 0;
+    nextField_ = 0;
+    namesDistinct_ = true;
+    for (std::size_t i = 0; i < table_.fields.size() && namesDistinct_; ++i) {
+        for (std::size_t j = i + 1; j < table_.fields.size(); ++j) {
+            if (equalsTextFolded(table_.fields[i].name, table_.fields[j].name)) {
+                namesDistinct_ = false;
+                break;
+            }
+        }
+    }
     open_ = true;
     return true;
 }
@@ -89,11 +99,28 @@ bool JetCursor::setFilter(std::string_view criterion) {
     return true;
 }
 
+int JetCursor::fieldIndex(std::string_view field) const {
+    // Readers ask for the same fields in the same order row after row: the field after the
+    // last one asked for is tried first. Only with names that cannot match twice, so the
+    // answer is always the one a search from the start gives.
+    const std::size_t count = table_.fields.size();
+    if (namesDistinct_ && nextField_ < count && table_.fields[nextField_].name == field) {
+        const std::size_t index = nextField_;
+        nextField_ = index + 1 < count ? index + 1 : 0;
+        return static_cast<int>(index);
+    }
+    const int index = table_.fieldIndex(field);
+    if (index >= 0) {
+        nextField_ = static_cast<std::size_t>(index) + 1 < count ? index + 1 : 0;
+    }
+    return index;
+}
+
 const FieldValue* JetCursor::current(std::string_view field, FieldKind* kind) const {
     if (!open_ || atEnd()) {
         return nullptr;
     }
-    const int index = table_.fieldIndex(field);
+    const int index = fieldIndex(field);
     if (index < 0) {
         return nullptr;
     }

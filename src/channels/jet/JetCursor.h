@@ -58,6 +58,7 @@ public:
 
 private:
     const FieldValue* current(std::string_view field, FieldKind* kind) const;
+    int fieldIndex(std::string_view field) const;
     bool load(const std::string& table, const std::vector<OrderKey>& order);
 
     JetConnection* connection_ = nullptr;
@@ -68,6 +69,8 @@ private:
     Filter filter_;
     std::size_t position_ = 0;
     std::string lastError_;
+    bool namesDistinct_ = false;        // no two field names equal without regard to case
+    mutable std::size_t nextField_ = 0; // where the next field lookup starts
 };
 
 } // namespace zorvast::channels::jet

@@ -167,16 +167,16 @@ std::uint32_t rankKey(const TableData& table, std::size_t field, FieldKind kind,
                       std::vector<std::uint32_t>& ranks) {
     const std::size_t count = table.rows.size();
     ranks.assign(count, 0);
+    // One pass over the rows per key: they lie apart in memory, so each visit costs.
     std::vector<bool> isNull(count);
-    for (std::size_t row = 0; row < count; ++row) {
-        isNull[row] = table.rows[row][field].isNull;
-    }
     switch (kind) {
     case FieldKind::Integer:
     case FieldKind::Boolean: {
         std::vector<std::int64_t> values(count);
         for (std::size_t row = 0; row < count; ++row) {
-            values[row] = table.rows[row][field].integer;
+            const FieldValue& value = table.rows[row][field];
+            isNull[row] = value.isNull;
+            values[row] = value.integer;
         }
         return rankDistinct(values, isNull, ranks);
     }
@@ -184,7 +184,9 @@ std::uint32_t rankKey(const TableData& table, std::size_t field, FieldKind kind,
         // NaN has no place in an order; putting it below every number keeps the sort total.
         std::vector<double> values(count);
         for (std::size_t row = 0; row < count; ++row) {
-            const double v = table.rows[row][field].real;
+            const FieldValue& value = table.rows[row][field];
+            isNull[row] = value.isNull;
+            const double v = value.real;
             values[row] = v != v ? -std::numeric_limits<double>::infinity() : v;
         }
         return rankDistinct(values, isNull, ranks);
@@ -201,10 +203,12 @@ std::uint32_t rankKey(const TableData& table, std::size_t field, FieldKind kind,
     std::vector<std::uint32_t> slots(count, 0);
     bool anyUpper = false;
     for (std::size_t row = 0; row < count; ++row) {
-        if (isNull[row]) {
+        const FieldValue& value = table.rows[row][field];
+        isNull[row] = value.isNull;
+        if (value.isNull) {
             continue;
         }
-        const std::string_view text = table.rows[row][field].text;
+        const std::string_view text = value.text;
         const auto [found, added] =
             slotOf.try_emplace(text, static_cast<std::uint32_t>(distinct.size()));
         if (added) {
