@@ -94,6 +94,25 @@ TEST(JetEngine, ReadsEveryTypeAsTextIntegerAndBoolean) {
     EXPECT_EQ(cursor.readInteger("t"), 12);
 }
 
+TEST(JetEngine, FieldLookupsGiveTheSameAnswerInAnyOrder) {
+    Fixture db({typesTable()});
+    JetConnection connection;
+    ASSERT_TRUE(connection.open(db.path)) << connection.lastError();
+    JetCursor cursor;
+    cursor.attach(connection);
+    ASSERT_TRUE(cursor.openTable("types")) << cursor.lastError();
+    cursor.moveNext(); // "", -32768, -2147483648, False
+    const std::vector<std::pair<const char*, std::string>> reads = {
+        {"t", ""},       {"i", "-32768"}, {"l", "-2147483648"},
+        {"b", "False"},  {"b", "False"},  {"l", "-2147483648"},
+        {"i", "-32768"}, {"t", ""},       {"L", "-2147483648"},
+        {"x", "?"},      {"i", "-32768"}, {"I", "-32768"},
+        {"B", "False"},  {"t", ""},       {"l", "-2147483648"}};
+    for (std::size_t k = 0; k < reads.size(); ++k) {
+        EXPECT_EQ(cursor.readText(reads[k].first).value_or("?"), reads[k].second) << k;
+    }
+}
+
 TEST(JetEngine, ReadPastTheLastRowFailsWithTheEmptyText) {
     Fixture db({typesTable()});
     JetConnection connection;
