@@ -21,6 +21,8 @@ namespace zorvast::channels::jet {
 namespace {
 
 constexpr std::uint32_t kSystemObjectFlags = 0x80000002;
+// Room for any number libmdb writes as text ("%.16g" of a double at most 24 characters).
+constexpr std::size_t kNumberTextBytes = 64;
 
 FieldKind kindOf(int columnType) {
     switch (columnType) {
@@ -322,6 +324,31 @@ std::optional<TableData> JetConnection::loadTable(const std::string& name) {
     TableData data;
     data.name = found->name;
     const unsigned columnCount = table.def->num_cols;
+    // libmdb takes a buffer of bind_size bytes for every value it converts. Sized for the
+    // longest value the columns allow (three UTF-8 bytes for each two-byte character), short
+    // buffers come from the allocator's fast lists; a text longer than its column allows,
+    // which only a damaged file holds, is cut there.
+    const std::size_t defaultBindSize = mdb->bind_size;
+    std::size_t longest = kNumberTextBytes;
+    bool shortValues = true;
+    for (unsigned c = 0; c < columnCount; ++c) {
+        const auto* column = static_cast<MdbColumn*>(g_ptr_array_index(table.def->columns, c));
+        const int type = column->col_type;
+        if (type == MDB_TEXT) {
+            longest = std::max(longest, static_cast<std::size_t>(column->col_size) / 2 * 3 + 1);
+        }
+        shortValues = shortValues && (type == MDB_TEXT || type == MDB_BYTE || type == MDB_INT ||
+                                      type == MDB_LONGINT || type == MDB_BOOL ||
+                                      type == MDB_FLOAT || type == MDB_DOUBLE);
+    }
+    if (shortValues && longest < defaultBindSize) {
+        mdb_set_bind_size(mdb, longest);
+    }
+    struct RestoreBindSize {
+        MdbHandle* mdb;
+        std::size_t size;
+        ~RestoreBindSize() { mdb_set_bind_size(mdb, size); }
+    } restore{mdb, defaultBindSize};
     const std::size_t bindSize = mdb->bind_size;
     std::vector<char> buffers(static_cast<std::size_t>(columnCount) * bindSize);
     std::vector<int> lengths(columnCount, 0);

@@ -113,6 +113,33 @@ TEST(JetEngine, FieldLookupsGiveTheSameAnswerInAnyOrder) {
     }
 }
 
+TEST(JetEngine, TextsAsLongAsTheirColumnsAllowAreReadWhole) {
+    jetwriter::Table t;
+    t.name = "long";
+    t.columns = {{"wide", ColumnType::Text, 255},
+                 {"narrow", ColumnType::Text, 3},
+                 {"n", ColumnType::Long, 0}};
+    std::string wide;
+    for (int i = 0; i < 255; ++i) {
+        wide += i % 2 == 0 ? "星" : "\xef\xbf\xbd"; // three UTF-8 bytes each
+    }
+    using V = jetwriter::Value;
+    t.rows = {{V{wide}, V{std::string("卫星号")}, V{std::int64_t{-2147483647}}},
+              {V{std::string(255, 'x')}, V{std::string("abc")}, V{std::int64_t{0}}}};
+    Fixture db({t});
+    JetConnection connection;
+    ASSERT_TRUE(connection.open(db.path)) << connection.lastError();
+    JetCursor cursor;
+    cursor.attach(connection);
+    ASSERT_TRUE(cursor.openTable("long")) << cursor.lastError();
+    EXPECT_EQ(cursor.readText("wide"), wide);
+    EXPECT_EQ(cursor.readText("narrow"), "卫星号");
+    EXPECT_EQ(cursor.readInteger("n"), -2147483647);
+    cursor.moveNext();
+    EXPECT_EQ(cursor.readText("wide"), std::string(255, 'x'));
+    EXPECT_EQ(cursor.readText("narrow"), "abc");
+}
+
 TEST(JetEngine, ReadPastTheLastRowFailsWithTheEmptyText) {
     Fixture db({typesTable()});
     JetConnection connection;
