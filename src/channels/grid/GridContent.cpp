@@ -23,6 +23,8 @@ void GridContent::resize(int rows, int columns) {
     texts_.assign(cells, {});
     styles_.assign(cells, {});
     merges_.clear();
+    mergesByRow_ = true;
+    tallestMerge_ = 0;
     rowHeights_.assign(static_cast<std::size_t>(rows_), 0);
     columnWidths_.assign(static_cast<std::size_t>(columns_), 0);
 }
@@ -98,9 +100,25 @@ void GridContent::merge(const CellBlock& block) {
     if (clipped.rows < 1 || clipped.columns < 1) {
         return;
     }
-    std::erase_if(merges_, [&](const CellBlock& m) { return overlaps(m, clipped); });
+    auto first = merges_.begin();
+    auto last = merges_.end();
+    if (mergesByRow_) {
+        const int lowestTop = clipped.row - tallestMerge_ + 1;
+        const int highestTop = clipped.row + clipped.rows - 1;
+        first = std::lower_bound(merges_.begin(), merges_.end(), lowestTop,
+                                 [](const CellBlock& m, int row) { return m.row < row; });
+        last = std::upper_bound(first, merges_.end(), highestTop,
+                                [](int row, const CellBlock& m) { return row < m.row; });
+    }
+    merges_.erase(
+        std::remove_if(first, last, [&](const CellBlock& m) { return overlaps(m, clipped); }),
+        last);
     if (clipped.rows > 1 || clipped.columns > 1) {
+        if (!merges_.empty() && merges_.back().row > clipped.row) {
+            mergesByRow_ = false;
+        }
         merges_.push_back(clipped);
+        tallestMerge_ = std::max(tallestMerge_, clipped.rows);
     }
 }
 

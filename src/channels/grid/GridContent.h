@@ -75,7 +75,12 @@ public:
     void setEnabled(bool enabled) { enabled_ = enabled; }
     bool enabled() const { return enabled_; }
 
-    friend bool operator==(const GridContent&, const GridContent&) = default;
+    friend bool operator==(const GridContent& a, const GridContent& b) {
+        return a.rows_ == b.rows_ && a.columns_ == b.columns_ && a.texts_ == b.texts_ &&
+               a.styles_ == b.styles_ && a.merges_ == b.merges_ && a.rowHeights_ == b.rowHeights_ &&
+               a.columnWidths_ == b.columnWidths_ && a.current_ == b.current_ &&
+               a.enabled_ == b.enabled_;
+    }
 
 private:
     bool inside(int row, int column) const;
@@ -90,6 +95,10 @@ private:
     std::vector<int> columnWidths_;
     CellBlock current_{0, 0, 1, 1}; // none until set
     bool enabled_ = true;
+    // While the merges were added top row by top row, those a new block can meet are found
+    // by their top row: none starts more than the tallest one's height above it.
+    bool mergesByRow_ = true;
+    int tallestMerge_ = 0;
 };
 
 } // namespace zorvast::channels

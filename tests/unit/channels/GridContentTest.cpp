@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
 #include <ostream>
 #include <sstream>
 #include <string>
@@ -208,6 +212,46 @@ TEST(GridContent, MergesAreClippedAndNeverOverlap) {
                 EXPECT_EQ(grid.mergeAt(r, k), expectedAt)
                     << c.name << ": mergeAt " << r << "," << k;
             }
+        }
+    }
+}
+
+// Many merges, in row order and out of it, against a plain list that drops every block a new
+// one meets: the same blocks in the same order.
+TEST(GridContent, ManyMergesMatchAPlainList) {
+    for (const bool inRowOrder : {true, false}) {
+        GridContent grid(400, 5);
+        std::vector<CellBlock> expected;
+        std::uint32_t state = inRowOrder ? 3 : 11;
+        auto next = [&state](std::uint32_t below) {
+            state = state * 1664525u + 1013904223u;
+            return static_cast<int>((state >> 8) % below);
+        };
+        int row = 1;
+        for (int i = 0; i < 1500; ++i) {
+            if (inRowOrder) {
+                row = std::min(400, row + next(3));
+            } else {
+                row = 1 + next(400);
+            }
+            const CellBlock block{row - next(4), 1 + next(5), 1 + next(6), 1 + next(3)};
+            grid.merge(block);
+            CellBlock clipped = block;
+            clipped.row = std::max(1, block.row);
+            clipped.rows = std::min(400, block.row + block.rows - 1) - clipped.row + 1;
+            clipped.columns = std::min(5, block.column + block.columns - 1) - clipped.column + 1;
+            if (clipped.rows < 1) {
+                continue; // wholly above the grid: nothing changes
+            }
+            std::erase_if(expected, [&](const CellBlock& m) {
+                return m.row < clipped.row + clipped.rows && clipped.row < m.row + m.rows &&
+                       m.column < clipped.column + clipped.columns &&
+                       clipped.column < m.column + m.columns;
+            });
+            if (clipped.rows > 1 || clipped.columns > 1) {
+                expected.push_back(clipped);
+            }
+            ASSERT_EQ(grid.merges(), expected) << i << (inRowOrder ? " in row order" : "");
         }
     }
 }
