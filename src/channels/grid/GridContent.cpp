@@ -23,7 +23,8 @@ void GridContent::resize(int rows, int columns) {
     texts_.assign(cells, {});
     styles_.assign(cells, {});
     merges_.clear();
-    mergesByRow_ = true;
+    mergeIds_.clear();
+    mergesStartingAt_.assign(static_cast<std::size_t>(rows_), {});
     tallestMerge_ = 0;
     rowHeights_.assign(static_cast<std::size_t>(rows_), 0);
     columnWidths_.assign(static_cast<std::size_t>(columns_), 0);
@@ -100,24 +101,42 @@ void GridContent::merge(const CellBlock& block) {
     if (clipped.rows < 1 || clipped.columns < 1) {
         return;
     }
-    auto first = merges_.begin();
-    auto last = merges_.end();
-    if (mergesByRow_) {
-        const int lowestTop = clipped.row - tallestMerge_ + 1;
-        const int highestTop = clipped.row + clipped.rows - 1;
-        first = std::lower_bound(merges_.begin(), merges_.end(), lowestTop,
-                                 [](const CellBlock& m, int row) { return m.row < row; });
-        last = std::upper_bound(first, merges_.end(), highestTop,
-                                [](int row, const CellBlock& m) { return row < m.row; });
-    }
-    merges_.erase(
-        std::remove_if(first, last, [&](const CellBlock& m) { return overlaps(m, clipped); }),
-        last);
-    if (clipped.rows > 1 || clipped.columns > 1) {
-        if (!merges_.empty() && merges_.back().row > clipped.row) {
-            mergesByRow_ = false;
+    auto indexOf = [this](std::uint64_t id) {
+        return static_cast<std::size_t>(std::lower_bound(mergeIds_.begin(), mergeIds_.end(), id) -
+                                        mergeIds_.begin());
+    };
+    std::vector<std::uint64_t> met;
+    const int lastRow = clipped.row + clipped.rows - 1;
+    for (int r = std::max(1, clipped.row - tallestMerge_ + 1); r <= lastRow; ++r) {
+        for (std::uint64_t id : mergesStartingAt_[static_cast<std::size_t>(r - 1)]) {
+            if (overlaps(merges_[indexOf(id)], clipped)) {
+                met.push_back(id);
+            }
         }
+    }
+    if (!met.empty()) {
+        std::sort(met.begin(), met.end());
+        for (std::uint64_t id : met) {
+            auto& starting =
+                mergesStartingAt_[static_cast<std::size_t>(merges_[indexOf(id)].row - 1)];
+            std::erase(starting, id);
+        }
+        std::size_t kept = 0;
+        for (std::size_t i = 0; i < merges_.size(); ++i) {
+            if (!std::binary_search(met.begin(), met.end(), mergeIds_[i])) {
+                merges_[kept] = merges_[i];
+                mergeIds_[kept] = mergeIds_[i];
+                ++kept;
+            }
+        }
+        merges_.resize(kept);
+        mergeIds_.resize(kept);
+    }
+    if (clipped.rows > 1 || clipped.columns > 1) {
+        const std::uint64_t id = nextMergeId_++;
         merges_.push_back(clipped);
+        mergeIds_.push_back(id);
+        mergesStartingAt_[static_cast<std::size_t>(clipped.row - 1)].push_back(id);
         tallestMerge_ = std::max(tallestMerge_, clipped.rows);
     }
 }

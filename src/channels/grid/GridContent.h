@@ -6,6 +6,7 @@
 
 #include "common/Colour.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -95,9 +96,12 @@ private:
     std::vector<int> columnWidths_;
     CellBlock current_{0, 0, 1, 1}; // none until set
     bool enabled_ = true;
-    // While the merges were added top row by top row, those a new block can meet are found
-    // by their top row: none starts more than the tallest one's height above it.
-    bool mergesByRow_ = true;
+    // The merges a new block can meet are found through their top rows: none starts more
+    // than the tallest one's height above the block. Ids grow with every merge, so mergeIds_
+    // (one per entry of merges_) stays sorted.
+    std::vector<std::uint64_t> mergeIds_;
+    std::vector<std::vector<std::uint64_t>> mergesStartingAt_; // per row
+    std::uint64_t nextMergeId_ = 0;
     int tallestMerge_ = 0;
 };
 
