@@ -161,36 +161,26 @@ std::uint32_t rankDistinct(const std::vector<T>& values, const std::vector<bool>
     return static_cast<std::uint32_t>(distinct.size());
 }
 
+// One ordering key's values, gathered from every row.
+struct KeyColumn {
+    std::vector<bool> isNull;
+    std::vector<std::int64_t> integers;  // Integer and Boolean keys
+    std::vector<double> reals;           // Real keys
+    std::vector<std::string_view> texts; // Text and Other keys, into the table
+};
+
 // Turns one ordering key into a rank per row (NULL first, text folded), so that the
 // sort itself only compares integers.
-std::uint32_t rankKey(const TableData& table, std::size_t field, FieldKind kind,
-                      std::vector<std::uint32_t>& ranks) {
-    const std::size_t count = table.rows.size();
+std::uint32_t rankKey(const KeyColumn& column, FieldKind kind, std::vector<std::uint32_t>& ranks) {
+    const std::vector<bool>& isNull = column.isNull;
+    const std::size_t count = isNull.size();
     ranks.assign(count, 0);
-    // One pass over the rows per key: they lie apart in memory, so each visit costs.
-    std::vector<bool> isNull(count);
     switch (kind) {
     case FieldKind::Integer:
-    case FieldKind::Boolean: {
-        std::vector<std::int64_t> values(count);
-        for (std::size_t row = 0; row < count; ++row) {
-            const FieldValue& value = table.rows[row][field];
-            isNull[row] = value.isNull;
-            values[row] = value.integer;
-        }
-        return rankDistinct(values, isNull, ranks);
-    }
-    case FieldKind::Real: {
-        // NaN has no place in an order; putting it below every number keeps the sort total.
-        std::vector<double> values(count);
-        for (std::size_t row = 0; row < count; ++row) {
-            const FieldValue& value = table.rows[row][field];
-            isNull[row] = value.isNull;
-            const double v = value.real;
-            values[row] = v != v ? -std::numeric_limits<double>::infinity() : v;
-        }
-        return rankDistinct(values, isNull, ranks);
-    }
+    case FieldKind::Boolean:
+        return rankDistinct(column.integers, isNull, ranks);
+    case FieldKind::Real:
+        return rankDistinct(column.reals, isNull, ranks);
     case FieldKind::Text:
     case FieldKind::Other:
         break;
@@ -203,12 +193,10 @@ std::uint32_t rankKey(const TableData& table, std::size_t field, FieldKind kind,
     std::vector<std::uint32_t> slots(count, 0);
     bool anyUpper = false;
     for (std::size_t row = 0; row < count; ++row) {
-        const FieldValue& value = table.rows[row][field];
-        isNull[row] = value.isNull;
-        if (value.isNull) {
+        if (isNull[row]) {
             continue;
         }
-        const std::string_view text = value.text;
+        const std::string_view text = column.texts[row];
         const auto [found, added] =
             slotOf.try_emplace(text, static_cast<std::uint32_t>(distinct.size()));
         if (added) {
@@ -283,8 +271,50 @@ bool orderRows(const TableData& table, const std::vector<OrderKey>& order,
     std::vector<std::vector<std::uint32_t>> ranks(keys.size());
     std::vector<unsigned> bits(keys.size());
     unsigned totalBits = 0;
+    // One pass over the rows for every key: they lie apart in memory, so each visit costs.
+    std::vector<KeyColumn> columns(keys.size());
     for (std::size_t k = 0; k < keys.size(); ++k) {
-        const std::uint32_t top = rankKey(table, keys[k].field, keys[k].kind, ranks[k]);
+        columns[k].isNull.resize(count);
+        switch (keys[k].kind) {
+        case FieldKind::Integer:
+        case FieldKind::Boolean:
+            columns[k].integers.resize(count);
+            break;
+        case FieldKind::Real:
+            columns[k].reals.resize(count);
+            break;
+        case FieldKind::Text:
+        case FieldKind::Other:
+            columns[k].texts.resize(count);
+            break;
+        }
+    }
+    for (std::size_t row = 0; row < count; ++row) {
+        const std::vector<FieldValue>& values = table.rows[row];
+        for (std::size_t k = 0; k < keys.size(); ++k) {
+            const FieldValue& value = values[keys[k].field];
+            KeyColumn& column = columns[k];
+            column.isNull[row] = value.isNull;
+            switch (keys[k].kind) {
+            case FieldKind::Integer:
+            case FieldKind::Boolean:
+                column.integers[row] = value.integer;
+                break;
+            case FieldKind::Real:
+                // NaN has no place in an order; below every number it keeps the sort total.
+                column.reals[row] = value.real != value.real
+                                        ? -std::numeric_limits<double>::infinity()
+                                        : value.real;
+                break;
+            case FieldKind::Text:
+            case FieldKind::Other:
+                column.texts[row] = value.text;
+                break;
+            }
+        }
+    }
+    for (std::size_t k = 0; k < keys.size(); ++k) {
+        const std::uint32_t top = rankKey(columns[k], keys[k].kind, ranks[k]);
         if (keys[k].descending) {
             for (std::uint32_t& rank : ranks[k]) {
                 rank = top - rank + 1; // NULL (0) becomes the largest, as the reverse order wants

@@ -35,6 +35,12 @@ bool containsFolded(std::string_view text, std::string_view part) {
     if (part.size() > text.size()) {
         return false;
     }
+    // Folding only ever pairs ASCII letters: without one in the part, the plain search finds
+    // the same places, and much faster.
+    if (std::none_of(part.begin(), part.end(),
+                     [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); })) {
+        return text.find(part) != std::string_view::npos;
+    }
     const auto it = std::search(text.begin(), text.end(), part.begin(), part.end(),
                                 [](char x, char y) { return fold(x) == fold(y); });
     return it != text.end();
