@@ -84,31 +84,8 @@ double median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
-// The key with the most rows; the first such in key order on a tie.
-std::pair<std::string, int> mostCommon(const std::map<std::string, int>& counts) {
-    std::pair<std::string, int> best;
-    for (const auto& [key, count] : counts) {
-        if (count > best.second) {
-            best = {key, count};
-        }
-    }
-    return best;
-}
-
-// The first `n` UTF-8 characters, or nothing when the text is shorter.
-std::string leadingCharacters(const std::string& text, int n) {
-    std::size_t at = 0;
-    for (int i = 0; i < n; ++i) {
-        if (at >= text.size()) {
-            return {};
-        }
-        ++at;
-        while (at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) {
-            ++at;
-        }
-    }
-    return text.substr(0, at);
-}
+using bench::leadingCharacters;
+using bench::mostCommon;
 
 // The satellite list's name of a position code (its first `satlist` row), as the tab's list
 // item shows it; empty when the code is not listed.

@@ -87,6 +87,32 @@ inline std::string textOf(const jetwriter::Value& value) {
 
 } // namespace detail
 
+// The key with the most rows; the first such in key order on a tie.
+inline std::pair<std::string, int> mostCommon(const std::map<std::string, int>& counts) {
+    std::pair<std::string, int> best;
+    for (const auto& [key, count] : counts) {
+        if (count > best.second) {
+            best = {key, count};
+        }
+    }
+    return best;
+}
+
+// The first `n` UTF-8 characters, or nothing when the text is shorter.
+inline std::string leadingCharacters(const std::string& text, int n) {
+    std::size_t at = 0;
+    for (int i = 0; i < n; ++i) {
+        if (at >= text.size()) {
+            return {};
+        }
+        ++at;
+        while (at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) {
+            ++at;
+        }
+    }
+    return text.substr(0, at);
+}
+
 // Nothing when the database cannot be read or has no table `sat` with s_loca and s_ch.
 inline std::optional<ScaledDatabase> scaledChannelDatabase(const std::string& database,
                                                            int wantedRows, int wantedSatellites) {
