@@ -9,6 +9,7 @@
 #include "common/Files.h"
 #include "common/Text.h"
 #include "support/ChannelFixture.h"
+#include "support/SatTableSample.h"
 #include "support/TempFolder.h"
 
 #include <QApplication>
@@ -16,10 +17,15 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <thread>
 #include <vector>
 
 using namespace zorvast;
@@ -44,13 +50,14 @@ struct Bench {
     std::string progress;
     std::optional<std::filesystem::path> saveTo;
     bool ended = false;
+    std::function<void(int)> onProgressMaximum;
+    std::function<void(int)> onProgressValue;
     std::unique_ptr<ParameterController> controller;
 
-    Bench() {
+    explicit Bench(const jetwriter::Table& channels = zorvast::testing::channelTable()) {
         paths = channels::store::storePathsFor(temp.path() / "tmp/", temp.path());
         std::filesystem::create_directories(paths.workFolder);
-        common::writeFileBytes(
-            paths.storedFile, zorvast::testing::storedDatabase({zorvast::testing::channelTable()}));
+        common::writeFileBytes(paths.storedFile, zorvast::testing::storedDatabase({channels}));
         store = std::make_unique<channels::store::DatabaseStore>(paths, clock);
         tab.satelliteList()->addItems({QStringLiteral("E115.5（中星6B）"),
                                        QStringLiteral("E125（中星6A）"),
@@ -77,6 +84,16 @@ struct Bench {
         deps.endProgram = [this] {
             ended = true;
         };
+        deps.setProgressMaximum = [this](int maximum) {
+            if (onProgressMaximum) {
+                onProgressMaximum(maximum);
+            }
+        };
+        deps.setProgressValue = [this](int value) {
+            if (onProgressValue) {
+                onProgressValue(value);
+            }
+        };
         deps.showMessage = [this](const std::string& caption, const std::string& text) {
             messages.push_back({QString::fromStdString(caption), QString::fromStdString(text)});
         };
@@ -91,6 +108,22 @@ struct Bench {
         return QString::fromStdString(tab.resultGrid()->content().text(row, column));
     }
     int rows() const { return tab.resultGrid()->content().rowCount(); }
+};
+
+// The values a progress bar showed each time it painted.
+class PaintedValues : public QObject {
+public:
+    explicit PaintedValues(QProgressBar* bar) : bar_(bar) { bar->installEventFilter(this); }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == bar_ && event->type() == QEvent::Paint) {
+            values.push_back(bar_->value());
+        }
+        return false;
+    }
+    std::vector<int> values;
+
+private:
+    QProgressBar* bar_;
 };
 
 } // namespace
@@ -152,6 +185,51 @@ private slots:
         b.tab.channelSearchEdit()->setText(QStringLiteral("C*V"));
         b.tab.channelSearchButton()->click();
         QCOMPARE(b.cell(2, 1), QStringLiteral("（没有找到任何记录）"));
+    }
+
+    // On a slow machine the rows come in slowly: the window still gets its events (a timer
+    // fires, a pending repaint of the progress bar happens) on the way, not only once the whole
+    // result is there.
+    void theWindowKeepsItsEventsWhileALongResultIsRead() {
+        Bench b(zorvast::testing::satTableSample(3000));
+        QProgressBar bar;
+        bar.resize(300, 24);
+        bar.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&bar));
+        PaintedValues painted(&bar);
+        int maximum = -1;
+        int current = 0;
+        std::vector<int> ticksAt; // the progress value each time the timer fired
+        QTimer timer;
+        timer.setInterval(5);
+        QObject::connect(&timer, &QTimer::timeout, [&] { ticksAt.push_back(current); });
+        timer.start();
+        b.onProgressMaximum = [&](int value) {
+            maximum = value;
+            bar.setMaximum(value);
+        };
+        b.onProgressValue = [&](int value) {
+            current = value;
+            bar.setValue(value);
+            bar.update(); // a repaint that only happens when events run
+            if (value % 50 == 0) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(4));
+            }
+        };
+        b.tab.channelSearchEdit()->setText(QStringLiteral("CCTV-"));
+        b.tab.channelSearchButton()->click();
+        timer.stop();
+        QCOMPARE(b.controller->lastOutcome(), channels::QueryOutcome::Shown);
+        QVERIFY(maximum > 300);
+        QCOMPARE(bar.value(), maximum);
+        auto during = [maximum](const std::vector<int>& values) {
+            return std::count_if(values.begin(), values.end(),
+                                 [maximum](int v) { return v > 0 && v < maximum; });
+        };
+        QVERIFY2(
+            during(ticksAt) >= 2,
+            qPrintable(QStringLiteral("%1 timer events during the read").arg(during(ticksAt))));
+        QVERIFY(during(painted.values) >= 2);
     }
 
     void aShortSearchTextIsRefused() {
