@@ -13,6 +13,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <string_view>
 
@@ -42,6 +43,22 @@ FieldKind kindOf(int columnType) {
         return FieldKind::Boolean;
     default:
         return FieldKind::Other;
+    }
+}
+
+// The column types whose bound text is exactly mdb_col_to_string's, cut to the bind size.
+bool convertsDirectly(int columnType) {
+    switch (columnType) {
+    case MDB_TEXT:
+    case MDB_MEMO:
+    case MDB_BYTE:
+    case MDB_INT:
+    case MDB_LONGINT:
+    case MDB_FLOAT:
+    case MDB_DOUBLE:
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -353,11 +370,21 @@ std::optional<TableData> JetConnection::loadTable(const std::string& name) {
     std::vector<char> buffers(static_cast<std::size_t>(columnCount) * bindSize);
     std::vector<int> lengths(columnCount, 0);
     std::vector<FieldKind> kinds(columnCount);
+    // Texts and plain numbers are converted here from where libmdb found them in the row, with
+    // libmdb's own conversion: a bound column would get the same text copied once more
+    // through a formatted print. The rest stays bound.
+    std::vector<MdbColumn*> direct(columnCount, nullptr);
     data.fields.reserve(columnCount);
     for (unsigned c = 0; c < columnCount; ++c) {
         auto* column = static_cast<MdbColumn*>(g_ptr_array_index(table.def->columns, c));
         kinds[c] = kindOf(column->col_type);
         data.fields.push_back({column->name, kinds[c]});
+        if (convertsDirectly(column->col_type)) {
+            column->bind_ptr = nullptr;
+            column->len_ptr = nullptr;
+            direct[c] = column;
+            continue;
+        }
         mdb_bind_column(table.def, static_cast<int>(c + 1), buffers.data() + c * bindSize,
                         &lengths[c]);
     }
@@ -366,7 +393,19 @@ std::optional<TableData> JetConnection::loadTable(const std::string& name) {
     for (std::uint64_t rows = 0; fetchRow(table, rows, why); ++rows) {
         std::vector<FieldValue>& row = data.rows.emplace_back(columnCount);
         for (unsigned c = 0; c < columnCount; ++c) {
-            fillValue(row[c], kinds[c], buffers.data() + c * bindSize, lengths[c]);
+            MdbColumn* column = direct[c];
+            if (!column) {
+                fillValue(row[c], kinds[c], buffers.data() + c * bindSize, lengths[c]);
+            } else if (column->cur_value_len == 0) {
+                fillValue(row[c], kinds[c], "", 0); // NULL or empty, as a bound column gives
+            } else {
+                char* text = mdb_col_to_string(mdb, mdb->pg_buf, column->cur_value_start,
+                                               column->col_type, column->cur_value_len);
+                // Cut where the bound column's buffer would have cut it.
+                const std::size_t length = text ? ::strnlen(text, bindSize - 1) : 0;
+                fillValue(row[c], kinds[c], text ? text : "", static_cast<int>(length));
+                g_free(text);
+            }
         }
     }
     if (!why.empty()) {
