@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -60,6 +61,22 @@ bool convertsDirectly(int columnType) {
     default:
         return false;
     }
+}
+
+// An Integer or Long stored at `start` of the page, as libmdb prints it (signed,
+// little-endian); nothing for other types or outside the page.
+std::optional<std::int64_t> wholeNumberAt(const unsigned char* page, int start, int columnType) {
+    const int size = columnType == MDB_INT ? 2 : columnType == MDB_LONGINT ? 4 : 0;
+    if (size == 0 || start < 0 || start + size > MDB_PGSIZE) {
+        return std::nullopt;
+    }
+    const unsigned char* at = page + start;
+    if (columnType == MDB_INT) {
+        return static_cast<std::int16_t>(static_cast<std::uint16_t>(at[0] | (at[1] << 8)));
+    }
+    return static_cast<std::int32_t>(
+        static_cast<std::uint32_t>(at[0]) | (static_cast<std::uint32_t>(at[1]) << 8) |
+        (static_cast<std::uint32_t>(at[2]) << 16) | (static_cast<std::uint32_t>(at[3]) << 24));
 }
 
 // The whole file, read once: the checks and libmdb then see the same bytes.
@@ -398,6 +415,11 @@ std::optional<TableData> JetConnection::loadTable(const std::string& name) {
                 fillValue(row[c], kinds[c], buffers.data() + c * bindSize, lengths[c]);
             } else if (column->cur_value_len == 0) {
                 fillValue(row[c], kinds[c], "", 0); // NULL or empty, as a bound column gives
+            } else if (const auto number =
+                           wholeNumberAt(mdb->pg_buf, column->cur_value_start, column->col_type)) {
+                char digits[16];
+                const auto end = std::to_chars(digits, digits + sizeof digits, *number).ptr;
+                fillValue(row[c], kinds[c], digits, static_cast<int>(end - digits));
             } else {
                 char* text = mdb_col_to_string(mdb, mdb->pg_buf, column->cur_value_start,
                                                column->col_type, column->cur_value_len);
