@@ -206,8 +206,9 @@ bool DatabaseStore::prepareWorkingCopy() {
     if (!common::fileExists(paths_.storedFile)) {
         return false;
     }
-    // One descriptor for the check and the copy, so both see the same file.
-    const int stored = ::open(paths_.storedFile.c_str(), O_RDONLY | O_CLOEXEC);
+    // One descriptor for the check and the copy, so both see the same file; O_NONBLOCK so that
+    // a pipe swapped in after the check cannot hold the open up.
+    const int stored = ::open(paths_.storedFile.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (stored < 0) {
         return false;
     }
