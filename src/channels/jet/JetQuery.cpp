@@ -161,6 +161,34 @@ std::uint32_t rankDistinct(const std::vector<T>& values, const std::vector<bool>
     return static_cast<std::uint32_t>(distinct.size());
 }
 
+// Whole numbers within a narrow span (frequencies, symbol rates, flags) rank by their distance
+// from the smallest: the same order as ranking the distinct values, without sorting them.
+std::uint32_t rankWholeNumbers(const std::vector<std::int64_t>& values,
+                               const std::vector<bool>& isNull, std::vector<std::uint32_t>& ranks) {
+    constexpr std::uint64_t kNarrowSpan = std::uint64_t{1} << 24;
+    bool any = false;
+    std::int64_t low = 0;
+    std::int64_t high = 0;
+    for (std::size_t row = 0; row < values.size(); ++row) {
+        if (!isNull[row]) {
+            low = any ? std::min(low, values[row]) : values[row];
+            high = any ? std::max(high, values[row]) : values[row];
+            any = true;
+        }
+    }
+    if (!any || static_cast<std::uint64_t>(high) - static_cast<std::uint64_t>(low) >= kNarrowSpan) {
+        return rankDistinct(values, isNull, ranks);
+    }
+    for (std::size_t row = 0; row < values.size(); ++row) {
+        ranks[row] = isNull[row]
+                         ? 0
+                         : static_cast<std::uint32_t>(static_cast<std::uint64_t>(values[row]) -
+                                                      static_cast<std::uint64_t>(low) + 1);
+    }
+    return static_cast<std::uint32_t>(static_cast<std::uint64_t>(high) -
+                                      static_cast<std::uint64_t>(low) + 1);
+}
+
 // One ordering key's values, gathered from every row.
 struct KeyColumn {
     std::vector<bool> isNull;
@@ -178,7 +206,7 @@ std::uint32_t rankKey(const KeyColumn& column, FieldKind kind, std::vector<std::
     switch (kind) {
     case FieldKind::Integer:
     case FieldKind::Boolean:
-        return rankDistinct(column.integers, isNull, ranks);
+        return rankWholeNumbers(column.integers, isNull, ranks);
     case FieldKind::Real:
         return rankDistinct(column.reals, isNull, ranks);
     case FieldKind::Text:

@@ -125,7 +125,7 @@ TEST(FilterOnCities, ProvinceAndCityCriteria) {
                 {"lo", FieldKind::Integer},
                 {"la", FieldKind::Integer}};
     auto add = [&](const char* sta, const char* name, int lo, int la) {
-        std::vector<FieldValue> row(4);
+        std::vector<FieldValue> row(5);
         row[0].text = sta;
         row[1].text = name;
         row[2].integer = lo;
@@ -371,7 +371,8 @@ TEST(RowOrdering, MatchesAStableSortOfTheValuesOnALargeTable) {
     t.fields = {{"s_loca", FieldKind::Text},
                 {"s_freq", FieldKind::Integer},
                 {"s_ch", FieldKind::Text},
-                {"s_rate", FieldKind::Real}};
+                {"s_rate", FieldKind::Real},
+                {"s_wide", FieldKind::Integer}};
     std::uint32_t state = 7;
     auto next = [&state]() {
         state = state * 1664525u + 1013904223u;
@@ -379,13 +380,16 @@ TEST(RowOrdering, MatchesAStableSortOfTheValuesOnALargeTable) {
     };
     const char* const stems[] = {"cctv-", "CCTV-", "凤凰", "Abc", "abC", "", "z"};
     for (int i = 0; i < 9000; ++i) {
-        std::vector<FieldValue> row(4);
+        std::vector<FieldValue> row(5);
         row[0].text = "E" + std::to_string(next() % 70);
         row[0].isNull = next() % 50 == 0;
         row[1].integer = static_cast<std::int64_t>(next() % 3000) - 100;
         row[1].isNull = next() % 40 == 0;
         row[2].text = std::string(stems[next() % 7]) + std::to_string(next() % 900);
         row[3].real = static_cast<double>(next() % 5000) / 7.0;
+        // Spread far wider than the narrow numbers, and below zero too.
+        row[4].integer = (static_cast<std::int64_t>(next() % 4000) - 2000) * 1'000'000'007LL;
+        row[4].isNull = next() % 30 == 0;
         t.rows.push_back(std::move(row));
     }
     auto compare = [&](std::size_t x, std::size_t y, std::size_t field) {
@@ -411,6 +415,8 @@ TEST(RowOrdering, MatchesAStableSortOfTheValuesOnALargeTable) {
         {"descending text, then number", {{"s_ch", true}, {"s_freq", false}}},
         {"descending number with NULLs", {{"s_freq", true}}},
         {"real", {{"s_rate", false}}},
+        {"wide numbers, then descending narrow ones", {{"s_wide", false}, {"s_freq", true}}},
+        {"descending wide numbers", {{"s_wide", true}}},
         {"every key", {{"s_ch", false}, {"s_rate", true}, {"s_freq", false}, {"s_loca", true}}},
     };
     for (const auto& c : cases) {
