@@ -2,6 +2,7 @@
 
 #include "common/ui/FormWidgets.h"
 #include "pointing/ui/DiagramCanvas.h"
+#include "pointing/ui/ValueLabel.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -34,20 +35,8 @@ QLineEdit* makeNumberEdit(QWidget* parent, int width, const QString& text = QStr
 
 // A result field: framed, centred, filled in by the calculations.
 QLabel* makeValue(QWidget* parent, bool large = false) {
-    auto* label = new QLabel(parent);
-    label->setTextFormat(Qt::PlainText);
+    QLabel* label = makeValueLabel(parent, large ? 12 : 9);
     label->setAlignment(Qt::AlignCenter);
-    label->setFrameShape(QFrame::StyledPanel);
-    label->setFrameShadow(QFrame::Sunken);
-    label->setAutoFillBackground(true);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::Window, QColor(250, 250, 255));
-    palette.setColor(QPalette::WindowText, QColor(30, 60, 160));
-    label->setPalette(palette);
-    QFont font = label->font();
-    font.setBold(true);
-    font.setPointSize(large ? 12 : 9);
-    label->setFont(font);
     label->setMinimumHeight(large ? 26 : 20);
     label->setMaximumHeight(large ? 30 : 24);
     return label;

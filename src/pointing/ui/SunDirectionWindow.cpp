@@ -2,6 +2,7 @@
 
 #include "common/ui/QtText.h"
 #include "pointing/sun/SunPosition.h"
+#include "pointing/ui/ValueLabel.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -18,19 +19,7 @@ namespace {
 constexpr auto q = common::ui::qText;
 
 QLabel* makeValue(QWidget* parent) {
-    auto* label = new QLabel(parent);
-    label->setTextFormat(Qt::PlainText);
-    label->setFrameShape(QFrame::StyledPanel);
-    label->setFrameShadow(QFrame::Sunken);
-    label->setAutoFillBackground(true);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::Window, QColor(250, 250, 255));
-    palette.setColor(QPalette::WindowText, QColor(30, 60, 160));
-    label->setPalette(palette);
-    QFont font = label->font();
-    font.setBold(true);
-    font.setPointSize(font.pointSize() + 2);
-    label->setFont(font);
+    QLabel* label = makeValueLabel(parent, parent->font().pointSize() + 2);
     label->setMargin(4);
     return label;
 }
