@@ -56,6 +56,19 @@ struct SatelliteOptions {
     std::optional<std::string> longitude;
 };
 
+// Takes --sat or --sat-lon into `satellite`; false for any other option.
+bool takeSatelliteOption(SatelliteOptions& satellite, const std::string& option,
+                         const std::string& value) {
+    if (option == "--sat") {
+        satellite.code = value;
+    } else if (option == "--sat-lon") {
+        satellite.longitude = value;
+    } else {
+        return false;
+    }
+    return true;
+}
+
 // The place and the satellite, read the way the other commands read them.
 class Sky {
 public:
@@ -174,10 +187,8 @@ OutageOptions parseOutageOptions(const std::vector<std::string>& args) {
                         o.json = true;
                     } else if (takePlaceOption(o.place, option, value)) {
                         // --city, --lon or --lat
-                    } else if (option == "--sat") {
-                        o.satellite.code = value;
-                    } else if (option == "--sat-lon") {
-                        o.satellite.longitude = value;
+                    } else if (takeSatelliteOption(o.satellite, option, value)) {
+                        // --sat or --sat-lon
                     } else if (option == "--diameter") {
                         o.diameter = value;
                     } else if (option == "--model") {
@@ -307,10 +318,8 @@ AzimuthOptions parseAzimuthOptions(const std::vector<std::string>& args) {
                 o.json = true;
             } else if (takePlaceOption(o.place, option, value)) {
                 // --city, --lon or --lat
-            } else if (option == "--sat") {
-                o.satellite.code = value;
-            } else if (option == "--sat-lon") {
-                o.satellite.longitude = value;
+            } else if (takeSatelliteOption(o.satellite, option, value)) {
+                // --sat or --sat-lon
             } else if (option == "--azimuth") {
                 o.azimuth = value;
             } else if (option == "--date") {
