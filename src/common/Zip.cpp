@@ -211,25 +211,18 @@ UnpackResult unpackOpened(zip_t* archive, const ExtractLimits& limits) {
     return result;
 }
 
-// One file written under a fresh name and renamed into place: what held the name before (a
-// file, a link) is replaced, never written through, and a failure leaves only what was there.
+// What held the name before (a file, a link) is replaced, never written through, and a failure
+// leaves only what was there. Unpacked files are working copies, made again from the package.
 std::string writeEntryFile(const FolderHandle& folder, const std::string& name,
                            const UnpackedEntry& entry) {
-    const std::string partial = FolderHandle::partialName(name);
-    UniqueFd out = folder.createFile(partial, 0644);
-    if (!out) {
+    // Keep the entry's date: the program shows the data date from the unpacked file.
+    const AtomicWriteResult written = writeFileAtomically(
+        folder, name, entry.data,
+        {.durability = Durability::Disposable, .mode = 0644, .modified = entry.modified});
+    if (written.failedStep == AtomicWriteStep::Create) {
         return "cannot create " + entry.relative;
     }
-    bool ok = writeAllTo(out.get(), entry.data);
-    // Keep the entry's date: the program shows the data date from the unpacked file.
-    if (ok && entry.modified) {
-        const struct timespec times[2] = {{*entry.modified, 0}, {*entry.modified, 0}};
-        ::futimens(out.get(), times);
-    }
-    ok = out.close() && ok;
-    ok = ok && folder.rename(partial, name);
-    if (!ok) {
-        folder.removeFile(partial);
+    if (!written) {
         return "cannot write " + entry.relative;
     }
     return {};

@@ -5,18 +5,15 @@
 // Everything is computed before the first byte is emitted, so bad input never yields bytes.
 #include "JetWriter.h"
 #include "channels/jet/JetHeaderMask.h"
+#include "common/Files.h"
 
 #include <algorithm>
 #include <array>
-#include <atomic>
-#include <cerrno>
 #include <charconv>
-#include <cstdio>
 #include <cstring>
-#include <fcntl.h>
+#include <filesystem>
 #include <stdexcept>
 #include <string_view>
-#include <unistd.h>
 
 namespace jetwriter {
 
@@ -113,7 +110,7 @@ bool toUtf16(const std::string& s, std::u16string& out, std::string& error) {
     return true;
 }
 
-std::string quoted(const std::string& name) {
+std::string inQuotes(const std::string& name) {
     return "\"" + name + "\"";
 }
 
@@ -125,18 +122,18 @@ std::u16string checkName(const std::string& name, const std::string& what) {
         fail(what + " name is empty");
     }
     if (!toUtf16(name, units, error)) {
-        fail(what + " name " + quoted(name) + ": " + error);
+        fail(what + " name " + inQuotes(name) + ": " + error);
     }
     if (units.size() > kMaxNameUnits) {
-        fail(what + " name " + quoted(name) + " is longer than 64 characters");
+        fail(what + " name " + inQuotes(name) + " is longer than 64 characters");
     }
     for (char16_t u : units) {
         if (u < 0x20 || u == 0x7F) {
-            fail(what + " name " + quoted(name) + " contains a control character");
+            fail(what + " name " + inQuotes(name) + " contains a control character");
         }
     }
     if (units.front() == 0xFEFF) {
-        fail(what + " name " + quoted(name) + " starts with U+FEFF");
+        fail(what + " name " + inQuotes(name) + " starts with U+FEFF");
     }
     return units;
 }
@@ -246,24 +243,24 @@ std::string checkValue(const Column& column, const Value& value, std::u16string*
 
 void checkColumns(const std::string& tableName, const std::vector<Column>& columns) {
     if (columns.empty()) {
-        fail("table " + quoted(tableName) + " has no columns");
+        fail("table " + inQuotes(tableName) + " has no columns");
     }
     if (columns.size() > kMaxColumns) {
-        fail("table " + quoted(tableName) + " has more than 255 columns");
+        fail("table " + inQuotes(tableName) + " has more than 255 columns");
     }
     std::vector<std::u16string> seen;
     for (const Column& c : columns) {
-        const std::u16string units = checkName(c.name, "table " + quoted(tableName) + ": column");
+        const std::u16string units = checkName(c.name, "table " + inQuotes(tableName) + ": column");
         const std::u16string key = lowerAscii(units);
         if (std::find(seen.begin(), seen.end(), key) != seen.end()) {
-            fail("table " + quoted(tableName) + ": duplicate column name " + quoted(c.name));
+            fail("table " + inQuotes(tableName) + ": duplicate column name " + inQuotes(c.name));
         }
         seen.push_back(key);
         if (!knownType(c.type)) {
-            fail("table " + quoted(tableName) + ", column " + quoted(c.name) + ": unknown type");
+            fail("table " + inQuotes(tableName) + ", column " + inQuotes(c.name) + ": unknown type");
         }
         if (c.type == ColumnType::Text && (c.textLength < 1 || c.textLength > 255)) {
-            fail("table " + quoted(tableName) + ", column " + quoted(c.name) +
+            fail("table " + inQuotes(tableName) + ", column " + inQuotes(c.name) +
                  ": text length must be 1..255, not " + std::to_string(c.textLength));
         }
     }
@@ -565,13 +562,13 @@ PreparedTable prepareUserTable(const Table& table) {
     }
     p.shape = makeShape(defs, lengths);
     if (table.rows.size() > 0xFFFFFFFFull) {
-        fail("table " + quoted(table.name) + " has too many rows");
+        fail("table " + inQuotes(table.name) + " has too many rows");
     }
     p.rows.reserve(table.rows.size());
     std::vector<Cell> cells(table.columns.size());
     for (std::size_t r = 0; r < table.rows.size(); ++r) {
         const Row& row = table.rows[r];
-        const std::string where = "table " + quoted(table.name) + ", row " + std::to_string(r + 1);
+        const std::string where = "table " + inQuotes(table.name) + ", row " + std::to_string(r + 1);
         if (row.size() != table.columns.size()) {
             fail(where + ": " + std::to_string(row.size()) + " cells for " +
                  std::to_string(table.columns.size()) + " columns");
@@ -581,7 +578,7 @@ PreparedTable prepareUserTable(const Table& table) {
             std::u16string text;
             const std::string error = checkValue(column, row[c], &text);
             if (!error.empty()) {
-                fail(where + ", column " + quoted(column.name) + ": " + error);
+                fail(where + ", column " + inQuotes(column.name) + ": " + error);
             }
             Cell& cell = cells[c];
             cell.present = row[c].has_value();
@@ -707,8 +704,8 @@ std::string writeDatabase(const std::vector<Table>& tables) {
         PreparedTable p = prepareUserTable(table);
         const std::u16string key = lowerAscii(p.name16);
         if (std::find(seen.begin(), seen.end(), key) != seen.end()) {
-            fail(key == u"msysobjects" ? "table name " + quoted(table.name) + " is reserved"
-                                       : "duplicate table name " + quoted(table.name));
+            fail(key == u"msysobjects" ? "table name " + inQuotes(table.name) + " is reserved"
+                                       : "duplicate table name " + inQuotes(table.name));
         }
         seen.push_back(key);
         prepared.push_back(std::move(p));
@@ -790,44 +787,17 @@ std::string writeDatabase(const std::vector<Table>& tables) {
 
 void writeDatabaseFile(const std::string& path, const std::vector<Table>& tables) {
     const std::string bytes = writeDatabase(tables);
-    // Temp file beside the target, then rename: a failed write never leaves half a file.
-    // O_EXCL with 0666 rather than mkstemp: the file gets the usual umask-derived mode.
-    static std::atomic<unsigned> counter{0};
-    std::string temp;
-    int fd = -1;
-    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-        temp = path + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) {
-            break;
-        }
+    // The file gets the usual umask-derived mode, like any other file the tools write.
+    const zorvast::common::AtomicWriteResult written = zorvast::common::writeFileAtomically(
+        path, bytes, {.durability = zorvast::common::Durability::Durable});
+    if (written.failedStep == zorvast::common::AtomicWriteStep::Create) {
+        const std::filesystem::path temporary =
+            std::filesystem::path(path).parent_path() / written.temporary;
+        throw std::runtime_error("cannot create " + temporary.string() + ": " +
+                                 std::strerror(written.error));
     }
-    if (fd < 0) {
-        throw std::runtime_error("cannot create " + temp + ": " + std::strerror(errno));
-    }
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            const int err = errno;
-            ::close(fd);
-            ::unlink(temp.c_str());
-            throw std::runtime_error("cannot write " + path + ": " + std::strerror(err));
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (::fsync(fd) != 0 || ::close(fd) != 0) {
-        const int err = errno;
-        ::unlink(temp.c_str());
-        throw std::runtime_error("cannot write " + path + ": " + std::strerror(err));
-    }
-    if (std::rename(temp.c_str(), path.c_str()) != 0) {
-        const int err = errno;
-        ::unlink(temp.c_str());
-        throw std::runtime_error("cannot write " + path + ": " + std::strerror(err));
+    if (!written) {
+        throw std::runtime_error("cannot write " + path + ": " + std::strerror(written.error));
     }
 }
 
@@ -856,7 +826,7 @@ std::string lineError(std::size_t line, const std::string& message) {
 Column parseHeaderCell(const std::string& cell, std::size_t index) {
     const std::size_t colon = cell.rfind(':');
     if (colon == std::string::npos) {
-        fail(lineError(1, "column " + std::to_string(index + 1) + " " + quoted(cell) +
+        fail(lineError(1, "column " + std::to_string(index + 1) + " " + inQuotes(cell) +
                               " has no type (name:Type)"));
     }
     Column c;
@@ -876,13 +846,13 @@ Column parseHeaderCell(const std::string& cell, std::size_t index) {
         int n = 0;
         const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), n);
         if (ec != std::errc() || end != digits.data() + digits.size() || n < 1 || n > 255) {
-            fail(lineError(1, "column " + quoted(c.name) + ": text length must be 1..255, not " +
-                                  quoted(digits)));
+            fail(lineError(1, "column " + inQuotes(c.name) + ": text length must be 1..255, not " +
+                                  inQuotes(digits)));
         }
         c.type = ColumnType::Text;
         c.textLength = n;
     } else {
-        fail(lineError(1, "column " + quoted(c.name) + ": unknown type " + quoted(type) +
+        fail(lineError(1, "column " + inQuotes(c.name) + ": unknown type " + inQuotes(type) +
                               " (Text(N), Integer, Long, YesNo)"));
     }
     return c;
@@ -890,7 +860,7 @@ Column parseHeaderCell(const std::string& cell, std::size_t index) {
 
 // Undoes \t \n \r \\; a whole cell of \N is NULL.
 Value parseCell(const Column& column, const std::string& raw, std::size_t line) {
-    const std::string where = "column " + quoted(column.name);
+    const std::string where = "column " + inQuotes(column.name);
     if (raw == "\\N") {
         return std::nullopt;
     }
@@ -937,7 +907,7 @@ Value parseCell(const Column& column, const std::string& raw, std::size_t line) 
         }
         const auto [end, ec] = std::from_chars(b, e, n);
         if (text.empty() || ec != std::errc() || end != e) {
-            fail(lineError(line, where + ": " + quoted(text) + " is not a whole number"));
+            fail(lineError(line, where + ": " + inQuotes(text) + " is not a whole number"));
         }
         value = n;
         break;
@@ -948,7 +918,7 @@ Value parseCell(const Column& column, const std::string& raw, std::size_t line) 
         } else if (text == "0" || text == "false" || text == "FALSE" || text == "False") {
             value = false;
         } else {
-            fail(lineError(line, where + ": " + quoted(text) + " is not 1, 0, true or false"));
+            fail(lineError(line, where + ": " + inQuotes(text) + " is not 1, 0, true or false"));
         }
         break;
     }
