@@ -299,6 +299,32 @@ TEST(EntryTargetPath, Table) {
     }
 }
 
+TEST(EntryNameClaims, OneNameOneThing) {
+    struct Claim {
+        const char* relative;
+        bool folder;
+        bool accepted;
+    };
+    const std::vector<std::pair<const char*, std::vector<Claim>>> cases = {
+        {"distinct files", {{"a", false, true}, {"b", false, true}, {"c/d", false, true}}},
+        {"the same file twice", {{"a", false, true}, {"a", false, false}}},
+        {"a folder named twice", {{"d", true, true}, {"d", true, true}, {"d/x", false, true}}},
+        {"a file, then a folder of its name", {{"a", false, true}, {"a", true, false}}},
+        {"a file, then an entry below it", {{"a", false, true}, {"a/b", false, false}}},
+        {"an entry below, then a file of the folder's name",
+         {{"a/b/c", false, true}, {"a/b", false, false}, {"a", false, false}}},
+        {"a folder, then a file of its name", {{"e", true, true}, {"e", false, false}}},
+        {"names that only share a beginning", {{"ab", false, true}, {"a/b", false, true}}},
+    };
+    for (const auto& [what, claims] : cases) {
+        SCOPED_TRACE(what);
+        EntryNameClaims names;
+        for (const Claim& claim : claims) {
+            EXPECT_EQ(names.claim(claim.relative, claim.folder), claim.accepted) << claim.relative;
+        }
+    }
+}
+
 TEST(ExtractArchive, StopsAHighlyCompressibleEntryAboveTheLimit) {
     TempFolder temp;
     const std::string archive =
