@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <linux/capability.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -15,6 +16,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -278,6 +280,23 @@ TEST(AtomicWrite, ALinkedFolderInThePathIsFollowed) {
     fs::create_directory_symlink(temp.file("real"), temp.file("linked"));
     ASSERT_TRUE(writeFileAtomically(temp.file("linked/data.bin"), "through the folder link"));
     EXPECT_EQ(readAll(temp.file("real/data.bin")), "through the folder link");
+}
+
+TEST(Files, DateTextOfAFileIsItsLocalDay) {
+    TempFolder temp;
+    const std::string path = temp.write("satdata.str", "x");
+    std::tm day{};
+    day.tm_year = 2026 - 1900;
+    day.tm_mon = 11;
+    day.tm_mday = 9;
+    day.tm_hour = 12;
+    day.tm_isdst = -1;
+    const std::time_t noon = std::mktime(&day);
+    const struct timespec times[2] = {{noon, 0}, {noon, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    EXPECT_EQ(fileDateText(path), "2026年12月9日");
+    EXPECT_EQ(fileDateText(temp.file("absent")), std::nullopt);
+    EXPECT_EQ(fileDateText(temp.path()), std::nullopt); // a folder
 }
 
 TEST(Files, CreateAndRemoveTrees) {
