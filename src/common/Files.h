@@ -17,16 +17,19 @@ namespace zorvast::common {
 class FolderHandle;
 
 // What a file replaced by writeFileAtomically survives. Either way it is written to a new
-// file beside the target and renamed over it, so a reader sees the old content or the new,
-// never a part, and a failure leaves the old file as it was and nothing beside it.
+// file beside the target and renamed over it, so while the system runs a reader sees the old
+// content or the new, never a part, and a failed write leaves the old file as it was and
+// nothing beside it. A crash during the write can leave the temporary file behind; only a fixed
+// `temporaryName` lets a clean-up find it.
 enum class Durability {
     // The data is flushed to the disk (fsync) before the rename and the folder after it: once
     // the write has succeeded the new content survives a crash or a power cut, and until then
     // the old content does. A folder flush that fails after the rename is not reported; the new
     // file is in place by then. For what is kept: packages, generated data, desktop entries.
     Durable,
-    // Nothing is flushed: after a crash of the system the target may hold the old content, the
-    // new, or nothing. For throw-away working copies that are made again from what is kept.
+    // Nothing is flushed. After a crash of the system or a power cut the target may hold the
+    // old content, the new, or new content that is empty or cut short. For throw-away working
+    // copies that are made again from what is kept.
     Disposable,
 };
 

@@ -208,6 +208,36 @@ TEST(AtomicWrite, FailingContentKeepsTheOldFile) {
     EXPECT_EQ(namesIn(temp.path()), std::vector<std::string>{"data.bin"});
 }
 
+// A working copy is filled from another file in the kernel, through the temporary's descriptor.
+TEST(AtomicWrite, AWorkingCopyIsFilledThroughItsDescriptor) {
+    TempFolder temp;
+    std::string stored;
+    for (int i = 0; i < 200000; ++i) {
+        stored += static_cast<char>(i * 7 % 251);
+    }
+    const std::string source = temp.write("satdata.str", stored);
+    const std::string copy = temp.write("satdata.tmp", "the copy of the last access");
+    const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(in, 0);
+    const AtomicWriteResult result =
+        writeFileAtomically(copy,
+                            [in](int out) {
+                                loff_t from = 9; // past a marker, as working copies skip one
+                                for (;;) {
+                                    const ssize_t n =
+                                        ::copy_file_range(in, &from, out, nullptr, 1 << 16, 0);
+                                    if (n <= 0) {
+                                        return n == 0;
+                                    }
+                                }
+                            },
+                            {.durability = Durability::Disposable});
+    ::close(in);
+    ASSERT_TRUE(result) << result.error;
+    EXPECT_TRUE(readAll(copy) == stored.substr(9));
+    EXPECT_EQ(namesIn(temp.path()), (std::vector<std::string>{"satdata.str", "satdata.tmp"}));
+}
+
 TEST(AtomicWrite, ALinkAtTheTargetIsReplacedNotWrittenThrough) {
     TempFolder temp;
     const std::string victim = temp.write("victim.txt", "the user's own file");
