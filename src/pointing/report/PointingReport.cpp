@@ -19,16 +19,16 @@ std::string buildPointingReport(const ReportInputs& in, const PointingResult& r)
     if (!r.azimuthVisible() || !r.elevationVisible()) {
         return text + "\r\n注意：所在地区无信号覆盖！";
     }
-    text += "\r\n方位角：" + r.azimuthText + "度";
+    text += "\r\n方位角：" + r.azimuth.text() + "度";
     if (in.declinationCorrection) {
         text += "，经磁偏修正的指北针指向：" + r.compassText + "度";
     }
     text += "（即 " + r.southSide + r.southOffset + "度），手表时针指向：" + r.watchHour + "\r\n";
-    text += "仰角：" + r.elevationText + "度";
+    text += "仰角：" + r.elevation.text() + "度";
     if (offset) {
         text += "，下垂角：" + r.droopAngle + "度";
     }
-    text += "\r\n高频头极化角：" + r.polarisationText + "度，" + r.lnbReferencePart + "：" +
+    text += "\r\n高频头极化角：" + r.polarisation.text() + "度，" + r.lnbReferencePart + "：" +
             r.lnbDirection + "\r\n";
     return text;
 }
