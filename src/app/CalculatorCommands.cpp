@@ -93,13 +93,13 @@ int spacing(const std::vector<std::string>& args) {
     if (samePosition(main.itemText, *o.offsetCode)) {
         fail(std::string(kSameSatelliteText));
     }
-    const FeedSpacingResult result = estimateFeedSpacing(
-        {.main = readPositionCode(positionCodeOf(main.itemText)),
-         .offset = readPositionCode(*o.offsetCode),
-         .feed = o.feed,
-         .diameterCm = static_cast<double>(antennaDiameterAt(antennaCatalogueFor(o.feed),
-                                                             modelIndex)),
-         .site = place.site});
+    const FeedSpacingResult result =
+        estimateFeedSpacing({.main = readPositionCode(positionCodeOf(main.itemText)),
+                             .offset = readPositionCode(*o.offsetCode),
+                             .feed = o.feed,
+                             .diameterCm = static_cast<double>(
+                                 antennaDiameterAt(antennaCatalogueFor(o.feed), modelIndex)),
+                             .site = place.site});
     const std::string polarisation = common::formatDouble(result.polarisation);
     writeOutput(o.json ? spacingJson(result.spacing, polarisation)
                        : spacingText(result.spacing, polarisation));
@@ -120,8 +120,7 @@ int obstacle(const std::vector<std::string>& args) {
         fail(std::string(outcome.message));
     }
     const std::string result = common::formatDouble(outcome.result.value_or(0));
-    writeOutput(json ? JsonObject().text("minimumElevation", result).str() + "\n"
-                     : result + "\n");
+    writeOutput(json ? JsonObject().text("minimumElevation", result).str() + "\n" : result + "\n");
     return 0;
 }
 

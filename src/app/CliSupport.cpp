@@ -55,15 +55,21 @@ Option flagOption(std::string_view name, bool& target) {
 }
 
 Option textOption(std::string_view name, std::optional<std::string>& target) {
-    return {name, [&target](const std::string& value) { target = value; }};
+    return {name, [&target](const std::string& value) {
+                target = value;
+            }};
 }
 
 Option textOption(std::string_view name, std::string& target) {
-    return {name, [&target](const std::string& value) { target = value; }};
+    return {name, [&target](const std::string& value) {
+                target = value;
+            }};
 }
 
 Option pathOption(std::string_view name, std::optional<fs::path>& target) {
-    return {name, [&target](const std::string& value) { target = fs::path(value); }};
+    return {name, [&target](const std::string& value) {
+                target = fs::path(value);
+            }};
 }
 
 Option valueOption(std::string_view name, std::function<void(const std::string&)> take) {

@@ -25,9 +25,9 @@ struct ObstacleOutcome {
     enum class Box { None, Distance, ObstacleHeight, AntennaHeight };
     std::string_view message; // empty when the inputs were accepted
     Box correctedBox = Box::None;
-    double correctedValue = 0;             // what the corrected box is set to
-    std::optional<double> result;          // written to the result label when set
-    bool antennaBoxZeroed = false;         // an empty or zero antenna box becomes "0"
+    double correctedValue = 0;     // what the corrected box is set to
+    std::optional<double> result;  // written to the result label when set
+    bool antennaBoxZeroed = false; // an empty or zero antenna box becomes "0"
 };
 
 ObstacleOutcome computeObstacleClearance(const ObstacleInputs& inputs);

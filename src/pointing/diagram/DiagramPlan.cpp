@@ -217,9 +217,9 @@ void drawBearingTexts(const DiagramStep& step, Drawings& out) {
     out.push_back(text(8, 256, padded(r.southOffset), 20, true, kDarkRed));
     out.push_back(text(4, 4, padded(r.compassText, 3), 18, true, kBlue));
     out.push_back(text(4, 235, r.southSide, 11, false, kBlack));
-    out.push_back(
-        text(7, 37, std::string(step.inputs.declinationCorrection ? kCompassCaption : kAzimuthCaption),
-             10, false, kBlack));
+    out.push_back(text(
+        7, 37, std::string(step.inputs.declinationCorrection ? kCompassCaption : kAzimuthCaption),
+        10, false, kBlack));
     out.push_back(text(365, 68, step.clockText, 12, true, kRed));
     out.push_back(text(224, 5, r.watchHour, 19, true, kDarkRed));
     out.push_back(text(243, 37, std::string(kWatchCaption), 10, false, kBlack));

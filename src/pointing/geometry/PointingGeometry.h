@@ -34,8 +34,7 @@ double polarisation(double siteLongitude, double siteLatitude, double satelliteL
 // also below the horizon, so it is shown whenever the elevation is.
 ResultAngle azimuthLabel(double siteLongitude, double siteLatitude, double satelliteLongitude);
 ResultAngle elevationLabel(double siteLongitude, double siteLatitude, double satelliteLongitude);
-ResultAngle polarisationLabel(double siteLongitude, double siteLatitude,
-                              double satelliteLongitude);
+ResultAngle polarisationLabel(double siteLongitude, double siteLatitude, double satelliteLongitude);
 
 // Declination from the shipped grid, east positive; the site is rounded to whole degrees.
 // Outside 1..60 N / 70..150 E the nearest edge cell is used.

@@ -68,7 +68,6 @@ double droopOf(double elevation, int signedOffset) {
     return std::trunc(q * 10) / 10;
 }
 
-
 LnbSector lnbSectorOf(double polarisation) {
     const double p = decimalRound(polarisation, 0);
     if (common::greaterOrEqual(p, -5) && common::lessOrEqual(p, 5)) {

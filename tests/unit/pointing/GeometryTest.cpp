@@ -44,13 +44,13 @@ TEST(PointingGeometry, LabelTexts) {
         {70, 1, 70, "180", "88.8", "0"},
     };
     for (const AngleCase& c : cases) {
-        EXPECT_EQ(azimuthLabelText(c.siteLongitude, c.siteLatitude, c.satelliteLongitude),
+        EXPECT_EQ(azimuthLabel(c.siteLongitude, c.siteLatitude, c.satelliteLongitude).text(),
                   c.azimuth)
             << describe(c);
-        EXPECT_EQ(elevationLabelText(c.siteLongitude, c.siteLatitude, c.satelliteLongitude),
+        EXPECT_EQ(elevationLabel(c.siteLongitude, c.siteLatitude, c.satelliteLongitude).text(),
                   c.elevation)
             << describe(c);
-        EXPECT_EQ(polarisationLabelText(c.siteLongitude, c.siteLatitude, c.satelliteLongitude),
+        EXPECT_EQ(polarisationLabel(c.siteLongitude, c.siteLatitude, c.satelliteLongitude).text(),
                   c.polarisation)
             << describe(c);
     }
@@ -83,17 +83,17 @@ TEST(PointingGeometry, AzimuthShownOnBothSidesWhenInView) {
     EXPECT_GT(east, kAzimuthRatioLimit);
     EXPECT_LT(west, -kAzimuthRatioLimit);
     EXPECT_NEAR(east, -west, 1e-9);
-    EXPECT_EQ(azimuthLabelText(150, 5, 100), "265.8");
-    EXPECT_EQ(azimuthLabelText(100, 5, 150), "94.2");
+    EXPECT_EQ(azimuthLabel(150, 5, 100).text(), "265.8");
+    EXPECT_EQ(azimuthLabel(100, 5, 150).text(), "94.2");
     EXPECT_DOUBLE_EQ(azimuthRatio(110, 20, 110), 0);
     // Past the limit and below the horizon the azimuth stays blanked; the mirror case on the
     // other side keeps its azimuth as it always did.
     ASSERT_GT(azimuthRatio(150, 40, 60), kAzimuthRatioLimit);
-    EXPECT_EQ(elevationLabelText(150, 40, 60), kNotVisible);
-    EXPECT_EQ(azimuthLabelText(150, 40, 60), kNotVisible);
+    EXPECT_EQ(elevationLabel(150, 40, 60).text(), kNotVisible);
+    EXPECT_EQ(azimuthLabel(150, 40, 60).text(), kNotVisible);
     ASSERT_LT(azimuthRatio(70, 40, 160), -kAzimuthRatioLimit);
-    EXPECT_EQ(elevationLabelText(70, 40, 160), kNotVisible);
-    EXPECT_EQ(azimuthLabelText(70, 40, 160), "90");
+    EXPECT_EQ(elevationLabel(70, 40, 160).text(), kNotVisible);
+    EXPECT_EQ(azimuthLabel(70, 40, 160).text(), "90");
 }
 
 TEST(PointingGeometry, RadianConversionsUseTheShortPi) {
@@ -119,7 +119,7 @@ TEST(PointingGeometry, SatelliteLongitudeOfItemText) {
         {"Eabc(x)", 0},
     };
     for (const auto& c : cases) {
-        EXPECT_DOUBLE_EQ(satelliteLongitudeOf(c.text), c.longitude) << '"' << c.text << '"';
+        EXPECT_DOUBLE_EQ(readSatelliteItem(c.text).degrees, c.longitude) << '"' << c.text << '"';
     }
 }
 
@@ -151,7 +151,7 @@ TEST(PointingGeometry, SiteRangesAreTolerant) {
         {116.4, -30, SiteError::Latitude},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(checkSite(c.lon, c.lat), c.error)
+        EXPECT_EQ(checkSite({c.lon, c.lat}), c.error)
             << common::formatDouble(c.lon) << " E, " << common::formatDouble(c.lat) << " N";
     }
 }
