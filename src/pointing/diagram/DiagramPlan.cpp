@@ -19,8 +19,8 @@ constexpr Rgb kBlack{0, 0, 0};
 constexpr Rgb kDarkRed{128, 0, 0};
 constexpr Rgb kBlue{100, 100, 255};
 constexpr Rgb kRed{255, 0, 0};
-constexpr int kPivotX = 632;
-constexpr int kPivotY = 142;
+constexpr int kPivotX = kSidePivotX;
+constexpr int kPivotY = kSidePivotY;
 
 int wholeRounded(double value) {
     return static_cast<int>(common::truncateToInteger(decimalRound(value, 0)));
@@ -71,13 +71,13 @@ DrawText text(int x, int y, std::string value, int size, bool bold, Rgb colour) 
 
 const std::array<SpriteSetup, kSpriteCount>& spriteSetups() {
     static const std::array<SpriteSetup, kSpriteCount> setups = {{
-        {SpriteId::DishTopPrime, 180, 54, 52, 0},
-        {SpriteId::DishSidePrime, 180, 544, 53, 226},
-        {SpriteId::DishTopOffset, 180, 54, 52, 0},
-        {SpriteId::DishSideOffset, 180, 542, 52, 226},
-        {SpriteId::FeedPrime, 145, 317, 114, 0},
-        {SpriteId::FeedOffset, 97, 339, 137, 0},
-        {SpriteId::HourHand, 165, 303, 23, 0},
+        {SpriteId::DishTopPrime, kDishSpriteSide, 54, 52, 0},
+        {SpriteId::DishSidePrime, kDishSpriteSide, 544, 53, 226},
+        {SpriteId::DishTopOffset, kDishSpriteSide, 54, 52, 0},
+        {SpriteId::DishSideOffset, kDishSpriteSide, 542, 52, 226},
+        {SpriteId::FeedPrime, kPrimeFeedSpriteSide, 317, 114, 0},
+        {SpriteId::FeedOffset, kOffsetLnbSpriteSide, 339, 137, 0},
+        {SpriteId::HourHand, kHourHandSpriteSide, 303, 23, 0},
     }};
     return setups;
 }

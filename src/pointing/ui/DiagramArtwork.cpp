@@ -14,10 +14,10 @@ namespace {
 void drawPanel(QPainter& p) {
     const DiagramPalette& d = diagramPalette();
     const Palette& c = colours();
-    QLinearGradient g(0, 0, 0, 288);
+    QLinearGradient g(0, 0, 0, kDiagramHeight);
     g.setColorAt(0.0, c.panelTop);
     g.setColorAt(1.0, c.panelBottom);
-    p.fillRect(QRectF(0, 0, 777, 288), g);
+    p.fillRect(QRectF(0, 0, kDiagramWidth, kDiagramHeight), g);
 
     // Engraved divider between the compass and the watch; it stays clear of the captions above
     // and below.
@@ -28,13 +28,13 @@ void drawPanel(QPainter& p) {
 
     p.setPen(thinPen(c.frame, 1.0));
     p.setBrush(Qt::NoBrush);
-    p.drawRect(QRectF(0.5, 0.5, 776, 287));
+    p.drawRect(QRectF(0.5, 0.5, kDiagramWidth - 1, kDiagramHeight - 1));
 }
 
 } // namespace
 
 QImage diagramBackground() {
-    QImage image(777, 288, QImage::Format_ARGB32_Premultiplied);
+    QImage image(kDiagramWidth, kDiagramHeight, QImage::Format_ARGB32_Premultiplied);
     image.fill(colours().panelBottom);
     QPainter p(&image);
     prepare(p);

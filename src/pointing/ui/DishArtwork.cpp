@@ -31,13 +31,13 @@ void artwork::drawDishFace(QPainter& p, QPointF centre, double rx, double ry) {
 QImage primeDishPicture() {
     const DiagramPalette& d = diagramPalette();
     const Palette& c = colours();
-    QImage image = blankPicture(180);
+    QImage image = blankPicture(kDishSpriteSide);
     QPainter p(&image);
     prepare(p);
 
     // The aperture passes through the centre; the bowl lies behind it (up), the feed in front.
-    const double cx = 90.0;
-    const double ay = 90.0;
+    const double cx = kDishSpriteSide / 2.0;
+    const double ay = kDishSpriteSide / 2.0;
     const double rim = 70.0;
     const double depth = 23.0;
     const double shell = 2.5;
@@ -116,11 +116,11 @@ QImage primeDishPicture() {
 QImage offsetDishTopPicture() {
     const DiagramPalette& d = diagramPalette();
     const Palette& c = colours();
-    QImage image = blankPicture(180);
+    QImage image = blankPicture(kDishSpriteSide);
     QPainter p(&image);
     prepare(p);
 
-    const double cx = 90.0;
+    const double cx = kDishSpriteSide / 2.0;
     const QPointF faceCentre(cx, 62.0);
     const double rx = 62.0;
     const double ry = 17.0;
@@ -175,7 +175,7 @@ QImage offsetDishTopPicture() {
 QImage offsetDishSidePicture() {
     const DiagramPalette& d = diagramPalette();
     const Palette& c = colours();
-    QImage image = blankPicture(180);
+    QImage image = blankPicture(kDishSpriteSide);
     QPainter p(&image);
     prepare(p);
 
@@ -192,7 +192,7 @@ QImage offsetDishSidePicture() {
     const double v2 = v1 + aperture;
     const QPointF beam(std::sin(a), std::cos(a));
     const QPointF across(std::cos(a), -std::sin(a));
-    const QPointF centre(90.0, 90.0);
+    const QPointF centre(kDishSpriteSide / 2.0, kDishSpriteSide / 2.0);
     const QPointF lowerRim(centre.x() - half, centre.y());
     const QPointF vertex = lowerRim - beam * (v1 * v1 / (4.0 * focal)) - across * v1;
     auto surface = [&](double v) {

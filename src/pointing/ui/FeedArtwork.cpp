@@ -56,10 +56,10 @@ void artwork::drawFeedPlate(QPainter& p) {
 QImage primeFeedPicture() {
     const DiagramPalette& d = diagramPalette();
     const Palette& c = colours();
-    QImage image = blankPicture(145);
+    QImage image = blankPicture(kPrimeFeedSpriteSide);
     QPainter p(&image);
     prepare(p);
-    const QPointF centre(72.5, 72.5);
+    const QPointF centre(kPrimeFeedSpriteSide / 2.0, kPrimeFeedSpriteSide / 2.0);
     const double flange = 34.0;
 
     // Circuit box behind the horn, reaching up-left.
@@ -134,10 +134,10 @@ QImage primeFeedPicture() {
 QImage offsetLnbPicture() {
     const DiagramPalette& d = diagramPalette();
     const Palette& c = colours();
-    QImage image = blankPicture(97);
+    QImage image = blankPicture(kOffsetLnbSpriteSide);
     QPainter p(&image);
     prepare(p);
-    const QPointF centre(48.5, 48.5);
+    const QPointF centre(kOffsetLnbSpriteSide / 2.0, kOffsetLnbSpriteSide / 2.0);
     const double horn = 22.0;
 
     {

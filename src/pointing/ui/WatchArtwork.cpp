@@ -85,10 +85,10 @@ void artwork::drawWatchFace(QPainter& p) {
 QImage hourHandPicture() {
     const DiagramPalette& d = diagramPalette();
     const Palette& c = colours();
-    QImage image = blankPicture(165);
+    QImage image = blankPicture(kHourHandSpriteSide);
     QPainter p(&image);
     prepare(p);
-    const QPointF pivot(82.5, 82.5);
+    const QPointF pivot(kHourHandSpriteSide / 2.0, kHourHandSpriteSide / 2.0);
     const double length = kHourHandLength;
     const double hub = kHourHandHubRadius;
 
