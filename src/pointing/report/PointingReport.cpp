@@ -1,5 +1,7 @@
 #include "pointing/report/PointingReport.h"
 
+#include "common/Files.h"
+
 namespace zorvast::pointing {
 
 std::string buildPointingReport(const ReportInputs& in, const PointingResult& r) {
@@ -35,6 +37,17 @@ std::string buildPointingReport(const ReportInputs& in, const PointingResult& r)
 
 std::string exportedReportText(const std::string& report) {
     return report + "\r\n\r\n";
+}
+
+SaveNotice saveExport(const std::optional<std::filesystem::path>& file, std::string_view bytes) {
+    if (!file) {
+        return {kSaveFailedCaption, std::string(kNoFileNameText), true};
+    }
+    if (const auto reason = common::writeFileOrReason(*file, std::string(bytes))) {
+        return {kSaveFailedCaption,
+                std::string(kWriteFailedText) + file->string() + "\r\n" + *reason, true};
+    }
+    return {kSavedCaption, std::string(kSavedText) + file->string(), false};
 }
 
 } // namespace zorvast::pointing

@@ -5,6 +5,8 @@
 #include "pointing/Messages.h"
 #include "pointing/results/PointingResult.h"
 
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -24,5 +26,15 @@ std::string buildPointingReport(const ReportInputs& inputs, const PointingResult
 
 // The report as it is saved or copied: followed by an empty line.
 std::string exportedReportText(const std::string& report);
+
+// The box that answers a save: its caption, its text and whether it warns.
+struct SaveNotice {
+    std::string_view caption;
+    std::string text;
+    bool warning = false;
+};
+
+// Writes `bytes` to the chosen file (nothing when the user chose none) and says how it went.
+SaveNotice saveExport(const std::optional<std::filesystem::path>& file, std::string_view bytes);
 
 } // namespace zorvast::pointing

@@ -315,16 +315,8 @@ void PointingController::exportPointingReport(ExportMode mode) {
         return;
     }
     const std::optional<std::filesystem::path> file = askSaveFile();
-    if (!file) {
-        showMessage(std::string(kSaveFailedCaption), std::string(kNoFileNameText), true);
-        return;
-    }
-    if (const auto reason = common::writeFileOrReason(*file, common::toGbk(report).bytes)) {
-        showMessage(std::string(kSaveFailedCaption),
-                    std::string(kWriteFailedText) + file->string() + "\r\n" + *reason, true);
-        return;
-    }
-    showMessage(std::string(kSavedCaption), std::string(kSavedText) + file->string(), false);
+    const SaveNotice notice = saveExport(file, file ? common::toGbk(report).bytes : std::string());
+    showMessage(std::string(notice.caption), notice.text, notice.warning);
 }
 
 // --- boxes
