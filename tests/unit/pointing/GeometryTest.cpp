@@ -251,3 +251,95 @@ TEST(PointingGeometry, CompassSubtractsTheEastPositiveDeclination) {
 
 } // namespace
 } // namespace zorvast::pointing
+
+namespace zorvast::pointing {
+namespace {
+
+// The coordinate boxes and options read from their leading number, as they always were; what
+// a box cannot give is refused by the range check with the box's own message.
+TEST(SiteReading, BoxTextsToNumbers) {
+    const struct {
+        const char* lon;
+        const char* lat;
+        double longitude;
+        double latitude;
+        SiteError error;
+    } cases[] = {
+        {"116.4", "39.9", 116.4, 39.9, SiteError::None},
+        {" \t116.4", "+39.9", 116.4, 39.9, SiteError::None},
+        {"116.4abc", "39.9 N", 116.4, 39.9, SiteError::None},
+        {"1.164e2", "3.99E1", 116.4, 39.9, SiteError::None},
+        {"", "39.9", 0, 39.9, SiteError::Longitude},
+        {"abc", "39.9", 0, 39.9, SiteError::Longitude},
+        {"E116.4", "39.9", 0, 39.9, SiteError::Longitude},
+        // Full-width digits are not digits here.
+        {"１１６.４", "39.9", 0, 39.9, SiteError::Longitude},
+        {"116.4", "", 116.4, 0, SiteError::Latitude},
+        {"116.4", "３９.９", 116.4, 0, SiteError::Latitude},
+        {"69.9", "39.9", 69.9, 39.9, SiteError::Longitude},
+        {"150.00000005", "60.00000005", 150.00000005, 60.00000005, SiteError::None},
+        {"116.4", "60.5", 116.4, 60.5, SiteError::Latitude},
+        {"-116.4", "39.9", -116.4, 39.9, SiteError::Longitude},
+    };
+    for (const auto& c : cases) {
+        const Site site = readSite(c.lon, c.lat);
+        EXPECT_DOUBLE_EQ(site.longitude, c.longitude) << '"' << c.lon << '"';
+        EXPECT_DOUBLE_EQ(site.latitude, c.latitude) << '"' << c.lat << '"';
+        EXPECT_EQ(checkSite(site), c.error) << '"' << c.lon << "\" \"" << c.lat << '"';
+    }
+    EXPECT_EQ(siteErrorText(SiteError::Longitude), kLongitudeErrorText);
+    EXPECT_EQ(siteErrorText(SiteError::Latitude), kLatitudeErrorText);
+    EXPECT_TRUE(siteErrorText(SiteError::None).empty());
+}
+
+TEST(SiteReading, PositionsWithTheirHemisphere) {
+    const struct {
+        const char* text;
+        double degrees;
+        Hemisphere hemisphere;
+        double east;
+    } items[] = {
+        {"E115.5(中星6B)", 115.5, Hemisphere::East, 115.5},
+        {"W30(Hispasat)", 30, Hemisphere::West, -30},
+        {"E115.5", 0, Hemisphere::East, 0}, // no bracket: nowhere
+        {"(x)", 0, Hemisphere::East, 0},
+        {"", 0, Hemisphere::East, 0},
+        {"Eabc(x)", 0, Hemisphere::East, 0},
+        {"E１１５(x)", 0, Hemisphere::East, 0},
+        {"X100.5(x)", 100.5, Hemisphere::East, 100.5}, // any other letter reads as east
+    };
+    for (const auto& c : items) {
+        const OrbitalPosition position = readSatelliteItem(c.text);
+        EXPECT_DOUBLE_EQ(position.degrees, c.degrees) << '"' << c.text << '"';
+        EXPECT_EQ(position.hemisphere, c.hemisphere) << '"' << c.text << '"';
+        EXPECT_DOUBLE_EQ(position.east(), c.east) << '"' << c.text << '"';
+    }
+    EXPECT_EQ(readPositionCode("E125"), (OrbitalPosition{125, Hemisphere::East}));
+    EXPECT_EQ(readPositionCode("W125.0"), (OrbitalPosition{125, Hemisphere::West}));
+    EXPECT_EQ(readPositionCode(""), (OrbitalPosition{0, Hemisphere::East}));
+    EXPECT_EQ(positionCodeOf("E115.5(中星6B)"), "E115.5");
+    EXPECT_EQ(positionCodeOf("E125"), "E125");
+    // The same position is the same digits as written, whatever the letter.
+    EXPECT_TRUE(samePosition("E125(中星6D)", "E125"));
+    EXPECT_TRUE(samePosition("W125(x)", "E125"));
+    EXPECT_FALSE(samePosition("E125(x)", "E125.0"));
+    EXPECT_FALSE(samePosition("E115.5(x)", "E125"));
+}
+
+// The angles a run computes are the numbers their labels show.
+TEST(SiteReading, ResultLabelsShowTheirAngles) {
+    EXPECT_EQ(ResultAngle().text(), "");
+    EXPECT_TRUE(ResultAngle().visible());
+    EXPECT_EQ(ResultAngle::notVisible().text(), "- -");
+    EXPECT_FALSE(ResultAngle::notVisible().visible());
+    EXPECT_EQ(ResultAngle::notVisible().value(), 0);
+    EXPECT_EQ(ResultAngle::of(-0.0).text(), "0");
+    EXPECT_EQ(ResultAngle::of(181.4).text(), "181.4");
+    for (int tenths = -900; tenths <= 3600; ++tenths) {
+        const ResultAngle angle = ResultAngle::of(tenths / 10.0);
+        EXPECT_EQ(common::parseLeadingNumber(angle.text()), angle.value()) << angle.text();
+    }
+}
+
+} // namespace
+} // namespace zorvast::pointing
