@@ -1,6 +1,7 @@
 #include "app/QueryCommands.h"
 
 #include "app/CliSupport.h"
+#include "channels/Messages.h"
 #include "channels/query/ChannelQuery.h"
 #include "channels/query/QueryRun.h"
 #include "channels/query/TableExport.h"
@@ -87,17 +88,20 @@ int printTable(QueryOutcome outcome, const RecordingView& view, bool gbk) {
     case QueryOutcome::InputRefused:
         throw CommandError{2, view.message};
     case QueryOutcome::Busy:
-        throw CommandError{1, view.message.empty() ? std::string(kBusyText) : view.message};
+        throw CommandError{1,
+                           view.message.empty() ? std::string(messages::kBusyText) : view.message};
     case QueryOutcome::Fatal:
-        throw CommandError{1, view.message.empty() ? std::string(kReadFailureText) : view.message};
+        throw CommandError{1, view.message.empty() ? std::string(messages::kReadFailureText)
+                                                   : view.message};
     case QueryOutcome::Shown:
         break;
     }
     if (view.ended) {
-        throw CommandError{1, view.message.empty() ? std::string(kReadFailureText) : view.message};
+        throw CommandError{1, view.message.empty() ? std::string(messages::kReadFailureText)
+                                                   : view.message};
     }
     if (buildTableText(view.grid).empty()) {
-        throw CommandError{1, std::string(kNothingToSaveText)};
+        throw CommandError{1, std::string(messages::kNothingToSaveText)};
     }
     const std::string text = finalTableText(view.grid, view.statusText);
     writeOutput(gbk ? common::toGbk(text).bytes : text);

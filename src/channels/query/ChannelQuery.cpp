@@ -1,9 +1,13 @@
 #include "channels/query/ChannelQuery.h"
 
+#include "channels/Messages.h"
 #include "common/Numbers.h"
 #include "common/Text.h"
 
+#include <algorithm>
 #include <array>
+#include <initializer_list>
+#include <utility>
 
 namespace zorvast::channels {
 
@@ -19,11 +23,6 @@ constexpr Rgb kHeadingBackground{0, 0, 150};
 constexpr Rgb kHeadingForeground{255, 255, 0};
 constexpr Rgb kChannelSearchNoResultBackground{200, 255, 200};
 constexpr Rgb kBlack{0, 0, 0};
-
-constexpr std::string_view kCombinedNoResultStatus =
-    " ● 没有任何记录存在，也请重新检查组合条件是否有问题！";
-constexpr std::string_view kSearchNoResultStatus =
-    " ● 没有找到任何频道，同时也请重新检查输入的文字是否有问题！";
 
 struct ColumnLayout {
     int width;
@@ -55,6 +54,35 @@ std::string_view withoutFirstCharacter(std::string_view text) {
         ++i;
     }
     return text.substr(i);
+}
+
+// The pattern with each "{name}" listed in `values` replaced by its value, in one pass: what a
+// value holds is never read as part of the pattern.
+using Fill = std::pair<std::string_view, std::string_view>;
+std::string filledPattern(std::string_view pattern, std::initializer_list<Fill> values) {
+    std::string out;
+    std::size_t i = 0;
+    while (i < pattern.size()) {
+        const std::size_t open = pattern.find('{', i);
+        if (open == std::string_view::npos) {
+            out.append(pattern.substr(i));
+            break;
+        }
+        out.append(pattern.substr(i, open - i));
+        const std::size_t close = pattern.find('}', open);
+        const auto value = std::find_if(values.begin(), values.end(), [&](const Fill& fill) {
+            return close != std::string_view::npos &&
+                   fill.first == pattern.substr(open + 1, close - open - 1);
+        });
+        if (value == values.end()) {
+            out += '{';
+            i = open + 1;
+            continue;
+        }
+        out.append(value->second);
+        i = close + 1;
+    }
+    return out;
 }
 
 } // namespace
@@ -138,20 +166,24 @@ std::string providerFilterOf(std::string_view provider) {
 
 std::string combinedSummaryText(const CombinedSelection& selection, int n) {
     const std::string code = satelliteCodeOf(selection.satelliteItem);
-    return " ◎ 总计" + std::to_string(n) + "个频道，是东经" +
-           std::string(withoutFirstCharacter(code)) + "度卫星，" + selection.band + "波段，" +
-           selection.polarisation + "极化，" + selection.access + "的" + selection.format +
-           "节目。" + "\r\n\r\n ◎ 卫星名称：" + satelliteNameOf(selection.satelliteItem);
+    return filledPattern(messages::kCombinedSummaryPattern,
+                         {{"n", std::to_string(n)},
+                          {"degrees", withoutFirstCharacter(code)},
+                          {"band", selection.band},
+                          {"polarisation", selection.polarisation},
+                          {"access", selection.access},
+                          {"kind", selection.format},
+                          {"name", satelliteNameOf(selection.satelliteItem)}});
 }
 
 std::string channelSearchSummaryText(std::string_view typedText, int n) {
-    return " ◎ 共找到" + std::to_string(n) + "个频道。是：搜索【" + std::string(typedText) +
-           "】后的结果。";
+    return filledPattern(messages::kChannelSearchSummaryPattern,
+                         {{"n", std::to_string(n)}, {"text", typedText}});
 }
 
 std::string providerSearchSummaryText(std::string_view provider, int n) {
-    return " ◎ 共找到" + std::to_string(n) + "个频道。是：查找叫【" + std::string(provider) +
-           "】的节目提供商后的结果。";
+    return filledPattern(messages::kProviderSearchSummaryPattern,
+                         {{"n", std::to_string(n)}, {"provider", provider}});
 }
 
 SearchTextError checkSearchText(std::string_view typedText) {
@@ -173,11 +205,11 @@ std::string_view searchTextErrorMessage(SearchTextError error) {
     case SearchTextError::None:
         return {};
     case SearchTextError::Empty:
-        return "输入的频道名不能为空！";
+        return messages::kSearchTextEmptyText;
     case SearchTextError::TooShort:
-        return "输入的频道名太短，请重新输入！\r\n（不能小于3个字母或2个汉字）";
+        return messages::kSearchTextTooShortText;
     case SearchTextError::TooLong:
-        return "输入的频道名太长，请重新输入！\r\n（不能大于50个字母或25个汉字）";
+        return messages::kSearchTextTooLongText;
     }
     return {};
 }
@@ -348,8 +380,8 @@ QueryGrid combinedQueryGrid(const std::vector<ChannelRecord>& rows,
     if (result.shown > 0) {
         result.statusText = combinedSummaryText(selection, n);
     } else {
-        result.statusText = std::string(kCombinedNoResultStatus);
-        writeNoResultCell(result.grid, "（无记录）", kFreeBackground, std::nullopt);
+        result.statusText = messages::kCombinedNoResultStatus;
+        writeNoResultCell(result.grid, messages::kNoRecordCellText, kFreeBackground, std::nullopt);
     }
     result.grid.setCurrentCell(2, 4);
     if (n > 1) {
@@ -361,8 +393,8 @@ QueryGrid combinedQueryGrid(const std::vector<ChannelRecord>& rows,
 SearchTexts channelSearchTexts(std::string_view typedText, int n) {
     SearchTexts texts;
     texts.summary = channelSearchSummaryText(typedText, n);
-    texts.noResultStatus = std::string(kSearchNoResultStatus);
-    texts.noResultCell = "（没有找到任何记录）";
+    texts.noResultStatus = messages::kSearchNoResultStatus;
+    texts.noResultCell = messages::kNothingFoundCellText;
     texts.noResultBackground = kChannelSearchNoResultBackground;
     texts.noResultForeground = kBlack;
     return texts;
@@ -371,8 +403,8 @@ SearchTexts channelSearchTexts(std::string_view typedText, int n) {
 SearchTexts providerSearchTexts(std::string_view provider, int n) {
     SearchTexts texts;
     texts.summary = providerSearchSummaryText(provider, n);
-    texts.noResultStatus = std::string(kSearchNoResultStatus);
-    texts.noResultCell = "（无记录）";
+    texts.noResultStatus = messages::kSearchNoResultStatus;
+    texts.noResultCell = messages::kNoRecordCellText;
     texts.noResultBackground = kFreeBackground;
     texts.noResultForeground = std::nullopt;
     return texts;

@@ -42,9 +42,6 @@ public:
 
 enum class QueryOutcome { Shown, InputRefused, Busy, Fatal };
 
-inline constexpr const char* kReadFailureText = "读数据发生错误，软件将退出！请重新下载后再重试。";
-inline constexpr const char* kBusyText = "上一次数据访问未完成，稍候请再重试。";
-
 QueryOutcome runCombinedQuery(store::DatabaseStore& store, const CombinedSelection& selection,
                               QueryView& view);
 QueryOutcome runChannelSearch(store::DatabaseStore& store, const std::string& typedText,

@@ -1,6 +1,7 @@
 #include "channels/ui/ParameterController.h"
 #include "common/ui/QtText.h"
 
+#include "channels/Messages.h"
 #include "channels/query/TableExport.h"
 #include "channels/store/DatabaseStore.h"
 #include "channels/ui/ParameterTab.h"
@@ -73,28 +74,29 @@ void ParameterController::exportWholeTable(ExportTarget target) {
     const bool empty = buildTableText(grid).empty();
     if (target == ExportTarget::Clipboard) {
         if (empty) {
-            showMessage("复制失败", std::string(kNothingToCopyText));
+            showMessage(messages::kCaptionCopyFailed, messages::kNothingToCopyText);
             return;
         }
         QGuiApplication::clipboard()->setText(q(finalTableText(grid, statusText())));
-        showMessage("复制成功", std::string(kTableCopiedText));
+        showMessage(messages::kCaptionCopied, messages::kTableCopiedText);
         return;
     }
     if (empty) {
-        showMessage("保存失败", std::string(kNothingToSaveText));
+        showMessage(messages::kCaptionSaveFailed, messages::kNothingToSaveText);
         return;
     }
     const std::optional<std::filesystem::path> file = askSaveFile();
     if (!file) {
-        showMessage("保存失败", "文件名不能为空，请重新填写。");
+        showMessage(messages::kCaptionSaveFailed, messages::kNoFileNameText);
         return;
     }
     if (const auto reason = common::writeFileOrReason(
             *file, common::toGbk(finalTableText(grid, statusText())).bytes)) {
-        showMessage("保存失败", "无法写入文件：" + file->string() + "\r\n" + *reason);
+        showMessage(messages::kCaptionSaveFailed,
+                    messages::kCannotWriteFileText + file->string() + "\r\n" + *reason);
         return;
     }
-    showMessage("保存成功", std::string(kTableSavedText) + file->string());
+    showMessage(messages::kCaptionSaved, messages::kTableSavedText + file->string());
 }
 
 void ParameterController::copySelectedRow() {
@@ -106,9 +108,9 @@ void ParameterController::copySelectedRow() {
                                          grid->currentGridColumn(), statusText())));
     }
     if (!clipboard->text().isEmpty()) {
-        showMessage("成功", std::string(kRowCopiedText));
+        showMessage(messages::kCaptionRowCopied, messages::kRowCopiedText);
     } else {
-        showMessage("失败", std::string(kRowNotCopiedText));
+        showMessage(messages::kCaptionRowNotCopied, messages::kRowNotCopiedText);
     }
 }
 
