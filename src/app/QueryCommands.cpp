@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,18 +16,30 @@
 
 namespace zorvast::app {
 
-const char* const kTableUsage =
-    "  zorvast-cli table --sat CODE [--band 全部|Ku|C] [--pol 全部|水平(H)|垂直(V)]\n"
-    "                    [--access 全部|免费|加密]\n"
-    "                    [--format 全部显示|所有电视|标清电视|高清电视|测试或临传|广播|数据]\n"
-    "                    [--package PATH] [--gbk]\n";
+namespace {
+
+using namespace zorvast::channels;
+
+// The choice options of `table`, each listing its list's item texts.
+std::string tableUsageText() {
+    return "  zorvast-cli table --sat CODE [--band " + joinedLabels<Band>("|") + "] [--pol " +
+           joinedLabels<Polarisation>("|") + "]\n" + "                    [--access " +
+           joinedLabels<Access>("|") + "]\n" + "                    [--format " +
+           joinedLabels<ProgrammeKind>("|") + "]\n" +
+           "                    [--package PATH] [--gbk]\n";
+}
+
+const std::string kTableUsageText = tableUsageText();
+
+} // namespace
+
+const char* const kTableUsage = kTableUsageText.c_str();
 const char* const kSearchUsage = "  zorvast-cli search --name TEXT [--package PATH] [--gbk]\n";
 const char* const kProviderUsage = "  zorvast-cli provider --name TEXT [--package PATH] [--gbk]\n";
 
 namespace {
 
 namespace fs = std::filesystem;
-using namespace zorvast::channels;
 
 // The tab as far as a terminal needs it: the last message, the status text and the grid.
 // Progress and window events have nothing to show here.
@@ -69,17 +80,13 @@ bool takeShared(OutputOptions& o, const std::string& option, const std::string& 
     return false;
 }
 
-// `value` when it is one of the list's item texts.
-std::string itemOf(const std::string& option, const std::string& value,
-                   std::initializer_list<std::string_view> items) {
-    if (std::find(items.begin(), items.end(), value) != items.end()) {
-        return value;
+// The choice whose item text `value` is.
+template <typename Choice>
+Choice choiceOption(const std::string& option, const std::string& value) {
+    if (const std::optional<Choice> choice = choiceOf<Choice>(value)) {
+        return *choice;
     }
-    std::string listed;
-    for (std::string_view item : items) {
-        listed += (listed.empty() ? "" : ", ") + std::string(item);
-    }
-    fail(oneLine(option + " takes one of " + listed + "; not " + value));
+    fail(oneLine(option + " takes one of " + joinedLabels<Choice>(", ") + "; not " + value));
 }
 
 // The run's outcome turned into the exit: the whole-table text on stdout, or the reason.
@@ -112,26 +119,23 @@ int table(const std::vector<std::string>& args) {
     OutputOptions output;
     std::optional<std::string> code;
     CombinedSelection selection;
-    readOptions(
-        args, {"--gbk"}, {"--sat", "--band", "--pol", "--access", "--format", "--package"},
-        [&](const std::string& option, const std::string& value) {
-            if (takeShared(output, option, value)) {
-                return;
-            }
-            if (option == "--sat") {
-                code = value;
-            } else if (option == "--band") {
-                selection.band = itemOf(option, value, {"全部", "Ku", "C"});
-            } else if (option == "--pol") {
-                selection.polarisation = itemOf(option, value, {"全部", "水平(H)", "垂直(V)"});
-            } else if (option == "--access") {
-                selection.access = itemOf(option, value, {"全部", "免费", "加密"});
-            } else {
-                selection.format = itemOf(
-                    option, value,
-                    {"全部显示", "所有电视", "标清电视", "高清电视", "测试或临传", "广播", "数据"});
-            }
-        });
+    readOptions(args, {"--gbk"}, {"--sat", "--band", "--pol", "--access", "--format", "--package"},
+                [&](const std::string& option, const std::string& value) {
+                    if (takeShared(output, option, value)) {
+                        return;
+                    }
+                    if (option == "--sat") {
+                        code = value;
+                    } else if (option == "--band") {
+                        selection.band = choiceOption<Band>(option, value);
+                    } else if (option == "--pol") {
+                        selection.polarisation = choiceOption<Polarisation>(option, value);
+                    } else if (option == "--access") {
+                        selection.access = choiceOption<Access>(option, value);
+                    } else {
+                        selection.kind = choiceOption<ProgrammeKind>(option, value);
+                    }
+                });
     if (!code || code->empty()) {
         fail("no satellite given: --sat CODE");
     }
@@ -140,7 +144,8 @@ int table(const std::vector<std::string>& args) {
     {
         // Closed again before the query rebuilds the working copy.
         SatelliteList satellites(dataPackagePath(output.package), workspace.store());
-        selection.satelliteItem = *code + "（" + satellites.find(*code).name + "）";
+        // Read back from the item text the tab's list would show, as the tab reads it.
+        selection.satellite = satelliteChoiceOf(*code + "（" + satellites.find(*code).name + "）");
     }
     RecordingView view;
     const QueryOutcome outcome = runCombinedQuery(workspace.store(), selection, view);

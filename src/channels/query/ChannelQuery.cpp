@@ -13,9 +13,6 @@ namespace zorvast::channels {
 
 namespace {
 
-constexpr std::string_view kOpenBracket = "（";
-constexpr std::string_view kCloseBracket = "）";
-
 constexpr Rgb kFreeBackground{150, 255, 150};
 constexpr Rgb kEncryptedBackground{255, 50, 50};
 constexpr Rgb kTintBackground{245, 245, 255};
@@ -87,24 +84,6 @@ std::string filledPattern(std::string_view pattern, std::initializer_list<Fill> 
 
 } // namespace
 
-std::string satelliteCodeOf(std::string_view item) {
-    const std::size_t open = item.find(kOpenBracket);
-    return open == std::string_view::npos ? std::string() : std::string(item.substr(0, open));
-}
-
-std::string satelliteNameOf(std::string_view item) {
-    const std::size_t open = item.find(kOpenBracket);
-    if (open == std::string_view::npos) {
-        return {};
-    }
-    const std::size_t start = open + kOpenBracket.size();
-    const std::size_t close = item.find(kCloseBracket);
-    if (close == std::string_view::npos) {
-        return std::string(item.substr(start));
-    }
-    return close < start ? std::string() : std::string(item.substr(start, close - start));
-}
-
 bool beginsWithCharacter(std::string_view text, std::string_view character) {
     // Only the first character matters, so only a short head is converted.
     const std::string_view head = text.substr(0, 4);
@@ -124,31 +103,41 @@ std::string quotedValue(std::string_view value) {
 }
 
 std::string buildCombinedFilter(const CombinedSelection& selection) {
-    std::string filter =
-        "s_loca=" + quotedValue(satelliteCodeOf(selection.satelliteItem)) + " and ";
-    if (selection.band == "C") {
-        filter += "s_freq<10000 and ";
-    } else if (selection.band == "Ku") {
-        filter += "s_freq>10000 and ";
+    std::string filter = "s_loca=" + quotedValue(selection.satellite.code);
+    switch (selection.band) {
+    case Band::All:
+        break;
+    case Band::C:
+        filter += " and s_freq<10000";
+        break;
+    case Band::Ku:
+        filter += " and s_freq>10000";
+        break;
     }
-    if (selection.polarisation == "水平(H)") {
-        filter += "s_pola='H' and ";
-    } else if (selection.polarisation == "垂直(V)") {
-        filter += "s_pola='V' and ";
+    switch (selection.polarisation) {
+    case Polarisation::All:
+        break;
+    case Polarisation::Horizontal:
+        filter += " and s_pola='H'";
+        break;
+    case Polarisation::Vertical:
+        filter += " and s_pola='V'";
+        break;
     }
-    if (selection.access == "免费") {
-        filter += "s_free=1 and ";
-    } else if (selection.access == "加密") {
-        filter += "s_free=0 and ";
+    switch (selection.access) {
+    case Access::All:
+        break;
+    case Access::Free:
+        filter += " and s_free=1";
+        break;
+    case Access::Encrypted:
+        filter += " and s_free=0";
+        break;
     }
-    if (selection.format == "所有电视") {
-        filter += "s_sys<>'广播' and s_sys<>'数据' and ";
-    } else if (selection.format != "全部显示") {
-        filter += "s_sys=" + quotedValue(selection.format) + " and ";
-    }
-    constexpr std::string_view kAnd = " and ";
-    if (filter.ends_with(kAnd)) {
-        filter.resize(filter.size() - kAnd.size());
+    if (selection.kind == ProgrammeKind::Television) {
+        filter += " and s_sys<>'广播' and s_sys<>'数据'";
+    } else if (selection.kind != ProgrammeKind::Everything) {
+        filter += " and s_sys=" + quotedValue(labelOf(selection.kind));
     }
     return filter;
 }
@@ -165,15 +154,14 @@ std::string providerFilterOf(std::string_view provider) {
 }
 
 std::string combinedSummaryText(const CombinedSelection& selection, int n) {
-    const std::string code = satelliteCodeOf(selection.satelliteItem);
     return filledPattern(messages::kCombinedSummaryPattern,
                          {{"n", std::to_string(n)},
-                          {"degrees", withoutFirstCharacter(code)},
-                          {"band", selection.band},
-                          {"polarisation", selection.polarisation},
-                          {"access", selection.access},
-                          {"kind", selection.format},
-                          {"name", satelliteNameOf(selection.satelliteItem)}});
+                          {"degrees", withoutFirstCharacter(selection.satellite.code)},
+                          {"band", labelOf(selection.band)},
+                          {"polarisation", labelOf(selection.polarisation)},
+                          {"access", labelOf(selection.access)},
+                          {"kind", labelOf(selection.kind)},
+                          {"name", selection.satellite.name}});
 }
 
 std::string channelSearchSummaryText(std::string_view typedText, int n) {
@@ -220,10 +208,10 @@ bool isFillerRecord(const ChannelRecord& record) {
 
 std::string polarisationLabel(std::string_view pola) {
     if (pola == "V" || pola == "v") {
-        return "垂直(V)";
+        return std::string(labelOf(Polarisation::Vertical));
     }
     if (pola == "H" || pola == "h") {
-        return "水平(H)";
+        return std::string(labelOf(Polarisation::Horizontal));
     }
     if (pola == "L" || pola == "l") {
         return "左旋(L)";
@@ -235,17 +223,17 @@ std::string polarisationLabel(std::string_view pola) {
 }
 
 std::string channelNameText(const ChannelRecord& record) {
-    if (record.sys == "高清电视") {
+    if (record.sys == labelOf(ProgrammeKind::HighDefinitionTelevision)) {
         return record.ch + "(高清)";
     }
-    if (record.sys == "数据") {
+    if (record.sys == labelOf(ProgrammeKind::Data)) {
         return record.ch + "(数据)";
     }
     return record.ch;
 }
 
 std::string accessText(bool free) {
-    return free ? "免费" : "加密";
+    return std::string(labelOf(free ? Access::Free : Access::Encrypted));
 }
 
 RowKind rowKindOf(std::string_view column1) {

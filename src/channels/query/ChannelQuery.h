@@ -4,6 +4,7 @@
 #pragma once
 
 #include "channels/grid/GridContent.h"
+#include "channels/query/Selection.h"
 
 #include <cstdint>
 #include <functional>
@@ -13,20 +14,6 @@
 #include <vector>
 
 namespace zorvast::channels {
-
-// The five lists of "组合条件：" as their selected item texts.
-struct CombinedSelection {
-    std::string satelliteItem; // "E115.5（中星6B）"
-    std::string band = "全部";
-    std::string polarisation = "全部";
-    std::string access = "全部";
-    std::string format = "所有电视";
-};
-
-// The text before the first "（" / between the first "（" and the first "）". Without a "（"
-// both are empty; without a "）" after it the name runs to the end of the item.
-std::string satelliteCodeOf(std::string_view item);
-std::string satelliteNameOf(std::string_view item);
 
 // True when the first GBK character of `text` is `character` (one character, UTF-8).
 bool beginsWithCharacter(std::string_view text, std::string_view character);

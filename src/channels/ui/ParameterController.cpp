@@ -24,6 +24,12 @@ namespace {
 constexpr auto q = common::ui::qText;
 constexpr auto text = common::ui::stdText;
 
+// The list's selected item as a choice; a list the start-up has not filled yet stands at its
+// initial choice.
+template <typename Choice> Choice selectedChoice(const QComboBox* list) {
+    return choiceOf<Choice>(text(list->currentText())).value_or(ChoiceTable<Choice>::initial);
+}
+
 } // namespace
 
 ParameterController::ParameterController(ParameterTab* tab, ParameterDependencies dependencies,
@@ -48,12 +54,13 @@ ParameterController::ParameterController(ParameterTab* tab, ParameterDependencie
 // --- the accesses
 
 void ParameterController::runCombinedQuery() {
-    CombinedSelection selection;
-    selection.satelliteItem = text(tab_->satelliteList()->currentText());
-    selection.band = text(tab_->bandFilter()->currentText());
-    selection.polarisation = text(tab_->polarisationFilter()->currentText());
-    selection.access = text(tab_->accessFilter()->currentText());
-    selection.format = text(tab_->formatFilter()->currentText());
+    const CombinedSelection selection = {
+        .satellite = satelliteChoiceOf(text(tab_->satelliteList()->currentText())),
+        .band = selectedChoice<Band>(tab_->bandFilter()),
+        .polarisation = selectedChoice<Polarisation>(tab_->polarisationFilter()),
+        .access = selectedChoice<Access>(tab_->accessFilter()),
+        .kind = selectedChoice<ProgrammeKind>(tab_->formatFilter()),
+    };
     lastOutcome_ = channels::runCombinedQuery(*deps_.store, selection, *this);
 }
 

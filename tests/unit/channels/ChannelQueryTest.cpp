@@ -75,18 +75,18 @@ std::string describe(const std::vector<CellBlock>& blocks) {
 CombinedSelection selection(const char* satellite, const char* band = "全部",
                             const char* pola = "全部", const char* access = "全部",
                             const char* format = "所有电视") {
-    CombinedSelection s;
-    s.satelliteItem = satellite;
-    s.band = band;
-    s.polarisation = pola;
-    s.access = access;
-    s.format = format;
-    return s;
+    return {.satellite = satelliteChoiceOf(satellite),
+            .band = choiceOf<Band>(band).value(),
+            .polarisation = choiceOf<Polarisation>(pola).value(),
+            .access = choiceOf<Access>(access).value(),
+            .kind = choiceOf<ProgrammeKind>(format).value()};
 }
 
 std::string describe(const CombinedSelection& s) {
-    return "satellite '" + s.satelliteItem + "', band '" + s.band + "', polarisation '" +
-           s.polarisation + "', access '" + s.access + "', format '" + s.format + "'";
+    return "satellite '" + s.satellite.code + "' / '" + s.satellite.name + "', band '" +
+           std::string(labelOf(s.band)) + "', polarisation '" +
+           std::string(labelOf(s.polarisation)) + "', access '" + std::string(labelOf(s.access)) +
+           "', format '" + std::string(labelOf(s.kind)) + "'";
 }
 
 // --- satellite items and filter texts -------------------------------------------------------
@@ -162,7 +162,7 @@ TEST(ChannelQuery, CombinedFilterForEveryChoice) {
         {selection("E115.5", "全部", "全部", "全部", "全部显示"), "s_loca=''"},
         {selection("", "C", "全部", "全部", "全部显示"), "s_loca='' and s_freq<10000"},
         // A quote in a code or a kind stays inside its value.
-        {selection("E1'5（x）", "全部", "全部", "全部", "a'b"), "s_loca='E1''5' and s_sys='a''b'"},
+        {selection("E1'5（x）", "全部", "全部", "全部", "全部显示"), "s_loca='E1''5'"},
         {selection("E134（亚太6号）", "Ku", "全部", "全部", "全部显示"),
          "s_loca='E134' and s_freq>10000"},
     };
