@@ -74,11 +74,18 @@ void JetCursor::close() {
 }
 
 bool JetCursor::setFilter(std::string_view criterion) {
+    return applyFilter(open_ ? compileFilter(criterion, table_.fields) : FilterResult{});
+}
+
+bool JetCursor::setFilter(const FilterExpr& filter) {
+    return applyFilter(open_ ? bindFilter(filter, table_.fields) : FilterResult{});
+}
+
+bool JetCursor::applyFilter(FilterResult compiled) {
     if (!open_) {
         lastError_ = "the cursor is not open";
         return false;
     }
-    FilterResult compiled = compileFilter(criterion, table_.fields);
     position_ = 0;
     if (!compiled.ok) {
         lastError_ = compiled.error;
