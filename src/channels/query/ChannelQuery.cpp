@@ -13,6 +13,9 @@ namespace zorvast::channels {
 
 namespace {
 
+// MHz: C band below, Ku band above.
+constexpr double kBandBoundary = 10000;
+
 constexpr Rgb kFreeBackground{150, 255, 150};
 constexpr Rgb kEncryptedBackground{255, 50, 50};
 constexpr Rgb kTintBackground{245, 245, 255};
@@ -90,67 +93,67 @@ bool beginsWithCharacter(std::string_view text, std::string_view character) {
     return common::gbkStartsWithCharacter(common::toGbk(head), common::toGbk(character));
 }
 
-std::string quotedValue(std::string_view value) {
-    std::string out = "'";
-    for (char c : value) {
-        out += c;
-        if (c == '\'') {
-            out += '\'';
-        }
-    }
-    out += '\'';
-    return out;
-}
-
-std::string buildCombinedFilter(const CombinedSelection& selection) {
-    std::string filter = "s_loca=" + quotedValue(selection.satellite.code);
+jet::FilterExpr buildCombinedFilter(const CombinedSelection& selection) {
+    using jet::CompareOp;
+    using jet::FilterLiteral;
+    const auto text = [](std::string_view field, CompareOp op, std::string_view value) {
+        return jet::compare(std::string(field), op, FilterLiteral::ofText(std::string(value)));
+    };
+    const auto number = [](std::string_view field, CompareOp op, double value) {
+        return jet::compare(std::string(field), op, FilterLiteral::ofNumber(value));
+    };
+    std::vector<jet::FilterExpr> clauses = {
+        text("s_loca", CompareOp::Equal, selection.satellite.code)};
     switch (selection.band) {
     case Band::All:
         break;
     case Band::C:
-        filter += " and s_freq<10000";
+        clauses.push_back(number("s_freq", CompareOp::Less, kBandBoundary));
         break;
     case Band::Ku:
-        filter += " and s_freq>10000";
+        clauses.push_back(number("s_freq", CompareOp::Greater, kBandBoundary));
         break;
     }
     switch (selection.polarisation) {
     case Polarisation::All:
         break;
     case Polarisation::Horizontal:
-        filter += " and s_pola='H'";
+        clauses.push_back(text("s_pola", CompareOp::Equal, "H"));
         break;
     case Polarisation::Vertical:
-        filter += " and s_pola='V'";
+        clauses.push_back(text("s_pola", CompareOp::Equal, "V"));
         break;
     }
+    // Compared as a number, as Jet compares a Yes/No field with 1 or 0.
     switch (selection.access) {
     case Access::All:
         break;
     case Access::Free:
-        filter += " and s_free=1";
+        clauses.push_back(number("s_free", CompareOp::Equal, 1));
         break;
     case Access::Encrypted:
-        filter += " and s_free=0";
+        clauses.push_back(number("s_free", CompareOp::Equal, 0));
         break;
     }
     if (selection.kind == ProgrammeKind::Television) {
-        filter += " and s_sys<>'广播' and s_sys<>'数据'";
+        clauses.push_back(text("s_sys", CompareOp::NotEqual, labelOf(ProgrammeKind::Radio)));
+        clauses.push_back(text("s_sys", CompareOp::NotEqual, labelOf(ProgrammeKind::Data)));
     } else if (selection.kind != ProgrammeKind::Everything) {
-        filter += " and s_sys=" + quotedValue(labelOf(selection.kind));
+        clauses.push_back(text("s_sys", CompareOp::Equal, labelOf(selection.kind)));
     }
-    return filter;
+    return jet::allOf(clauses);
 }
 
-std::string channelFilterOf(std::string_view typedText) {
+jet::FilterExpr channelFilterOf(std::string_view typedText) {
     std::string pattern = "*";
     pattern.append(typedText);
     pattern += '*';
-    return "s_ch like " + quotedValue(pattern);
+    return jet::compare("s_ch", jet::CompareOp::Like, jet::FilterLiteral::ofText(pattern));
 }
 
-std::string providerFilterOf(std::string_view provider) {
-    return "s_upda= " + quotedValue(provider);
+jet::FilterExpr providerFilterOf(std::string_view provider) {
+    return jet::compare("s_upda", jet::CompareOp::Equal,
+                        jet::FilterLiteral::ofText(std::string(provider)));
 }
 
 std::string combinedSummaryText(const CombinedSelection& selection, int n) {

@@ -1,9 +1,10 @@
-// The texts of the parameter tab's queries: filter criteria for the channel table, the
-// channel-row texts, the summaries and the input checks of the searches. Values put into a
-// criterion have their single quotes doubled, so typed text can never change its meaning.
+// The parameter tab's queries: their filters on the channel table, the channel-row texts, the
+// summaries and the input checks of the searches. Filters are values: what the user typed or
+// picked is compared as it stands, never read as filter syntax.
 #pragma once
 
 #include "channels/grid/GridContent.h"
+#include "channels/jet/JetFilter.h"
 #include "channels/query/Selection.h"
 
 #include <cstdint>
@@ -18,12 +19,13 @@ namespace zorvast::channels {
 // True when the first GBK character of `text` is `character` (one character, UTF-8).
 bool beginsWithCharacter(std::string_view text, std::string_view character);
 
-// A value in single quotes with every quote inside doubled.
-std::string quotedValue(std::string_view value);
-
-std::string buildCombinedFilter(const CombinedSelection& selection);
-std::string channelFilterOf(std::string_view typedText);
-std::string providerFilterOf(std::string_view provider);
+// The satellite's rows, narrowed by each list not at "全部" / "全部显示". A frequency of
+// exactly 10000 is in neither band; "所有电视" leaves out radio and data.
+jet::FilterExpr buildCombinedFilter(const CombinedSelection& selection);
+// Channel names containing the typed text; a "*" in it is a character like any other.
+jet::FilterExpr channelFilterOf(std::string_view typedText);
+// The provider's rows.
+jet::FilterExpr providerFilterOf(std::string_view provider);
 
 // The status line after a query or a search that showed channels; n is the filtered count.
 std::string combinedSummaryText(const CombinedSelection& selection, int n);

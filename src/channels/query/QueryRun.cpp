@@ -64,8 +64,8 @@ void endAccess(store::DatabaseStore& store, const std::vector<QueryControl>& con
 }
 
 // Reads with the progress bar moving, letting the window paint on a time slice.
-std::vector<ChannelRecord> readWithProgress(store::DatabaseStore& store, const std::string& filter,
-                                            QueryView& view) {
+std::vector<ChannelRecord> readWithProgress(store::DatabaseStore& store,
+                                            const jet::FilterExpr& filter, QueryView& view) {
     auto lastEvents = Clock::now();
     auto rows =
         readChannelRows(store.paths().workDatabasePath.string(), filter, [&](int read, int total) {
@@ -85,7 +85,7 @@ std::vector<ChannelRecord> readWithProgress(store::DatabaseStore& store, const s
 } // namespace
 
 std::optional<std::vector<ChannelRecord>>
-readChannelRows(const std::string& databasePath, const std::string& filter,
+readChannelRows(const std::string& databasePath, const jet::FilterExpr& filter,
                 const std::function<void(int read, int total)>& onRow) {
     jet::JetConnection connection;
     if (!connection.open(databasePath)) {
@@ -97,7 +97,7 @@ readChannelRows(const std::string& databasePath, const std::string& filter,
         return std::nullopt;
     }
     cursor.moveFirst();
-    cursor.setFilter("");
+    cursor.setFilter(jet::FilterExpr());
     if (!cursor.setFilter(filter)) {
         return std::nullopt;
     }
@@ -113,7 +113,7 @@ readChannelRows(const std::string& databasePath, const std::string& filter,
             onRow(static_cast<int>(rows.size()), total);
         }
     }
-    cursor.setFilter("");
+    cursor.setFilter(jet::FilterExpr());
     cursor.close();
     connection.close();
     return rows;
