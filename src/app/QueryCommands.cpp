@@ -7,7 +7,6 @@
 #include "channels/query/TableExport.h"
 #include "common/Text.h"
 
-#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -174,21 +173,15 @@ SearchOptions parseSearchOptions(const std::vector<std::string>& args) {
     return o;
 }
 
-int search(const std::vector<std::string>& args) {
-    const SearchOptions o = parseSearchOptions(args);
-    Workspace workspace;
-    unpackDataPackage(dataPackagePath(o.output.package), workspace.store());
-    RecordingView view;
-    const QueryOutcome outcome = runChannelSearch(workspace.store(), o.name, view);
-    return printTable(outcome, view, o.output.gbk);
-}
+using SearchRun = QueryOutcome (*)(store::DatabaseStore&, const std::string&, QueryView&);
 
-int provider(const std::vector<std::string>& args) {
+// `search` and `provider`: the named text looked for by `run` in the unpacked package.
+int searchCommand(const std::vector<std::string>& args, SearchRun run) {
     const SearchOptions o = parseSearchOptions(args);
     Workspace workspace;
     unpackDataPackage(dataPackagePath(o.output.package), workspace.store());
     RecordingView view;
-    const QueryOutcome outcome = runProviderSearch(workspace.store(), o.name, view);
+    const QueryOutcome outcome = run(workspace.store(), o.name, view);
     return printTable(outcome, view, o.output.gbk);
 }
 
@@ -199,11 +192,11 @@ int runTableCommand(const std::vector<std::string>& args) {
 }
 
 int runSearchCommand(const std::vector<std::string>& args) {
-    return runReportingErrors([&args] { return search(args); });
+    return runReportingErrors([&args] { return searchCommand(args, runChannelSearch); });
 }
 
 int runProviderCommand(const std::vector<std::string>& args) {
-    return runReportingErrors([&args] { return provider(args); });
+    return runReportingErrors([&args] { return searchCommand(args, runProviderSearch); });
 }
 
 } // namespace zorvast::app

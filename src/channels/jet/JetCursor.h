@@ -60,6 +60,10 @@ public:
 
 private:
     const FieldValue* current(std::string_view field, FieldKind* kind) const;
+    // The current row's field converted; nothing where current() finds none.
+    template <typename T>
+    std::optional<T> readAs(std::string_view field,
+                            T (*convert)(const FieldValue&, FieldKind)) const;
     int fieldIndex(std::string_view field) const;
     bool load(const std::string& table, const std::vector<OrderKey>& order);
     bool applyFilter(FilterResult compiled);

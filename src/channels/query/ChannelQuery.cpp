@@ -381,24 +381,28 @@ QueryGrid combinedQueryGrid(const std::vector<ChannelRecord>& rows,
     return result;
 }
 
+namespace {
+
+// Both searches say the same when nothing was found; the grid's cell differs.
+SearchTexts searchTexts(std::string summary, const char* noResultCell, Rgb background,
+                        std::optional<Rgb> foreground) {
+    return {.summary = std::move(summary),
+            .noResultStatus = messages::kSearchNoResultStatus,
+            .noResultCell = noResultCell,
+            .noResultBackground = background,
+            .noResultForeground = foreground};
+}
+
+} // namespace
+
 SearchTexts channelSearchTexts(std::string_view typedText, int n) {
-    SearchTexts texts;
-    texts.summary = channelSearchSummaryText(typedText, n);
-    texts.noResultStatus = messages::kSearchNoResultStatus;
-    texts.noResultCell = messages::kNothingFoundCellText;
-    texts.noResultBackground = kChannelSearchNoResultBackground;
-    texts.noResultForeground = kBlack;
-    return texts;
+    return searchTexts(channelSearchSummaryText(typedText, n), messages::kNothingFoundCellText,
+                       kChannelSearchNoResultBackground, kBlack);
 }
 
 SearchTexts providerSearchTexts(std::string_view provider, int n) {
-    SearchTexts texts;
-    texts.summary = providerSearchSummaryText(provider, n);
-    texts.noResultStatus = messages::kSearchNoResultStatus;
-    texts.noResultCell = messages::kNoRecordCellText;
-    texts.noResultBackground = kFreeBackground;
-    texts.noResultForeground = std::nullopt;
-    return texts;
+    return searchTexts(providerSearchSummaryText(provider, n), messages::kNoRecordCellText,
+                       kFreeBackground, std::nullopt);
 }
 
 QueryGrid searchGrid(const std::vector<ChannelRecord>& rows,

@@ -162,26 +162,20 @@ void ParameterController::showMessage(const std::string& caption, const std::str
 }
 
 void ParameterController::setControlEnabled(QueryControl control, bool enabled) {
-    switch (control) {
-    case QueryControl::Grid:
-        tab_->resultGrid()->setEnabled(enabled);
-        break;
-    case QueryControl::ShowResults:
-        tab_->showResultsButton()->setEnabled(enabled);
-        break;
-    case QueryControl::ProviderShowResults:
-        tab_->providerShowResultsButton()->setEnabled(enabled);
-        break;
-    case QueryControl::ChannelSearch:
-        tab_->channelSearchButton()->setEnabled(enabled);
-        break;
-    case QueryControl::Provinces:
-    case QueryControl::Cities:
-        // One call covers both lists.
-        if (control == QueryControl::Provinces && deps_.setPlaceListsEnabled) {
-            deps_.setPlaceListsEnabled(enabled);
+    const std::pair<QueryControl, QWidget*> widgets[] = {
+        {QueryControl::Grid, tab_->resultGrid()},
+        {QueryControl::ShowResults, tab_->showResultsButton()},
+        {QueryControl::ProviderShowResults, tab_->providerShowResultsButton()},
+        {QueryControl::ChannelSearch, tab_->channelSearchButton()},
+    };
+    for (const auto& [which, widget] : widgets) {
+        if (which == control) {
+            widget->setEnabled(enabled);
         }
-        break;
+    }
+    // The pointing tab's lists: one call covers both.
+    if (control == QueryControl::Provinces && deps_.setPlaceListsEnabled) {
+        deps_.setPlaceListsEnabled(enabled);
     }
 }
 

@@ -72,6 +72,14 @@ public:
         }
     }
 
+    // Sets one style of a block's cells and shows it.
+    template <typename Value>
+    void styleBlock(const CellBlock& block, void (GridContent::*set)(const CellBlock&, Value),
+                    Value value) {
+        (content_.*set)(block, value);
+        blockChanged(block);
+    }
+
     // Tells the view that the cells of a block (1-based, clipped) changed.
     void blockChanged(const CellBlock& block) {
         const int top = std::max(1, block.row);
@@ -213,28 +221,23 @@ void ResultGrid::mergeBlock(const CellBlock& block) {
 }
 
 void ResultGrid::setBlockBackground(const CellBlock& block, Rgb colour) {
-    model_->content().setBackground(block, colour);
-    model_->blockChanged(block);
+    model_->styleBlock(block, &GridContent::setBackground, colour);
 }
 
 void ResultGrid::setBlockForeground(const CellBlock& block, Rgb colour) {
-    model_->content().setForeground(block, colour);
-    model_->blockChanged(block);
+    model_->styleBlock(block, &GridContent::setForeground, colour);
 }
 
 void ResultGrid::setBlockBold(const CellBlock& block, bool bold) {
-    model_->content().setBold(block, bold);
-    model_->blockChanged(block);
+    model_->styleBlock(block, &GridContent::setBold, bold);
 }
 
 void ResultGrid::setBlockAlign(const CellBlock& block, CellAlign align) {
-    model_->content().setAlign(block, align);
-    model_->blockChanged(block);
+    model_->styleBlock(block, &GridContent::setAlign, align);
 }
 
 void ResultGrid::setBlockTextHeight(const CellBlock& block, int height) {
-    model_->content().setTextHeight(block, height);
-    model_->blockChanged(block);
+    model_->styleBlock(block, &GridContent::setTextHeight, height);
 }
 
 void ResultGrid::setRowHeightUnits(int row, int units) {
