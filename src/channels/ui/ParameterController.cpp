@@ -61,17 +61,15 @@ void ParameterController::runCombinedQuery() {
         .access = selectedChoice<Access>(tab_->accessFilter()),
         .kind = selectedChoice<ProgrammeKind>(tab_->formatFilter()),
     };
-    lastOutcome_ = channels::runCombinedQuery(*deps_.store, selection, *this);
+    channels::runCombinedQuery(*deps_.store, selection, *this);
 }
 
 void ParameterController::runChannelSearch() {
-    lastOutcome_ =
-        channels::runChannelSearch(*deps_.store, text(tab_->channelSearchEdit()->text()), *this);
+    channels::runChannelSearch(*deps_.store, text(tab_->channelSearchEdit()->text()), *this);
 }
 
 void ParameterController::runProviderSearch() {
-    lastOutcome_ =
-        channels::runProviderSearch(*deps_.store, text(tab_->providerList()->currentText()), *this);
+    channels::runProviderSearch(*deps_.store, text(tab_->providerList()->currentText()), *this);
 }
 
 // --- exports

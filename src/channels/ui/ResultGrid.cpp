@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QMouseEvent>
 #include <QResizeEvent>
 
 #include <algorithm>
@@ -371,6 +372,16 @@ int ResultGrid::rowPixels(int row) const {
     const int units = model_->content().rowHeight(row);
     return std::max(1,
                     static_cast<int>(std::lround((units > 0 ? units : kDefaultRowUnits) * scale_)));
+}
+
+QItemSelectionModel::SelectionFlags ResultGrid::selectionCommand(const QModelIndex& index,
+                                                                 const QEvent* event) const {
+    const bool click = event && (event->type() == QEvent::MouseButtonPress ||
+                                 event->type() == QEvent::MouseButtonRelease);
+    if (click && static_cast<const QMouseEvent*>(event)->modifiers() == Qt::NoModifier) {
+        return QItemSelectionModel::NoUpdate;
+    }
+    return QTableView::selectionCommand(index, event);
 }
 
 void ResultGrid::applyCurrentCell() {
