@@ -442,6 +442,18 @@ TEST(ChannelQuery, SearchSummariesAndTexts) {
     EXPECT_EQ(providerTexts.noResultForeground, std::nullopt);
 }
 
+// What the user typed or the database holds goes into a summary as it stands, braces too.
+TEST(ChannelQuery, SummariesTakeTheirValuesAsTheyStand) {
+    EXPECT_EQ(channelSearchSummaryText("{n}", 7), " ◎ 共找到7个频道。是：搜索【{n}】后的结果。");
+    EXPECT_EQ(channelSearchSummaryText("{text}{", 1),
+              " ◎ 共找到1个频道。是：搜索【{text}{】后的结果。");
+    EXPECT_EQ(providerSearchSummaryText("}{provider}", 0),
+              " ◎ 共找到0个频道。是：查找叫【}{provider}】的节目提供商后的结果。");
+    EXPECT_EQ(combinedSummaryText(selection("E{n}（{band}）", "Ku"), 2),
+              " ◎ 总计2个频道，是东经{n}度卫星，Ku波段，全部极化，全部的所有电视节目。\r\n\r\n"
+              " ◎ 卫星名称：{band}");
+}
+
 TEST(ChannelQuery, SearchTextLimitsInGbkBytes) {
     const struct {
         std::string typed;
