@@ -1,0 +1,47 @@
+// The few things the program needs from the operating system that each system does its own way:
+// the user's private folders, file locks, starting a program, the program's own file and the
+// shortcuts that start it. Everything else goes through the standard library, libcurl, libmdb
+// or Qt. Each system implements this header in its own folder (linux/ ...); docs/platform.md
+// says how each call maps.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zorvast::common::platform {
+
+// ---- the user's folders ------------------------------------------------------------------
+
+// The process environment the folders are found from, by variable name; a variable set to ""
+// counts as unset. Taken once, so that tests can give their own.
+using Environment = std::map<std::string, std::string, std::less<>>;
+
+// The variables of this process that the functions below read.
+Environment currentEnvironment();
+
+// The folder that stands in for the user's temporary folder: one only the user can reach, as a
+// shared one would let other users plant files, links and programs where the program unpacks,
+// checks and starts things. Only chooses: preparePrivateFolder makes and checks it.
+std::filesystem::path privateAreaFor(const Environment& environment);
+
+// Where partial downloads wait to be resumed: a folder kept across runs and sessions.
+// preparePrivateFolder makes and checks it.
+std::filesystem::path downloadAreaFor(const Environment& environment);
+
+enum class PrivateFolderStatus {
+    Ready,        // a real folder of ours, closed to everyone else
+    NotAFolder,   // a link, a file or anything else holds the name
+    OtherOwner,   // a folder, but another user's
+    CannotCreate, // missing and could not be made (or a parent is unusable)
+};
+
+// Creates the folder closed to others (missing parents too), or accepts the one there only when
+// it is a real folder owned by us, which is then closed to others.
+PrivateFolderStatus preparePrivateFolder(const std::filesystem::path& folder);
+
+} // namespace zorvast::common::platform
