@@ -44,4 +44,21 @@ enum class PrivateFolderStatus {
 // it is a real folder owned by us, which is then closed to others.
 PrivateFolderStatus preparePrivateFolder(const std::filesystem::path& folder);
 
+// ---- file locks --------------------------------------------------------------------------
+
+enum class LockKind {
+    Exclusive, // nobody else may hold any lock on the file
+    Shared,    // others may hold shared locks too
+};
+
+enum class LockResult {
+    Held,   // the lock is ours until the file is closed or the process ends
+    Busy,   // another open of the file holds a lock that excludes this one
+    Failed, // anything else: not a lockable file, no such descriptor ...
+};
+
+// Takes a lock on the open file without waiting. Locks belong to one open of the file, so a
+// second open, in this process or another, is refused while the first holds it.
+LockResult tryLock(int fd, LockKind kind);
+
 } // namespace zorvast::common::platform

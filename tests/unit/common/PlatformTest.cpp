@@ -157,5 +157,142 @@ TEST(PrivateFolderCheck, RefusesAFolderOfAnotherUser) {
     EXPECT_EQ(modeOf(area), 0777u); // left as it was
 }
 
+// --- file locks ---------------------------------------------------------------------------
+
+char letterOf(LockResult result) {
+    switch (result) {
+    case LockResult::Held:
+        return 'H';
+    case LockResult::Busy:
+        return 'B';
+    case LockResult::Failed:
+        break;
+    }
+    return 'F';
+}
+
+// What a fresh process gets when it opens `file` anew for each kind and tries that lock: one
+// letter per kind, H held, B busy, F failed.
+std::string attemptsInAnotherProcess(const std::string& file, const std::vector<LockKind>& kinds) {
+    int report[2];
+    if (::pipe(report) != 0) {
+        return "no pipe";
+    }
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(report[0]);
+        std::string letters;
+        for (const LockKind kind : kinds) {
+            const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+            letters += letterOf(tryLock(fd, kind));
+            ::close(fd);
+        }
+        const bool sent = ::write(report[1], letters.data(), letters.size()) ==
+                          static_cast<ssize_t>(letters.size());
+        ::_exit(sent ? 0 : 1);
+    }
+    ::close(report[1]);
+    std::string letters;
+    char letter = 0;
+    while (child > 0 && ::read(report[0], &letter, 1) == 1) {
+        letters += letter;
+    }
+    ::close(report[0]);
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child) {
+        return "no child";
+    }
+    return letters;
+}
+
+TEST(FileLock, TwoOpensOfOneFileExcludeEachOther) {
+    TempFolder temp;
+    const std::string file = temp.write("ready.tmp", "ready\r\n");
+    const struct {
+        LockKind first;
+        LockKind second;
+        LockResult expected;
+    } cases[] = {
+        {LockKind::Exclusive, LockKind::Exclusive, LockResult::Busy},
+        {LockKind::Exclusive, LockKind::Shared, LockResult::Busy},
+        {LockKind::Shared, LockKind::Exclusive, LockResult::Busy},
+        {LockKind::Shared, LockKind::Shared, LockResult::Held},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message()
+                     << static_cast<int>(c.first) << " then " << static_cast<int>(c.second));
+        const int first = ::open(file.c_str(), O_RDWR | O_CLOEXEC);
+        const int second = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+        ASSERT_GE(first, 0);
+        ASSERT_GE(second, 0);
+        EXPECT_EQ(tryLock(first, c.first), LockResult::Held);
+        EXPECT_EQ(tryLock(second, c.second), c.expected);
+        ::close(first); // closing drops the lock
+        EXPECT_EQ(tryLock(second, c.second), LockResult::Held);
+        ::close(second);
+    }
+}
+
+TEST(FileLock, AnotherProcessIsKeptOutWhileWeHoldIt) {
+    TempFolder temp;
+    const std::string file = temp.write("ready.tmp", "ready\r\n");
+    const std::vector<LockKind> both = {LockKind::Exclusive, LockKind::Shared};
+    EXPECT_EQ(attemptsInAnotherProcess(file, both), "HH") << "nobody holds it yet";
+
+    const int ours = ::open(file.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(ours, 0);
+    ASSERT_EQ(tryLock(ours, LockKind::Exclusive), LockResult::Held);
+    EXPECT_EQ(attemptsInAnotherProcess(file, both), "BB");
+    ::close(ours);
+
+    const int shared = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(tryLock(shared, LockKind::Shared), LockResult::Held);
+    EXPECT_EQ(attemptsInAnotherProcess(file, both), "BH");
+    ::close(shared);
+}
+
+TEST(FileLock, ALockEndsWithTheProcessThatHeldIt) {
+    TempFolder temp;
+    const std::string file = temp.write("ready.tmp", "ready\r\n");
+    int report[2];
+    int release[2];
+    ASSERT_EQ(::pipe(report), 0);
+    ASSERT_EQ(::pipe(release), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(report[0]);
+        ::close(release[1]);
+        const int fd = ::open(file.c_str(), O_RDWR | O_CLOEXEC);
+        const char letter = letterOf(tryLock(fd, LockKind::Exclusive));
+        char nothing = 0;
+        // Held until we are told to end; the descriptor is never closed by hand.
+        const bool ok = ::write(report[1], &letter, 1) == 1 && ::read(release[0], &nothing, 1) >= 0;
+        ::_exit(ok ? 0 : 1);
+    }
+    ::close(report[1]);
+    ::close(release[0]);
+    char letter = 0;
+    ASSERT_EQ(::read(report[0], &letter, 1), 1);
+    EXPECT_EQ(letter, 'H');
+    const int ours = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    EXPECT_EQ(tryLock(ours, LockKind::Shared), LockResult::Busy);
+    EXPECT_EQ(tryLock(ours, LockKind::Exclusive), LockResult::Busy);
+    ::close(release[1]); // the child reads the end and exits
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_EQ(tryLock(ours, LockKind::Exclusive), LockResult::Held);
+    ::close(ours);
+    ::close(report[0]);
+}
+
+TEST(FileLock, NoFileNoLock) {
+    EXPECT_EQ(tryLock(-1, LockKind::Exclusive), LockResult::Failed);
+    TempFolder temp;
+    const int fd = ::open(temp.write("f", "x").c_str(), O_RDONLY | O_CLOEXEC);
+    ::close(fd);
+    EXPECT_EQ(tryLock(fd, LockKind::Shared), LockResult::Failed) << "a closed descriptor";
+}
+
 } // namespace
 } // namespace zorvast::common::platform
