@@ -61,4 +61,27 @@ enum class LockResult {
 // second open, in this process or another, is refused while the first holds it.
 LockResult tryLock(int fd, LockKind kind);
 
+// ---- programs ----------------------------------------------------------------------------
+
+using ProcessId = std::int64_t;
+
+// One program start: the file executed, the argument vector it gets (argv[0] first) and the
+// folder it starts in.
+struct ProgramStart {
+    std::filesystem::path program;
+    // Empty: the program's path alone.
+    std::vector<std::string> arguments;
+    // Empty: the caller's.
+    std::filesystem::path workingFolder;
+};
+
+// Starts a program as a new process in its own session, not waited for. No shell is involved,
+// so any path and any argument text work. The child's id, or nullopt when it could not be
+// started.
+std::optional<ProcessId> startDetached(const ProgramStart& start);
+
+// The file of the running program, wherever it was started from and whatever it was called;
+// empty when the system cannot tell.
+std::filesystem::path ownProgramFile();
+
 } // namespace zorvast::common::platform

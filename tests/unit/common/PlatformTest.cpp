@@ -294,5 +294,64 @@ TEST(FileLock, NoFileNoLock) {
     EXPECT_EQ(tryLock(fd, LockKind::Shared), LockResult::Failed) << "a closed descriptor";
 }
 
+// --- programs -----------------------------------------------------------------------------
+
+std::string joinedWithNul(const std::vector<std::string>& arguments) {
+    std::string text;
+    for (const std::string& argument : arguments) {
+        text += argument;
+        text += '\0';
+    }
+    return text;
+}
+
+// The session id in a /proc/<pid>/stat line; its second field may hold blanks and parentheses.
+long sessionIn(const std::string& stat) {
+    const auto nameEnd = stat.rfind(')');
+    if (nameEnd == std::string::npos) {
+        return -1;
+    }
+    std::istringstream fields(stat.substr(nameEnd + 1));
+    std::string state;
+    long parent = 0;
+    long group = 0;
+    long session = -1;
+    fields >> state >> parent >> group >> session;
+    return session;
+}
+
+TEST(StartDetached, RunsInItsOwnSessionInTheFolderWithTheArgumentsAsGiven) {
+    TempFolder temp;
+    const fs::path folder = temp.path() / R"(my "programs" $HOME 'x')";
+    fs::create_directories(folder);
+    // The shell is the program started here, not a go-between: it only records what it got.
+    const std::string record =
+        "pwd -P > folder; cat /proc/self/stat > stat; cat /proc/$$/cmdline > arguments";
+    const std::vector<std::string> arguments = {
+        "zorvast helper", "-c", record, "$HOME",   "a b",
+        R"("q" 'r' \)",   "",   "*",    "`id`;|&", "卫星\n2"};
+    const std::optional<ProcessId> child = startDetached({"/bin/sh", arguments, folder});
+    ASSERT_TRUE(child);
+    int status = 0;
+    ASSERT_EQ(::waitpid(static_cast<pid_t>(*child), &status, 0), *child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(readAll((folder / "folder").string()), fs::canonical(folder).string() + "\n");
+    EXPECT_EQ(readAll((folder / "arguments").string()), joinedWithNul(arguments));
+    const long session = sessionIn(readAll((folder / "stat").string()));
+    EXPECT_EQ(session, *child) << "it leads a session of its own";
+    EXPECT_NE(session, ::getsid(0));
+}
+
+TEST(OwnProgramFile, IsTheFileOfThisTestProgram) {
+    const fs::path own = ownProgramFile();
+    EXPECT_TRUE(own.is_absolute()) << own;
+    std::error_code ec;
+    EXPECT_TRUE(fs::equivalent(
+        own, fs::path(ZORVAST_BINARY_DIR) / "tests" / "unit" / "common" / "unit_common_platform",
+        ec))
+        << own;
+}
+
 } // namespace
 } // namespace zorvast::common::platform
