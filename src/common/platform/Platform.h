@@ -84,4 +84,43 @@ std::optional<ProcessId> startDetached(const ProgramStart& start);
 // empty when the system cannot tell.
 std::filesystem::path ownProgramFile();
 
+// ---- shortcuts ---------------------------------------------------------------------------
+
+// Where the shortcuts to the program lie. The menus may be one folder on some systems.
+struct ShortcutPlaces {
+    std::filesystem::path startMenu;
+    std::filesystem::path programs;
+    std::filesystem::path desktop;
+};
+
+ShortcutPlaces shortcutPlaces(const Environment& environment);
+
+// Where the picture the shortcuts show is written; empty when the system takes it from the
+// program file itself.
+std::filesystem::path shortcutIconFile(const Environment& environment);
+
+// The name of the program's shortcut in each of the places.
+extern const char* const kShortcutFileName;
+
+struct Shortcut {
+    std::string target; // the program started
+    std::filesystem::path workingFolder;
+    std::string icon; // "": none
+    std::string comment;
+};
+
+// The shortcut file's content. Nothing when the target or the folder holds a control
+// character, a text cannot be carried or is not UTF-8, or there is no target.
+std::optional<std::string> shortcutText(const Shortcut& shortcut);
+
+// The program a shortcut file starts, or "" when there is none (also when `file` is a link, not
+// a regular file, or too large to be a shortcut).
+std::string shortcutTarget(const std::filesystem::path& file);
+// The same for a shortcut file already open, read from its start.
+std::string shortcutTargetOfOpenFile(int fd);
+
+// True when only the user or an administrator can put another program at `program`, so that a
+// shortcut to it starts nothing a stranger placed there. The file need not exist yet.
+bool programPlaceIsPrivate(const std::filesystem::path& program);
+
 } // namespace zorvast::common::platform

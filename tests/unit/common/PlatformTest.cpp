@@ -353,5 +353,170 @@ TEST(OwnProgramFile, IsTheFileOfThisTestProgram) {
         << own;
 }
 
+// --- where the shortcuts go ---------------------------------------------------------------
+
+class ShortcutPlacesTest : public ::testing::Test {
+protected:
+    fs::path desktopWith(const char* userDirs) {
+        TempFolder scene;
+        const fs::path home = scene.path() / "home";
+        fs::create_directories(home);
+        if (userDirs) {
+            scene.write("home/.config/user-dirs.dirs", userDirs);
+        }
+        const fs::path desktop = shortcutPlaces({{"HOME", home.string()}}).desktop;
+        // Reported below the home folder of this scene, so that it can be compared.
+        const std::string text = desktop.string();
+        return text.starts_with(home.string()) ? fs::path("~" + text.substr(home.string().size()))
+                                               : desktop;
+    }
+
+    TempFolder temp;
+    const fs::path home = temp.path() / "home";
+    const fs::path config = temp.path() / "config"; // no user-dirs.dirs in it
+};
+
+TEST_F(ShortcutPlacesTest, MenusAndIconFollowTheDataFolder) {
+    const fs::path local = home / ".local" / "share";
+    const std::string quiet = config.string();
+    const struct {
+        const char* what;
+        Environment environment;
+        fs::path data;
+    } cases[] = {
+        {"below HOME", {{"HOME", home.string()}, {"XDG_CONFIG_HOME", quiet}}, local},
+        {"XDG_DATA_HOME",
+         {{"HOME", home.string()}, {"XDG_DATA_HOME", "/srv/data"}, {"XDG_CONFIG_HOME", quiet}},
+         "/srv/data"},
+        {"a relative XDG_DATA_HOME is passed over",
+         {{"HOME", home.string()}, {"XDG_DATA_HOME", "rel/data"}, {"XDG_CONFIG_HOME", quiet}},
+         local},
+        {"an empty one too",
+         {{"HOME", home.string()}, {"XDG_DATA_HOME", ""}, {"XDG_CONFIG_HOME", quiet}},
+         local},
+        {"HOME with a trailing separator",
+         {{"HOME", home.string() + "/"}, {"XDG_CONFIG_HOME", quiet}},
+         local},
+        {"no HOME", {{"XDG_CONFIG_HOME", quiet}}, "/.local/share"},
+        {"a relative HOME", {{"HOME", "rel"}, {"XDG_CONFIG_HOME", quiet}}, "/.local/share"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const ShortcutPlaces places = shortcutPlaces(c.environment);
+        // Compared as text: a doubled separator would be a fault too.
+        EXPECT_EQ(places.startMenu.string(), (c.data / "applications").string());
+        EXPECT_EQ(places.programs.string(), (c.data / "applications").string());
+        EXPECT_EQ(shortcutIconFile(c.environment).string(),
+                  (c.data / "icons" / "hicolor" / "256x256" / "apps" / "zorvast.png").string());
+    }
+}
+
+TEST_F(ShortcutPlacesTest, TheDesktopIsTheOneUserDirsNames) {
+    const struct {
+        const char* what;
+        const char* userDirs; // nullptr: no such file
+        const char* desktop;  // ~ for the home folder
+    } cases[] = {
+        {"no user-dirs.dirs", nullptr, "~/Desktop"},
+        {"a translated name", "XDG_DESKTOP_DIR=\"$HOME/桌面\"\n", "~/桌面"},
+        {"among other folders, comments and CR LF",
+         "# written by xdg-user-dirs-update\r\nXDG_DOWNLOAD_DIR=\"$HOME/下载\"\r\n"
+         "XDG_DESKTOP_DIR=\"$HOME/桌面\"\r\nXDG_MUSIC_DIR=\"$HOME/Music\"\r\n",
+         "~/桌面"},
+        {"an absolute folder", "XDG_DESKTOP_DIR=\"/srv/desk/\"\n", "/srv/desk"},
+        {"the home folder itself", "XDG_DESKTOP_DIR=\"$HOME/\"\n", "~"},
+        {"unquoted", "XDG_DESKTOP_DIR=$HOME/Desk\n", "~/Desk"},
+        {"without a newline at the end", "XDG_DESKTOP_DIR=\"/srv/desk\"", "/srv/desk"},
+        {"the last line wins", "XDG_DESKTOP_DIR=\"$HOME/a\"\nXDG_DESKTOP_DIR=\"$HOME/b\"\n", "~/b"},
+        {"no line for the desktop", "XDG_DOWNLOAD_DIR=\"$HOME/Downloads\"\n", "~/Desktop"},
+        {"a relative folder", "XDG_DESKTOP_DIR=\"Desk\"\n", "~/Desktop"},
+        {"another variable", "XDG_DESKTOP_DIR=\"$HOMEWORK/x\"\n", "~/Desktop"},
+        {"an empty value", "XDG_DESKTOP_DIR=\"\"\n", "~/Desktop"},
+        {"an indented line", "  XDG_DESKTOP_DIR=\"/srv/desk\"\n", "~/Desktop"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(desktopWith(c.userDirs).string(), c.desktop) << c.what;
+    }
+}
+
+TEST_F(ShortcutPlacesTest, UserDirsIsReadFromTheConfigFolder) {
+    temp.write("home/.config/user-dirs.dirs", "XDG_DESKTOP_DIR=\"$HOME/below home\"\n");
+    temp.write("config/user-dirs.dirs", "XDG_DESKTOP_DIR=\"$HOME/from config\"\n");
+    const std::string homeText = home.string();
+    EXPECT_EQ(shortcutPlaces({{"HOME", homeText}, {"XDG_CONFIG_HOME", config.string()}}).desktop,
+              home / "from config");
+    EXPECT_EQ(shortcutPlaces({{"HOME", homeText}, {"XDG_CONFIG_HOME", "config"}}).desktop,
+              home / "below home")
+        << "a relative XDG_CONFIG_HOME is passed over";
+    EXPECT_EQ(shortcutPlaces({{"HOME", homeText}}).desktop, home / "below home");
+}
+
+TEST_F(ShortcutPlacesTest, AUserDirsThatIsNoPlainSmallFileIsPassedOver) {
+    const std::string line = "XDG_DESKTOP_DIR=\"/srv/desk\"\n";
+    const struct {
+        const char* what;
+        std::function<void(const fs::path&)> plant;
+    } cases[] = {
+        {"a folder",
+         [](const fs::path& p) {
+             fs::create_directories(p);
+         }},
+        {"a FIFO",
+         [](const fs::path& p) {
+             ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0);
+         }},
+        {"too large",
+         [&](const fs::path& p) {
+             std::ofstream(p, std::ios::binary) << line << std::string(70000, '#') << "\n";
+         }},
+    };
+    for (const auto& c : cases) {
+        TempFolder scene;
+        fs::create_directories(scene.path() / "config");
+        c.plant(scene.path() / "config" / "user-dirs.dirs");
+        const Environment environment = {{"HOME", scene.path().string()},
+                                         {"XDG_CONFIG_HOME", (scene.path() / "config").string()}};
+        EXPECT_EQ(shortcutPlaces(environment).desktop, scene.path() / "Desktop") << c.what;
+    }
+}
+
+// --- shortcut files -----------------------------------------------------------------------
+
+TEST(ShortcutText, TheCommentIsAnEscapedValueOrLeftOut) {
+    Shortcut shortcut{.target = "/opt/z/zorvast", .workingFolder = "/opt/z", .comment = ""};
+    const std::optional<std::string> none = shortcutText(shortcut);
+    ASSERT_TRUE(none);
+    EXPECT_EQ(none->find("Comment"), std::string::npos);
+
+    shortcut.comment = " 卫星\tof all\\\n";
+    const std::optional<std::string> escaped = shortcutText(shortcut);
+    ASSERT_TRUE(escaped);
+    EXPECT_NE(escaped->find("\nComment=\\s卫星\\tof all\\\\\\n\n"), std::string::npos) << *escaped;
+
+    for (const char* refused : {"a\x01z", "a\x1bz", "\xff"}) {
+        shortcut.comment = refused;
+        EXPECT_FALSE(shortcutText(shortcut)) << refused;
+    }
+}
+
+TEST(ShortcutTarget, AnOpenFileIsReadFromItsStart) {
+    TempFolder temp;
+    const std::string entry = temp.write("e.desktop", "[Desktop Entry]\nExec=\"/opt/a b/z\"\n");
+    const int fd = ::open(entry.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    char skipped[64];
+    ASSERT_GT(::read(fd, skipped, sizeof skipped), 0); // the position is at the end now
+    EXPECT_EQ(shortcutTargetOfOpenFile(fd), "/opt/a b/z");
+    ::close(fd);
+
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    ASSERT_EQ(::write(ends[1], "[Desktop Entry]\nExec=/x\n", 24), 24);
+    EXPECT_EQ(shortcutTargetOfOpenFile(ends[0]), "") << "a pipe is no shortcut file";
+    ::close(ends[0]);
+    ::close(ends[1]);
+    EXPECT_EQ(shortcutTargetOfOpenFile(-1), "");
+}
+
 } // namespace
 } // namespace zorvast::common::platform
