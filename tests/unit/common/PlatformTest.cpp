@@ -330,7 +330,8 @@ TEST(StartDetached, RunsInItsOwnSessionInTheFolderWithTheArgumentsAsGiven) {
     const std::vector<std::string> arguments = {
         "zorvast helper", "-c", record, "$HOME",   "a b",
         R"("q" 'r' \)",   "",   "*",    "`id`;|&", "卫星\n2"};
-    const std::optional<ProcessId> child = startDetached({"/bin/sh", arguments, folder});
+    const std::optional<ProcessId> child =
+        startDetached({.program = "/bin/sh", .arguments = arguments, .workingFolder = folder});
     ASSERT_TRUE(child);
     int status = 0;
     ASSERT_EQ(::waitpid(static_cast<pid_t>(*child), &status, 0), *child);
