@@ -25,7 +25,8 @@ std::string cityDatabase(const TempFolder& temp) {
         int lo, la;
     } rows[] = {{"京", "北京", 11646, 3992}, {"京", "平谷", 11711, 4014},
                 {"湘", "长沙", 11300, 2821}, {"湘", "双名", 11100, 2700},
-                {"湘", "双名", 11200, 2800}, {"津", "北京", 1, 2}};
+                {"湘", "双名", 11200, 2800}, {"津", "北京", 1, 2},
+                {"津", "O'Hare", 3, 4}};
     for (const auto& r : rows) {
         city.rows.push_back(
             {std::string(r.sta), std::string(r.name), std::int64_t{r.lo}, std::int64_t{r.la}});
@@ -49,6 +50,7 @@ TEST(CityLookup, Coordinates) {
         {"湘", "双名", true, 11100, 2700}, // the first of a name stored twice
         {"京", "长沙", false, 0, 0},
         {"京", "x' or 'a'='a", false, 0, 0}, // a quote cannot widen the filter
+        {"津", "O'Hare", true, 3, 4},        // nor keep a name that holds one from matching
     };
     for (const auto& c : cases) {
         const auto point = cityCoordinates(db, c.sta, c.name);
