@@ -178,7 +178,7 @@ void DiagramArtworkTest::hourHandPointsUpFromThePivot() {
     }
     QVERIFY2(top >= 0, "no opaque pixel above the pivot");
     const double length = pivot - top;
-    QVERIFY2(length > artwork::kWatchRadius * 0.6 && length < artwork::kWatchRadius,
+    QVERIFY2(length > artwork::kWatchRadius * 0.7 && length < artwork::kWatchRadius,
              describe("hand length", std::lround(length), "within the watch face").constData());
     const int halfway = static_cast<int>(pivot - length / 2);
     QVERIFY2(alphaAt(hand, middle, halfway) == 255,
