@@ -1,5 +1,4 @@
 #include "pointing/places/CityLookup.h"
-#include "pointing/places/ProvinceCodes.h"
 
 #include "JetWriter.h"
 #include "support/TempFolder.h"
@@ -78,14 +77,6 @@ TEST(CityLookup, CoordinateTexts) {
     for (const auto& c : cases) {
         EXPECT_EQ(coordinateText(c.hundredths), c.text);
     }
-}
-
-TEST(ProvinceCodes, ListAndDefaults) {
-    EXPECT_EQ(kProvinceCodes[0].listText, "安徽省");
-    EXPECT_EQ(kProvinceCodes[kDefaultProvinceIndex].sta, "京");
-    EXPECT_EQ(kProvinceCodes[31].listText, "重庆市");
-    EXPECT_EQ(kInitialCities[kDefaultCityIndex], "北京");
-    EXPECT_EQ(kInitialCities[4], "通县");
 }
 
 } // namespace
