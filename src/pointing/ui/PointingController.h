@@ -44,8 +44,6 @@ public:
     PointingController(PointingTab* tab, PointingDependencies dependencies,
                        QObject* parent = nullptr);
 
-    void setDiagram(PointingDiagram* diagram) { diagram_ = diagram; }
-
     void fillLocationLists();
     void refillCityList();
     void lookupCityCoordinates();
