@@ -1,4 +1,4 @@
-#include "channels/query/TableExport.h"
+#include "update/Messages.h"
 #include "update/check/UpdateFlow.h"
 #include "update/net/FetchText.h"
 #include "update/package/PackageDownload.h"
@@ -74,7 +74,7 @@ void runDataCheck(UpdateFlow& flow) {
     UpdateState& state = flow.state;
     flow.clock.sleepFor(1000ms);
     clearTransferFlags(state);
-    flow.view.appendStatusText("正在寻找更新...");
+    flow.view.appendStatusText(kStatusSearching);
     state.setServerBase(flow.dataServers.empty() ? std::string() : flow.dataServers.front());
 
     for (const std::string& server : flow.dataServers) {
@@ -86,12 +86,11 @@ void runDataCheck(UpdateFlow& flow) {
         state.serverReached = true;
         state.setServerBase(server);
         if (isNewer(parseVersion(answer), parseVersion(textOf(flow.dataVersion)))) {
-            flow.view.setStatusText(" ◎ 已找到新数据，正在下载...");
+            flow.view.setStatusText(kStatusNewDataFound);
             startPackageDownload(flow, PackageKind::Data);
             return; // the apply, or the mirror failure, runs the software check later
         }
-        flow.view.setStatusText(" ◎ 现有数据日期：" + textOf(flow.dataDate) +
-                                "，此数据是最新版，无需更新。");
+        flow.view.setStatusText(statusDataIsCurrent(textOf(flow.dataDate)));
         flow.view.setDeferredTimerInterval(5000);
         if (flow.hooks.runSoftwareCheck) {
             flow.hooks.runSoftwareCheck();
@@ -99,14 +98,14 @@ void runDataCheck(UpdateFlow& flow) {
         return;
     }
     // No server: the lists and pages keep their local copies for this run.
-    flow.view.setStatusText("◎ 无法连接服务器，更新数据失败。现有数据：" + textOf(flow.dataDate));
+    flow.view.setStatusText(statusNoServer(textOf(flow.dataDate)));
 }
 
 void runFirstDataCheck(UpdateFlow& flow) {
     UpdateState& state = flow.state;
     clearTransferFlags(state);
     flow.downloadMode = true;
-    flow.view.setDownloadLabel(" ◎ 正在寻找更新...");
+    flow.view.setDownloadLabel(kLabelSearching);
     state.setServerBase(flow.dataServers.empty() ? std::string() : flow.dataServers.front());
 
     for (const std::string& server : flow.dataServers) {
@@ -116,14 +115,13 @@ void runFirstDataCheck(UpdateFlow& flow) {
         }
         state.setServerBase(server);
         if (isNewer(parseVersion(answer), parseVersion(textOf(flow.dataVersion)))) {
-            flow.view.setDownloadLabel(" ◎ 已找到数据，正在下载...");
+            flow.view.setDownloadLabel(kLabelDataFound);
             startPackageDownload(flow, PackageKind::Data);
         }
         // Nothing newer: the label stays until the user leaves through "取消并退出".
         return;
     }
-    flow.view.setDownloadLabel("下载失败！无法运行，请退出稍后再试，或进入" +
-                               std::string(channels::kMakerDomain) + "下载最新版本。");
+    flow.view.setDownloadLabel(labelNoServer());
 }
 
 void noteStaleStatement(UpdateFlow& flow) {
@@ -133,10 +131,7 @@ void noteStaleStatement(UpdateFlow& flow) {
         flow.state.staleStatementShown.exchange(true)) {
         return;
     }
-    flow.view.appendStatusText(
-        " ◎ 注意：服务器的版本声明签发于" + std::to_string(statement->year) + "年" +
-        std::to_string(statement->month) + "月" + std::to_string(statement->day) + "日，已超过" +
-        std::to_string(kStaleStatementDays) + "天未更新，数据服务器可能已停止更新。");
+    flow.view.appendStatusText(statusStaleStatement(statement->issued, kStaleStatementDays));
 }
 
 void scheduleDeferredReload(UpdateFlow& flow) {

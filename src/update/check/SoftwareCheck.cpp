@@ -1,3 +1,4 @@
+#include "update/Messages.h"
 #include "update/check/UpdateFlow.h"
 #include "update/package/PackageDownload.h"
 
@@ -21,7 +22,7 @@ void runSoftwareCheck(UpdateFlow& flow) {
         flow.state.setAnnouncedProgramVersion(answer);
     }
     if (!valid) {
-        flow.view.setVersionText("§Ver：" + std::string(common::programVersion()) + " ");
+        flow.view.setVersionText(versionFieldUnchecked(common::programVersion()));
         flow.view.setTransferMonitorInterval(0);
         flow.view.setDownloadBarVisible(false);
     } else if (isNewer(parseVersion(answer), parseVersion(common::programVersion()))) {
@@ -31,7 +32,7 @@ void runSoftwareCheck(UpdateFlow& flow) {
             return;
         }
     } else {
-        flow.view.setVersionText("§版本 " + std::string(common::programVersion()) + "  ");
+        flow.view.setVersionText(versionFieldCurrent(common::programVersion()));
         flow.view.setDownloadBarVisible(false);
         flow.view.setTransferMonitorInterval(0);
     }

@@ -2,6 +2,7 @@
 
 #include "common/FolderHandle.h"
 #include "common/ProgramVersion.h"
+#include "update/Messages.h"
 #include "update/package/PackageManifest.h"
 
 #include <fcntl.h>
@@ -19,8 +20,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-constexpr const char* kCaption = "错误204";
-constexpr const char* kFailedText = "无法读取临时文件，升级失败，请稍后重试。";
 // Fresh names are tried this often before a folder full of planted names is given up on.
 constexpr int kPartialAttempts = 8;
 
@@ -32,7 +31,7 @@ void call(const std::function<void()>& hook) {
 
 void tell(const ReplaceHelperRole& role) {
     if (role.showMessage) {
-        role.showMessage(kCaption, kFailedText);
+        role.showMessage(kCaptionError204, kTextReplaceFailed);
     }
 }
 

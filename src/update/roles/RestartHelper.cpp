@@ -1,6 +1,7 @@
 #include "update/roles/RestartHelper.h"
 
 #include "common/Files.h"
+#include "update/Messages.h"
 #include "update/roles/InstanceMarker.h"
 
 #include <signal.h>
@@ -124,7 +125,7 @@ RestartOutcome runRestartHelper(const RestartHelperRole& role) {
     const std::optional<std::string> target = handedOverPath(role.arguments);
     if (!target) {
         if (role.showMessage) {
-            role.showMessage("错误207", "无法读取临时文件，请检查C盘是否已满或有无读写权限。");
+            role.showMessage(kCaptionError207, kTextRestartHandOverUnreadable);
         }
         if (role.cleanupWorkFiles) {
             role.cleanupWorkFiles();

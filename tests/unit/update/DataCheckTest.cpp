@@ -226,7 +226,7 @@ std::string statementText(const std::string& data, const std::string& program,
                           std::array<int, 3> date = {2026, 12, 1},
                           const SecretKey& key = testing::testSecretKey()) {
     const std::optional<std::string> text =
-        signReleaseStatement({data, program, date[0], date[1], date[2]}, key);
+        signReleaseStatement({data, program, std::chrono::year{date[0]} / date[1] / date[2]}, key);
     if (!text) {
         throw std::runtime_error("cannot sign the statement");
     }
