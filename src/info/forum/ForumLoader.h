@@ -3,6 +3,7 @@
 #pragma once
 
 #include "common/Clock.h"
+#include "info/Messages.h"
 #include "info/forum/ForumSections.h"
 #include "info/pages/BrowserView.h"
 #include "info/pages/InfoState.h"
@@ -34,9 +35,6 @@ std::string forumRootFrom(const char* override);
 inline constexpr std::string_view kForumProbePage = "ready1.htm";
 inline constexpr std::string_view kForumProbeAnswer = "bbs_plumo";
 bool isForumAvailable(std::string_view probeBody);
-
-// The single entry of a quick-entry list whose section table does not add up.
-inline constexpr std::string_view kQuickEntryError = "读取错误，无列表";
 
 // The names, or only kQuickEntryError when names and paths differ in count.
 std::vector<std::string> quickEntryNames(std::span<const std::string_view> names,
