@@ -47,8 +47,4 @@ std::string fetchText(const std::string& url, const FetchOptions& options);
 // The same request with the reason of a failure, for tests and diagnostics.
 FetchOutcome fetchTextOutcome(const std::string& url, const FetchOptions& options = {});
 
-// Initialises libcurl once per process (thread-safe); false when that failed. Every libcurl
-// user in the program calls it before its first easy handle. (Defined with the shared set-up.)
-bool ensureCurlGlobalInit();
-
 } // namespace zorvast::update
