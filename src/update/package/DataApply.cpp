@@ -164,9 +164,9 @@ std::shared_ptr<const VerifiedPackage> checkDataPackage(UpdateFlow& flow) {
         readVerifiedDataPackage(paths.dataDownload, flow.packageKey, flow.packageSizeLimit, &fault);
     // Signed as data, as the version announced, and newer than ours: no replay of an older
     // package, no second install of the same one.
-    if (package &&
-        checkRelease(*package, PackageKind::Data, flow.state.announcedDataVersion(),
-                     flow.dataVersion ? flow.dataVersion() : std::string()) != ReleaseFault::None) {
+    if (package && checkRelease(*package, PackageKind::Data, flow.state.announcedDataVersion(),
+                                Version(flow.dataVersion ? flow.dataVersion() : std::string())) !=
+                       ReleaseFault::None) {
         flow.state.releaseRefused = true;
         package.reset();
         fault = PackageFault::Unusable;

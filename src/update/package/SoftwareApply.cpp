@@ -28,7 +28,7 @@ void softwareTransferEnded(UpdateFlow& flow) {
                 readVerifiedPackage(download, flow.packageKey, flow.packageSizeLimit)) {
             // Signed as a program, as the version announced, and newer than this one.
             if (checkRelease(*package, PackageKind::Software, state.announcedProgramVersion(),
-                             common::programVersion()) == ReleaseFault::None) {
+                             Version(common::programVersion())) == ReleaseFault::None) {
                 programBytes = newProgramBytes(*package);
             } else {
                 state.releaseRefused = true;

@@ -161,8 +161,8 @@ bool programPackageUsable(const VerifiedPackage& package) {
     // Signed as a program newer than the one running here (this helper is the old program).
     const std::optional<PackageManifest> manifest = manifestOf(package);
     return newProgramBytes(package) > kMinimumProgramBytes && manifest &&
-           checkRelease(package, PackageKind::Software, manifest->version,
-                        common::programVersion()) == ReleaseFault::None;
+           checkRelease(package, PackageKind::Software, Version(manifest->version),
+                        Version(common::programVersion())) == ReleaseFault::None;
 }
 
 bool handOverToReplaceHelper(const ReplaceHandOver& handOver) {

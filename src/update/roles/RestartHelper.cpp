@@ -21,21 +21,18 @@ using namespace std::chrono_literals;
 
 constexpr std::size_t kShortestPath = 4; // bytes; a path needs more
 
-struct SpawnAttributes {
-    posix_spawnattr_t value;
-    SpawnAttributes() { posix_spawnattr_init(&value); }
-    ~SpawnAttributes() { posix_spawnattr_destroy(&value); }
-    SpawnAttributes(const SpawnAttributes&) = delete;
-    SpawnAttributes& operator=(const SpawnAttributes&) = delete;
+// A posix_spawn object, destroyed when it goes out of scope.
+template <typename T, int (*Init)(T*), int (*Destroy)(T*)> struct SpawnObject {
+    T value;
+    SpawnObject() { Init(&value); }
+    ~SpawnObject() { Destroy(&value); }
+    SpawnObject(const SpawnObject&) = delete;
+    SpawnObject& operator=(const SpawnObject&) = delete;
 };
-
-struct SpawnActions {
-    posix_spawn_file_actions_t value;
-    SpawnActions() { posix_spawn_file_actions_init(&value); }
-    ~SpawnActions() { posix_spawn_file_actions_destroy(&value); }
-    SpawnActions(const SpawnActions&) = delete;
-    SpawnActions& operator=(const SpawnActions&) = delete;
-};
+using SpawnAttributes =
+    SpawnObject<posix_spawnattr_t, posix_spawnattr_init, posix_spawnattr_destroy>;
+using SpawnActions = SpawnObject<posix_spawn_file_actions_t, posix_spawn_file_actions_init,
+                                 posix_spawn_file_actions_destroy>;
 
 bool startProgram(const ProgramStarter& starter, const ProgramStart& start) {
     return starter ? starter(start) : startDetached(start).has_value();

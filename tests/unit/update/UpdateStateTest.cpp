@@ -117,9 +117,11 @@ TEST(VersionAnswers, NumbersAndTheNewerRule) {
         {"1.03x", "1.02", true},    {"-5", "", false},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(isNewer(parseVersion(c.server), parseVersion(c.local)), c.newer)
-            << "server \"" << c.server << "\" local \"" << c.local
-            << "\": " << parseVersion(c.server) << " - " << parseVersion(c.local);
+        const Version server(c.server);
+        const Version local(c.local);
+        EXPECT_EQ(server.newerThan(local), c.newer)
+            << "server \"" << c.server << "\" local \"" << c.local << "\": " << server.number()
+            << " - " << local.number();
     }
 }
 
