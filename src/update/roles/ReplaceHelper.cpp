@@ -201,8 +201,7 @@ ReplaceOutcome runReplaceHelper(const ReplaceHelperRole& role) {
     // The clean-up comes first: the new program makes the working folder anew as it starts.
     call(role.cleanupWorkFiles);
     const ProgramStart start{*target, {*target}, {}};
-    const bool started = role.start ? role.start(start) : startDetached(start).has_value();
-    return started ? ReplaceOutcome::Started : ReplaceOutcome::StartFailed;
+    return startProgram(role.start, start) ? ReplaceOutcome::Started : ReplaceOutcome::StartFailed;
 }
 
 } // namespace zorvast::update

@@ -34,11 +34,11 @@ using SpawnAttributes =
 using SpawnActions = SpawnObject<posix_spawn_file_actions_t, posix_spawn_file_actions_init,
                                  posix_spawn_file_actions_destroy>;
 
+} // namespace
+
 bool startProgram(const ProgramStarter& starter, const ProgramStart& start) {
     return starter ? starter(start) : startDetached(start).has_value();
 }
-
-} // namespace
 
 std::optional<pid_t> startDetached(const ProgramStart& start) {
     SpawnAttributes attributes;
