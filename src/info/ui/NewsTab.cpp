@@ -135,10 +135,11 @@ void NewsTab::fitGrid() {
     if (width <= 0) {
         return;
     }
-    gridScale_ = static_cast<double>(width) / kTotalColumnUnits;
-    applyScaled(kColumnUnits, gridScale_,
+    // Pixels per grid unit: the two columns fill the viewport's width.
+    const double scale = static_cast<double>(width) / kTotalColumnUnits;
+    applyScaled(kColumnUnits, scale,
                 [this](int column, int size) { newsGrid_->setColumnWidth(column, size); });
-    applyScaled(kRowUnits, gridScale_,
+    applyScaled(kRowUnits, scale,
                 [this](int row, int size) { newsGrid_->setRowHeight(row, size); });
 }
 
