@@ -44,7 +44,7 @@ struct FetchOutcome {
 std::string fetchText(const std::string& url);
 std::string fetchText(const std::string& url, const FetchOptions& options);
 
-// The same request with the reason of a failure, for tests and diagnostics.
+// The same request with what became of it: the last status and, on failure, the reason.
 FetchOutcome fetchTextOutcome(const std::string& url, const FetchOptions& options = {});
 
 } // namespace zorvast::update

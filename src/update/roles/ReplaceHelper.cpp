@@ -200,7 +200,7 @@ ReplaceOutcome runReplaceHelper(const ReplaceHelperRole& role) {
     removeDownload(role);
     // The clean-up comes first: the new program makes the working folder anew as it starts.
     call(role.cleanupWorkFiles);
-    const ProgramStart start{*target, {*target}, {}};
+    const ProgramStart start{.program = *target, .arguments = {*target}};
     return startProgram(role.start, start) ? ReplaceOutcome::Started : ReplaceOutcome::StartFailed;
 }
 

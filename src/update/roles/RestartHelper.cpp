@@ -88,8 +88,9 @@ bool startHelper(const HelperHandOver& handOver, const char* helperName,
         handOver.clock->sleepFor(pause);
     }
     // The file that runs now, already installed and ours: only its name tells it its role.
-    const ProgramStart start{
-        handOver.programFile, {helperName, handOver.programFile.string()}, handOver.programFolder};
+    const ProgramStart start{.program = handOver.programFile,
+                             .arguments = {helperName, handOver.programFile.string()},
+                             .workingFolder = handOver.programFolder};
     return startProgram(handOver.start, start);
 }
 
@@ -138,7 +139,7 @@ RestartOutcome runRestartHelper(const RestartHelperRole& role) {
         waitForMarkerRelease(role.instanceMarker, clock, role.oldProgramLimit);
     }
     // Under its usual name, in the folder this helper was started in: the program folder.
-    const ProgramStart start{*target, {*target}, {}};
+    const ProgramStart start{.program = *target, .arguments = {*target}};
     return startProgram(role.start, start) ? RestartOutcome::Started : RestartOutcome::StartFailed;
 }
 
