@@ -248,6 +248,8 @@ TEST(UpdateStateRecord, StartsZeroedOnTheFirstServer) {
     state.totalBytes = 12.5;
     state.setServerRoot("http://x/");
     state.setMirrorList({"a"});
+    state.setAnnouncedDataVersion(Version("261210"));
+    state.setAnnouncedProgramVersion(Version("1.03"));
     state.reset({"http://first", "http://second"});
     EXPECT_FALSE(state.serverReached);
     EXPECT_FALSE(state.transferRunning);
@@ -258,6 +260,9 @@ TEST(UpdateStateRecord, StartsZeroedOnTheFirstServer) {
     EXPECT_EQ(state.serverBase(), "http://first");
     EXPECT_EQ(state.serverRoot(), "");
     EXPECT_TRUE(state.mirrorList().empty());
+    EXPECT_EQ(state.announcedDataVersion().text(), "");
+    EXPECT_EQ(state.announcedProgramVersion().text(), "");
+    EXPECT_FALSE(state.statement());
 }
 
 } // namespace
