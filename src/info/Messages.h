@@ -22,6 +22,12 @@ inline constexpr std::string_view kCaptionAddress = "网址";
 inline constexpr std::string_view kLoadingNote = "请稍候，正在载入...";
 // The single entry of a quick-entry list whose section table does not add up.
 inline constexpr std::string_view kQuickEntryError = "读取错误，无列表";
+// The forum's sections as the quick-entry list names them.
+inline constexpr std::string_view kSectionForumHome = "交流论坛主页";
+inline constexpr std::string_view kSectionDiscussion = "星友交流讨论";
+inline constexpr std::string_view kSectionNews = "星讯星闻播报";
+inline constexpr std::string_view kSectionFeedback = "软件意见反馈";
+inline constexpr std::string_view kSectionTradePosting = "交易免费发布";
 
 // ---- the forum window -----------------------------------------------------------------------
 
@@ -30,6 +36,12 @@ inline constexpr std::string_view kForumCaptionForward = "前进 →";
 inline constexpr std::string_view kForumCaptionStop = "停 止";
 inline constexpr std::string_view kForumCaptionRefresh = "刷 新";
 inline constexpr std::string_view kForumCaptionGo = "↓转到";
+// The section buttons.
+inline constexpr std::string_view kForumButtonHome = "论坛主页→";
+inline constexpr std::string_view kForumButtonDiscussion = "星友交流";
+inline constexpr std::string_view kForumButtonNews = "星讯播报";
+inline constexpr std::string_view kForumButtonTrade = "买卖发布";
+inline constexpr std::string_view kForumButtonFeedback = "意见反馈";
 inline constexpr std::string_view kForumWindowTitleSuffix = " - [Zorvast内置浏览器]";
 inline constexpr std::string_view kForumWindowInitialTitle = "Marobi交流论坛 - [Zorvast内置浏览器]";
 // Ends a page title that was cut to fit.

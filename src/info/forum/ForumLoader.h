@@ -50,7 +50,7 @@ std::string sectionAddress(const std::string& root, const ForumSection& section)
 std::optional<std::string> quickEntryAddress(const std::string& root, int entryCount, int selected);
 
 // The section the trade tab's "免费发布" link leads to.
-inline constexpr std::string_view kTradePostingSection = "交易免费发布";
+inline constexpr std::string_view kTradePostingSection = kSectionTradePosting;
 // Position of a section in kForumSections.
 std::optional<int> sectionIndex(std::string_view name);
 

@@ -42,11 +42,11 @@ struct ForumWindowButton {
 };
 
 inline constexpr std::array<ForumWindowButton, 5> kForumWindowSectionButtons = {{
-    {"论坛主页→", 0},
-    {"星友交流", 1},
-    {"星讯播报", 2},
-    {"买卖发布", 4},
-    {"意见反馈", 3},
+    {kForumButtonHome, 0},
+    {kForumButtonDiscussion, 1},
+    {kForumButtonNews, 2},
+    {kForumButtonTrade, 4},
+    {kForumButtonFeedback, 3},
 }};
 
 } // namespace zorvast::info
