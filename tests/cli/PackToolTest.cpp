@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -20,6 +21,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 using namespace zorvast;
 using namespace zorvast::testing::cli;
 using zorvast::testing::readAll;
@@ -170,12 +172,12 @@ TEST(PackTool, StatementIsSignedAndReadable) {
     const std::optional<update::ReleaseStatement> statement =
         update::verifyReleaseStatement(text, testPublicKey());
     ASSERT_TRUE(statement) << text;
-    EXPECT_EQ(*statement, (update::ReleaseStatement{"261210", "1.03", 2026, 12, 10}));
+    EXPECT_EQ(*statement, (update::ReleaseStatement{"261210", "1.03", 2026y / 12 / 10}));
 
     const Outcome leap = pack({"statement", out, kSecretKey, "1", "1", "2024-02-29"});
     ASSERT_EQ(leap.status, 0) << described(leap);
     EXPECT_EQ(update::verifyReleaseStatement(readAll(out), testPublicKey()),
-              (update::ReleaseStatement{"1", "1", 2024, 2, 29}));
+              (update::ReleaseStatement{"1", "1", 2024y / 2 / 29}));
 }
 
 TEST(PackTool, StatementRefusesBadInput) {

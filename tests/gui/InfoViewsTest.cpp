@@ -31,6 +31,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
+#include <QTextDocument>
 #include <QTimer>
 #include <QtTest>
 
@@ -98,6 +100,24 @@ public:
         return std::chrono::steady_clock::now();
     }
 };
+
+// Clicks the one link of a link label where its caption is drawn.
+void clickLink(QLabel* label) {
+    QTextDocument document;
+    document.setHtml(label->text());
+    const QFontMetrics metrics = label->fontMetrics();
+    const QSize caption(metrics.horizontalAdvance(document.toPlainText()), metrics.height());
+    const QRect drawn = QStyle::alignedRect(label->layoutDirection(), label->alignment(), caption,
+                                            label->contentsRect());
+    QTest::mouseClick(label, Qt::LeftButton, Qt::NoModifier, drawn.center());
+}
+
+// Types `text` over whatever the box holds, as a user does.
+void typeInto(QLineEdit* box, const QString& text) {
+    QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(box, Qt::Key_Delete);
+    QTest::keyClicks(box, text);
+}
 
 class UrlCatcher : public QObject {
     Q_OBJECT
@@ -255,20 +275,20 @@ private slots:
         QTRY_COMPARE(q(status), QStringLiteral("完成"));
         QCOMPARE(progress, 100);
 
-        tab.addressEdit()->setText(QStringLiteral("junk"));
+        typeInto(tab.addressEdit(), QStringLiteral("junk"));
         browser.navigate(local);
         QTRY_COMPARE_WITH_TIMEOUT(q(browser.title()), QStringLiteral("本地"), kLoadWait);
         QTRY_COMPARE_WITH_TIMEOUT(tab.addressEdit()->text(), QString(), kLoadWait);
 
         // Typed and Enter: the view goes there as typed.
         const std::string typed = server.url("/typed.htm");
-        tab.addressEdit()->setText(q(typed));
+        typeInto(tab.addressEdit(), q(typed));
         QTest::keyClick(tab.addressEdit(), Qt::Key_Return);
         QTRY_COMPARE_WITH_TIMEOUT(q(browser.title()), QStringLiteral("输入"), kLoadWait);
         QTRY_COMPARE(tab.addressEdit()->text(), q(typed));
 
         // The go button does the same; back and forward walk the history.
-        tab.addressEdit()->setText(q(online));
+        typeInto(tab.addressEdit(), q(online));
         QTest::mouseClick(tab.goButton(), Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(q(browser.title()), QStringLiteral("在线"), kLoadWait);
         QTest::mouseClick(tab.backButton(), Qt::LeftButton);
@@ -311,8 +331,11 @@ private slots:
         for (Run* run : runs) {
             TradeTabDependencies deps;
             deps.state = &run->state;
-            deps.sources = TradeSources{[] { return true; }, [root = run->root] { return root; },
-                                        work.path(), workers.starter(), &clock};
+            deps.sources = TradeSources{.serverReached = [] { return true; },
+                                        .serverRoot = [root = run->root] { return root; },
+                                        .workFolder = work.path(),
+                                        .startWorker = workers.starter(),
+                                        .clock = &clock};
             run->tab.attach(deps);
             run->tab.show();
             zorvast::info::BrowserEvents events;
@@ -365,18 +388,23 @@ private slots:
         TradeTabDependencies deps;
         deps.state = &state;
         int started = 0;
-        deps.sources = TradeSources{[] { return false; }, [] { return std::string("http://x/"); },
-                                    "/nowhere", [&](std::function<void()>) { ++started; }, nullptr};
+        deps.sources = TradeSources{.serverReached = [] { return false; },
+                                    .serverRoot = [] { return std::string("http://x/"); },
+                                    .workFolder = "/nowhere",
+                                    .startWorker = [&](std::function<void()>) { ++started; },
+                                    .clock = nullptr};
         deps.showCommunityTab = [&] {
             communityAsked = true;
         };
         tab.attach(deps);
+        tab.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&tab));
         QVERIFY(!tab.openTradeTab());
         QCOMPARE(started, 0);
         QCOMPARE(q(tab.view()->browser().address()), QString());
 
         // "免费发布" marks the posting request and asks for the community tab.
-        emit tab.postLink()->linkActivated(QStringLiteral("#"));
+        clickLink(tab.postLink());
         QVERIFY(state.tradePostingPending);
         QVERIFY(communityAsked);
     }
@@ -426,7 +454,9 @@ private slots:
             community.openCommunityTab();
         };
         trade.attach(tradeDeps);
-        emit trade.postLink()->linkActivated(QStringLiteral("#"));
+        trade.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&trade));
+        clickLink(trade.postLink());
 
         QTRY_VERIFY_WITH_TIMEOUT(workers.idle(), kLoadWait);
         QTRY_COMPARE_WITH_TIMEOUT(q(community.view()->browser().title()),
@@ -443,9 +473,10 @@ private slots:
         // The placeholder page was written for the first navigation.
         QVERIFY(QFileInfo::exists(q((work.path() / "satdata_temp" / "bbs.htm").string())));
 
-        // A quick-entry choice by the user opens that section.
-        community.quickEntryList()->setCurrentIndex(0);
-        emit community.quickEntryList()->activated(0);
+        // A quick-entry choice by the user opens that section: the first entry, chosen with the
+        // keyboard.
+        QTest::keyClick(community.quickEntryList(), Qt::Key_Home);
+        QCOMPARE(community.quickEntryList()->currentIndex(), 0);
         QTRY_COMPARE_WITH_TIMEOUT(q(community.view()->browser().title()),
                                   QStringLiteral("论坛首页"), kLoadWait);
 
@@ -531,7 +562,7 @@ private slots:
         CommunityTabDependencies deps;
         deps.sources.root = root;
         community.attach(deps);
-        community.addressEdit()->setText(q(root));
+        typeInto(community.addressEdit(), q(root));
 
         QTest::mouseClick(community.enlargeButton(), Qt::LeftButton);
         ForumBrowserWindow* window = nullptr;
@@ -603,6 +634,40 @@ private slots:
         QTest::mouseClick(window.backButton(), Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(q(window.view()->browser().address()), q(root + "forum-7-1.html"),
                                   kLoadWait);
+    }
+
+    // Each section button, found by its caption, opens its section of the forum.
+    void forumWindowSectionButtonsOpenTheirSections() {
+        TempFolder site;
+        for (const char* page : {"index.html", "forum-7-1.html", "forum-6-1.html", "forum-9-1.html",
+                                 "forum-8-1.html"}) {
+            site.write(std::string("forum/") + page, gbkPage(page));
+        }
+        LocalHttpServer server({"--root", site.path().string()});
+        const std::string root = server.url("/forum/");
+        const QList<QPair<QString, std::string>> expected = {
+            {QStringLiteral("论坛主页→"), ""},
+            {QStringLiteral("星友交流"), "forum-7-1.html"},
+            {QStringLiteral("星讯播报"), "forum-6-1.html"},
+            {QStringLiteral("买卖发布"), "forum-9-1.html"},
+            {QStringLiteral("意见反馈"), "forum-8-1.html"},
+        };
+        ForumBrowserWindow window(root);
+        window.placeOn(QRect(0, 0, 1280, 800));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QStringList captions;
+        for (const QPushButton* button : window.sectionButtons()) {
+            captions.append(button->text());
+        }
+        QCOMPARE(captions.size(), expected.size());
+        for (int i = 0; i < expected.size(); ++i) {
+            const auto& [caption, path] = expected[i];
+            QCOMPARE(captions[i], caption);
+            QTest::mouseClick(window.sectionButtons().at(i), Qt::LeftButton);
+            QTRY_COMPARE_WITH_TIMEOUT(q(window.view()->browser().address()), q(root + path),
+                                      kLoadWait);
+        }
     }
 
     void externalPagesGoToTheSystemBrowser() {

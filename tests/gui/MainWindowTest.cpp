@@ -218,7 +218,7 @@ private slots:
         QCOMPARE(grid->editTriggers(), QAbstractItemView::NoEditTriggers);
         // Widths 47 : 984 across the whole viewport; heights 60, 84, 60, 47 in the same scale.
         QCOMPARE(grid->columnWidth(0) + grid->columnWidth(1), grid->viewport()->width());
-        const double scale = tab->newsGridScale();
+        const double scale = grid->viewport()->width() / (47.0 + 984.0);
         QVERIFY(scale > 0.2);
         QVERIFY(qAbs(grid->columnWidth(0) - 47 * scale) <= 1.0);
         QVERIFY(qAbs(grid->rowHeight(0) - 60 * scale) <= 1.0);

@@ -1,6 +1,6 @@
 // The news tab's grid, offscreen: the header look from the start, loads from worker threads
-// (and on the window thread) ending with the right texts, colours, bold headers and frames,
-// what is actually painted, and the refresh links' countdown.
+// (and on the window thread) ending with the right texts, colours, bold headers and frames as
+// the table shows and paints them, and the refresh links' countdown.
 #include "info/ui/NewsGrid.h"
 #include "info/ui/NewsTab.h"
 
@@ -21,6 +21,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <semaphore>
 #include <string>
 #include <thread>
@@ -31,7 +32,6 @@ using zorvast::info::ListKind;
 using zorvast::info::ListSources;
 using zorvast::info::loadList;
 using zorvast::info::ui::NewsGrid;
-using zorvast::info::ui::NewsRowStyle;
 using zorvast::info::ui::NewsTab;
 
 namespace {
@@ -68,6 +68,58 @@ QColor pixelAt(const QImage& image, QPoint point) {
     return image.pixelColor(point);
 }
 
+// The text the table shows in a cell; rows and columns count from 1 as in the lists.
+QString cellText(const NewsTab& tab, int row, int column) {
+    const QTableWidgetItem* item = tab.newsGrid()->item(row - 1, column - 1);
+    return item ? item->text() : QString();
+}
+
+// The table as it is painted: each row's background (in column 2, right of any short text) and
+// whether a frame runs along its top and left edge.
+class GridPicture {
+public:
+    explicit GridPicture(QTableWidget* table)
+        : table_(table), image_(table->viewport()->grab().toImage()) {}
+
+    const QImage& image() const { return image_; }
+    QColor background(int row) const { return pixelAt(image_, back(row)); }
+    bool framed(int row) const {
+        const QColor frame = NewsGrid::frameColour();
+        return pixelAt(image_, top(row)) == frame && pixelAt(image_, left(row)) == frame;
+    }
+    // Neither edge has the frame's colour.
+    bool unframed(int row) const {
+        const QColor frame = NewsGrid::frameColour();
+        return pixelAt(image_, top(row)) != frame && pixelAt(image_, left(row)) != frame;
+    }
+
+private:
+    QRect cell(int row, int column) const {
+        return table_->visualRect(table_->model()->index(row - 1, column - 1));
+    }
+    QPoint back(int row) const {
+        const QRect r = cell(row, 2);
+        return QPoint(r.right() - 4, r.center().y());
+    }
+    QPoint top(int row) const {
+        const QRect r = cell(row, 2);
+        return QPoint(r.right() - 4, r.top());
+    }
+    QPoint left(int row) const {
+        const QRect r = cell(row, 1);
+        return QPoint(r.left(), r.center().y());
+    }
+
+    QTableWidget* table_;
+    QImage image_;
+};
+
+// A shown tab, large enough for every row to be painted.
+void showTab(NewsTab& tab) {
+    tab.resize(1200, 760);
+    tab.show();
+}
+
 // A clock whose every sleep waits for the test to let it go.
 class GatedClock final : public zorvast::common::Clock {
 public:
@@ -94,12 +146,6 @@ private slots:
         NewsGrid* grid = tab.newsLists();
         QVERIFY(grid);
         QCOMPARE(grid->table(), tab.newsGrid());
-        const NewsRowStyle header{kHeaderBack, kHeaderText, true, true};
-        for (int row = 1; row <= 19; ++row) {
-            const bool isHeader = row == 1 || row == 12;
-            QVERIFY2(grid->rowStyle(row) == (isHeader ? header : NewsRowStyle{}),
-                     qPrintable(QStringLiteral("row %1").arg(row)));
-        }
         for (int column = 0; column < 2; ++column) {
             for (int row : {0, 11}) {
                 const QTableWidgetItem* item = tab.newsGrid()->item(row, column);
@@ -107,13 +153,25 @@ private slots:
                 QCOMPARE(item->background().color(), kHeaderBack);
                 QCOMPARE(item->foreground().color(), kHeaderText);
                 QVERIFY(item->font().bold());
-                QVERIFY(item->data(NewsGrid::FramedRole).toBool());
             }
             const QTableWidgetItem* entry = tab.newsGrid()->item(2, column);
             QVERIFY(entry);
             QVERIFY(!entry->data(Qt::BackgroundRole).isValid());
             QVERIFY(!entry->font().bold());
-            QVERIFY(!entry->data(NewsGrid::FramedRole).toBool());
+        }
+        // Painted before any list was loaded: the two header rows framed on their colour,
+        // every other row plain.
+        showTab(tab);
+        QVERIFY(QTest::qWaitForWindowExposed(&tab));
+        const GridPicture picture(tab.newsGrid());
+        const QColor plain = picture.background(2);
+        QVERIFY(plain != kHeaderBack);
+        for (int row = 1; row <= 19; ++row) {
+            const bool isHeader = row == 1 || row == 12;
+            const QString where = QStringLiteral("row %1").arg(row);
+            QVERIFY2(picture.background(row) == (isHeader ? kHeaderBack : plain),
+                     qPrintable(where));
+            QVERIFY2(isHeader ? picture.framed(row) : picture.unframed(row), qPrintable(where));
         }
     }
 
@@ -130,67 +188,81 @@ private slots:
         const std::string sngPage = toGbk("临传一\r\n临传二\r\n临传三\r\n￣").bytes;
 
         NewsTab tab;
+        showTab(tab);
+        QVERIFY(QTest::qWaitForWindowExposed(&tab));
         NewsGrid* grid = tab.newsLists();
         const std::filesystem::path folder = dir.path().toStdString();
-        ListSources latest{false, "http://server.test/", nullptr, folder};
-        ListSources sng{true, "http://server.test/",
-                        [&](const std::string& url) {
-                            return url == "http://server.test/sng.htm" ? sngPage : std::string();
-                        },
-                        folder};
+        const ListSources latest{.serverReached = false,
+                                 .serverRoot = "http://server.test/",
+                                 .fetch = nullptr,
+                                 .workFolder = folder};
+        const ListSources sng{.serverReached = true,
+                              .serverRoot = "http://server.test/",
+                              .fetch =
+                                  [&](const std::string& url) {
+                                      return url == "http://server.test/sng.htm" ? sngPage
+                                                                                 : std::string();
+                                  },
+                              .workFolder = folder};
         loadOnWorkers(grid, latest, sng);
 
-        QCOMPARE(grid->cellText(1, 1), QString());
-        QCOMPARE(grid->cellText(1, 2), q("最新频道资讯："));
+        QCOMPARE(cellText(tab, 1, 1), QString());
+        QCOMPARE(cellText(tab, 1, 2), q("最新频道资讯："));
         for (int row = 2; row <= 11; ++row) {
             const QString expected =
                 row == 3 ? q(" 无信息...") : QStringLiteral("频道%1").arg(row - 1);
-            QCOMPARE(grid->cellText(row, 1), q("☆"));
-            QCOMPARE(grid->cellText(row, 2), expected);
+            QCOMPARE(cellText(tab, row, 1), q("☆"));
+            QCOMPARE(cellText(tab, row, 2), expected);
             QCOMPARE(tab.newsGrid()->item(row - 1, 1)->text(), expected);
         }
-        QCOMPARE(grid->cellText(12, 2), q("§最新临传(SNG)讯号：（随时出现或消失）"));
+        QCOMPARE(cellText(tab, 12, 2), q("§最新临传(SNG)讯号：（随时出现或消失）"));
         const QStringList sngTexts = {q("临传一"), q("临传二"), q("临传三"), q("￣"),
                                       q("无信息...")};
         for (int row = 13; row <= 17; ++row) {
-            QCOMPARE(grid->cellText(row, 1), q("◇"));
-            QCOMPARE(grid->cellText(row, 2), sngTexts[row - 13]);
+            QCOMPARE(cellText(tab, row, 1), q("◇"));
+            QCOMPARE(cellText(tab, row, 2), sngTexts[row - 13]);
         }
         for (int row = 18; row <= 19; ++row) {
-            QCOMPARE(grid->cellText(row, 1), QString());
-            QCOMPARE(grid->cellText(row, 2), QString());
+            QCOMPARE(cellText(tab, row, 1), QString());
+            QCOMPARE(cellText(tab, row, 2), QString());
         }
 
         // Headers unchanged by the loads; every second entry row shaded and framed.
-        const NewsRowStyle header{kHeaderBack, kHeaderText, true, true};
-        QVERIFY(grid->rowStyle(1) == header);
-        QVERIFY(grid->rowStyle(12) == header);
+        const GridPicture picture(tab.newsGrid());
+        const QColor plain = picture.background(2);
+        for (int row : {1, 12}) {
+            QCOMPARE(picture.background(row), kHeaderBack);
+            QVERIFY(picture.framed(row));
+            for (int column = 0; column < 2; ++column) {
+                const QTableWidgetItem* item = tab.newsGrid()->item(row - 1, column);
+                QCOMPARE(item->background().color(), kHeaderBack);
+                QCOMPARE(item->foreground().color(), kHeaderText);
+                QVERIFY(item->font().bold());
+            }
+        }
         for (int row = 2; row <= 19; ++row) {
             if (row == 12) {
                 continue;
             }
-            NewsRowStyle expected;
+            std::optional<QColor> shade;
             if (row <= 11 && row % 2 == 1) {
-                expected = {kBlueShade, std::nullopt, false, true};
+                shade = kBlueShade;
             } else if (row == 14 || row == 16) {
-                expected = {kRoseShade, std::nullopt, false, true};
+                shade = kRoseShade;
             }
-            QVERIFY2(grid->rowStyle(row) == expected,
-                     qPrintable(QStringLiteral("row %1").arg(row)));
+            const QString where = QStringLiteral("row %1").arg(row);
+            QVERIFY2(picture.background(row) == shade.value_or(plain), qPrintable(where));
+            QVERIFY2(shade ? picture.framed(row) : picture.unframed(row), qPrintable(where));
             for (int column = 0; column < 2; ++column) {
                 const QTableWidgetItem* item = tab.newsGrid()->item(row - 1, column);
                 QVERIFY(item);
-                QCOMPARE(item->data(NewsGrid::FramedRole).toBool(), expected.framed);
-                if (expected.background) {
-                    QCOMPARE(item->background().color(), *expected.background);
+                if (shade) {
+                    QCOMPARE(item->background().color(), *shade);
                 } else {
                     QVERIFY(!item->data(Qt::BackgroundRole).isValid());
                 }
                 QVERIFY(!item->font().bold());
             }
-        }
-        for (int row : {0, 11}) {
-            QVERIFY(tab.newsGrid()->item(row, 1)->font().bold());
         }
     }
 
@@ -198,13 +270,16 @@ private slots:
         QTemporaryDir dir; // empty: neither list has a cache
         NewsTab tab;
         NewsGrid* grid = tab.newsLists();
-        const ListSources sources{false, "", nullptr, dir.path().toStdString()};
+        const ListSources sources{.serverReached = false,
+                                  .serverRoot = "",
+                                  .fetch = nullptr,
+                                  .workFolder = dir.path().toStdString()};
         loadOnWorkers(grid, sources, sources);
         for (int row = 2; row <= 11; ++row) {
-            QCOMPARE(grid->cellText(row, 2), q(" 无信息..."));
+            QCOMPARE(cellText(tab, row, 2), q(" 无信息..."));
         }
         for (int row = 13; row <= 17; ++row) {
-            QCOMPARE(grid->cellText(row, 2), q("无信息..."));
+            QCOMPARE(cellText(tab, row, 2), q("无信息..."));
         }
     }
 
@@ -215,10 +290,15 @@ private slots:
         NewsTab tab;
         NewsGrid* grid = tab.newsLists();
         auto sink = grid->makeSink();
-        loadList(ListKind::LatestChannels, {false, "", nullptr, dir.path().toStdString()}, *sink);
-        QCOMPARE(grid->cellText(2, 2), q("本地"));
-        QCOMPARE(grid->cellText(3, 2), q(" 无信息..."));
-        QVERIFY(grid->rowStyle(3).framed);
+        loadList(ListKind::LatestChannels,
+                 {.serverReached = false,
+                  .serverRoot = "",
+                  .fetch = nullptr,
+                  .workFolder = dir.path().toStdString()},
+                 *sink);
+        QCOMPARE(cellText(tab, 2, 2), q("本地"));
+        QCOMPARE(cellText(tab, 3, 2), q(" 无信息..."));
+        QCOMPARE(tab.newsGrid()->item(2, 1)->background().color(), kBlueShade);
     }
 
     // Sized before it is first shown, the grid still spans its whole viewport once visible.
@@ -249,60 +329,39 @@ private slots:
         writeGbk(dir, "nch.str", "甲\r\n乙\r\n丙\r\n丁\r\n");
         writeGbk(dir, "sng.str", "一\r\n二\r\n");
         NewsTab tab;
-        tab.resize(1200, 760);
-        tab.show();
+        showTab(tab);
         QVERIFY(QTest::qWaitForWindowExposed(&tab));
         NewsGrid* grid = tab.newsLists();
         QTableWidget* table = tab.newsGrid();
-        const ListSources sources{false, "", nullptr, dir.path().toStdString()};
+        const ListSources sources{.serverReached = false,
+                                  .serverRoot = "",
+                                  .fetch = nullptr,
+                                  .workFolder = dir.path().toStdString()};
         loadOnWorkers(grid, sources, sources);
 
-        auto snapshot = [table] {
-            return table->viewport()->grab().toImage();
-        };
-        auto cell = [table](int row, int column) {
-            return table->visualRect(table->model()->index(row - 1, column - 1));
-        };
-        // A point in column 2, right of any short text.
-        auto back = [&](int row) {
-            const QRect r = cell(row, 2);
-            return QPoint(r.right() - 4, r.center().y());
-        };
-        auto top = [&](int row) {
-            const QRect r = cell(row, 2);
-            return QPoint(r.right() - 4, r.top());
-        };
-        auto left = [&](int row) {
-            const QRect r = cell(row, 1);
-            return QPoint(r.left(), r.center().y());
-        };
-
-        QImage image = snapshot();
-        QCOMPARE(image.size(), table->viewport()->size()); // one pixel per point offscreen
-        QCOMPARE(pixelAt(image, back(1)), kHeaderBack);
-        QCOMPARE(pixelAt(image, back(12)), kHeaderBack);
-        QCOMPARE(pixelAt(image, back(3)), kBlueShade);
-        QCOMPARE(pixelAt(image, back(11)), kBlueShade);
-        QCOMPARE(pixelAt(image, back(14)), kRoseShade);
-        const QColor plain = pixelAt(image, back(4));
+        const GridPicture picture(table);
+        QCOMPARE(picture.image().size(), table->viewport()->size()); // one pixel per point
+        QCOMPARE(picture.background(1), kHeaderBack);
+        QCOMPARE(picture.background(12), kHeaderBack);
+        QCOMPARE(picture.background(3), kBlueShade);
+        QCOMPARE(picture.background(11), kBlueShade);
+        QCOMPARE(picture.background(14), kRoseShade);
+        const QColor plain = picture.background(4);
         QVERIFY(plain != kBlueShade && plain != kHeaderBack && plain != kRoseShade);
-        QCOMPARE(pixelAt(image, back(13)), plain);
+        QCOMPARE(picture.background(13), plain);
 
-        const QColor frame = NewsGrid::frameColour();
         for (int row : {1, 3, 12, 14}) {
-            QCOMPARE(pixelAt(image, top(row)), frame);
-            QCOMPARE(pixelAt(image, left(row)), frame);
+            QVERIFY2(picture.framed(row), qPrintable(QStringLiteral("row %1").arg(row)));
         }
         for (int row : {4, 13}) {
-            QVERIFY(pixelAt(image, top(row)) != frame);
-            QVERIFY(pixelAt(image, left(row)) != frame);
+            QVERIFY2(picture.unframed(row), qPrintable(QStringLiteral("row %1").arg(row)));
         }
 
         // Start-up empties the table's items; the headers keep their look regardless.
         table->clearContents();
-        image = snapshot();
-        QCOMPARE(pixelAt(image, back(1)), kHeaderBack);
-        QCOMPARE(pixelAt(image, top(1)), frame);
+        const GridPicture cleared(table);
+        QCOMPARE(cleared.background(1), kHeaderBack);
+        QVERIFY(cleared.framed(1));
     }
 
     void countdownLocksBothLinks() {

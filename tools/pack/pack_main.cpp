@@ -25,6 +25,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -331,22 +332,6 @@ int verify(int argc, char** argv) {
     return 0;
 }
 
-// "YYYY-MM-DD" as the statement's date; the statement's signer checks that the day exists.
-bool readDate(const std::string& text, update::ReleaseStatement& statement) {
-    if (text.size() != 10 || text[4] != '-' || text[7] != '-') {
-        return false;
-    }
-    for (const std::size_t at : {0, 1, 2, 3, 5, 6, 8, 9}) {
-        if (text[at] < '0' || text[at] > '9') {
-            return false;
-        }
-    }
-    statement.year = std::stoi(text.substr(0, 4));
-    statement.month = std::stoi(text.substr(5, 2));
-    statement.day = std::stoi(text.substr(8, 2));
-    return true;
-}
-
 int statement(int argc, char** argv) {
     if (argc != 7) {
         fail("usage: statement OUT SECRET_KEY_FILE DATA_VERSION PROGRAM_VERSION YYYY-MM-DD");
@@ -366,9 +351,12 @@ int statement(int argc, char** argv) {
         fail("program version " + statement.programVersion +
              " does not fit a version answer (1 to 5 printable ASCII bytes)");
     }
-    if (!readDate(argv[6], statement)) {
+    // The signer checks that the day exists.
+    const std::optional<std::chrono::year_month_day> issued = update::parseIssueDate(argv[6]);
+    if (!issued) {
         fail(std::string("issue date must be YYYY-MM-DD: ") + argv[6]);
     }
+    statement.issued = *issued;
     const std::optional<std::string> text = update::signReleaseStatement(statement, *key);
     if (!text) {
         fail(std::string("no such day: ") + argv[6]);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "common/Clock.h"
+#include "info/Messages.h"
 #include "info/forum/ForumSections.h"
 #include "info/pages/BrowserView.h"
 #include "info/pages/InfoState.h"
@@ -35,9 +36,6 @@ inline constexpr std::string_view kForumProbePage = "ready1.htm";
 inline constexpr std::string_view kForumProbeAnswer = "bbs_plumo";
 bool isForumAvailable(std::string_view probeBody);
 
-// The single entry of a quick-entry list whose section table does not add up.
-inline constexpr std::string_view kQuickEntryError = "读取错误，无列表";
-
 // The names, or only kQuickEntryError when names and paths differ in count.
 std::vector<std::string> quickEntryNames(std::span<const std::string_view> names,
                                          std::span<const std::string_view> paths);
@@ -52,7 +50,7 @@ std::string sectionAddress(const std::string& root, const ForumSection& section)
 std::optional<std::string> quickEntryAddress(const std::string& root, int entryCount, int selected);
 
 // The section the trade tab's "免费发布" link leads to.
-inline constexpr std::string_view kTradePostingSection = "交易免费发布";
+inline constexpr std::string_view kTradePostingSection = kSectionTradePosting;
 // Position of a section in kForumSections.
 std::optional<int> sectionIndex(std::string_view name);
 

@@ -1,6 +1,8 @@
 // The forum's sections, in the order of the community tab's quick-entry list.
 #pragma once
 
+#include "info/Messages.h"
+
 #include <array>
 #include <string_view>
 
@@ -12,11 +14,11 @@ struct ForumSection {
 };
 
 inline constexpr std::array<ForumSection, 5> kForumSections = {{
-    {"交流论坛主页", ""},
-    {"星友交流讨论", "forum-7-1.html"},
-    {"星讯星闻播报", "forum-6-1.html"},
-    {"软件意见反馈", "forum-8-1.html"},
-    {"交易免费发布", "forum-9-1.html"},
+    {kSectionForumHome, ""},
+    {kSectionDiscussion, "forum-7-1.html"},
+    {kSectionNews, "forum-6-1.html"},
+    {kSectionFeedback, "forum-8-1.html"},
+    {kSectionTradePosting, "forum-9-1.html"},
 }};
 
 } // namespace zorvast::info

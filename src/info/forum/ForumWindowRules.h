@@ -2,6 +2,8 @@
 // 1024 wide, centred), titled after the page it shows.
 #pragma once
 
+#include "info/Messages.h"
+
 #include <array>
 #include <cstddef>
 #include <string>
@@ -9,13 +11,10 @@
 
 namespace zorvast::info {
 
-inline constexpr std::string_view kForumWindowTitleSuffix = " - [Zorvast内置浏览器]";
-inline constexpr std::string_view kForumWindowInitialTitle = "Marobi交流论坛 - [Zorvast内置浏览器]";
 // Page titles longer than this (in GBK bytes) are cut and marked kTitleCutMark.
 inline constexpr std::size_t kForumTitleMaxBytes = 80;
-inline constexpr std::string_view kTitleCutMark = " ……";
 
-// The window title for a page title.
+// The window title for a page title: the title (cut when too long) and kForumWindowTitleSuffix.
 std::string forumWindowTitle(std::string_view pageTitle);
 
 // The longest start of a UTF-8 text whose GBK form takes at most `maxBytes`, never cutting a
@@ -43,11 +42,11 @@ struct ForumWindowButton {
 };
 
 inline constexpr std::array<ForumWindowButton, 5> kForumWindowSectionButtons = {{
-    {"论坛主页→", 0},
-    {"星友交流", 1},
-    {"星讯播报", 2},
-    {"买卖发布", 4},
-    {"意见反馈", 3},
+    {kForumButtonHome, 0},
+    {kForumButtonDiscussion, 1},
+    {kForumButtonNews, 2},
+    {kForumButtonTrade, 4},
+    {kForumButtonFeedback, 3},
 }};
 
 } // namespace zorvast::info

@@ -89,14 +89,6 @@ bool runDeferredListJob(std::atomic<bool>& listsPending, const std::string& serv
     return true;
 }
 
-std::string newsCountdownCaption(int secondsLeft) {
-    return "稍等...(" + std::to_string(secondsLeft) + ")";
-}
-
-std::string tradeCountdownCaption(int secondsLeft) {
-    return "稍等" + std::to_string(secondsLeft);
-}
-
 void refreshCountdown(common::Clock& clock, const RefreshLinks& links) {
     for (int i = 1; i <= kCountdownSteps; ++i) {
         const int left = kCountdownSteps - i;

@@ -9,6 +9,7 @@
 #include "common/Clock.h"
 #include "common/Colour.h"
 #include "common/Text.h"
+#include "info/Messages.h"
 
 #include <array>
 #include <atomic>
@@ -33,9 +34,6 @@ inline constexpr common::Rgb kHeaderTextColour{50, 50, 200};
 // The end mark a complete server page finishes with ("￣").
 inline constexpr std::string_view kEndMarkGbk = "\xA3\xFE";
 
-// What the entry cells show while the cache file cannot be read; the fillers replace it.
-inline constexpr std::string_view kReadErrorText = "  （读取数据发生错误）  无信息...";
-
 enum class ListKind { LatestChannels, Sng };
 
 struct ListLayout {
@@ -57,35 +55,35 @@ struct ListLayout {
 };
 
 inline constexpr ListLayout kLatestChannelLayout{
-    ListKind::LatestChannels,
-    "nch.htm",
-    "nch.str",
-    1,
-    2,
-    10,
-    "☆",
-    " 无信息...",
-    "最新频道资讯：",
-    "§最新频道资讯：",
-    {3, 5, 7, 9, 11},
-    5,
-    {240, 240, 255},
+    .kind = ListKind::LatestChannels,
+    .serverPage = "nch.htm",
+    .cacheFile = "nch.str",
+    .headerRow = 1,
+    .firstEntryRow = 2,
+    .entryCount = 10,
+    .mark = kLatestChannelMark,
+    .filler = kLatestChannelFiller,
+    .plainHeader = kLatestChannelHeader,
+    .serverHeader = kLatestChannelServerHeader,
+    .shadedRows = {3, 5, 7, 9, 11},
+    .shadedCount = 5,
+    .shade = {240, 240, 255},
 };
 
 inline constexpr ListLayout kSngLayout{
-    ListKind::Sng,
-    "sng.htm",
-    "sng.str",
-    12,
-    13,
-    5,
-    "◇",
-    "无信息...",
-    "最新临传(SNG)讯号：（随时出现或消失）",
-    "§最新临传(SNG)讯号：（随时出现或消失）",
-    {14, 16, 0, 0, 0},
-    2,
-    {255, 230, 230},
+    .kind = ListKind::Sng,
+    .serverPage = "sng.htm",
+    .cacheFile = "sng.str",
+    .headerRow = 12,
+    .firstEntryRow = 13,
+    .entryCount = 5,
+    .mark = kSngMark,
+    .filler = kSngFiller,
+    .plainHeader = kSngHeader,
+    .serverHeader = kSngServerHeader,
+    .shadedRows = {14, 16, 0, 0, 0},
+    .shadedCount = 2,
+    .shade = {255, 230, 230},
 };
 
 const ListLayout& listLayout(ListKind kind);
@@ -138,16 +136,11 @@ struct DeferredListJob {
 bool runDeferredListJob(std::atomic<bool>& listsPending, const std::string& serverRoot,
                         const DeferredListJob& job);
 
-// The refresh links: "刷新数据" on the news tab, "刷新" on the trade tab. A click on either
-// locks both out for about ten seconds while they count down.
-inline constexpr std::string_view kNewsRefreshCaption = "刷新数据";
-inline constexpr std::string_view kTradeRefreshCaption = "刷新";
+// The refresh links (kNewsRefreshCaption, kTradeRefreshCaption): a click on either locks both
+// out for about ten seconds while they count down (newsCountdownCaption and
+// tradeCountdownCaption).
 inline constexpr int kCountdownSteps = 10;
 inline constexpr std::chrono::milliseconds kCountdownStep{1000};
-
-// "稍等...(9)" and "稍等9" for n = 9.
-std::string newsCountdownCaption(int secondsLeft);
-std::string tradeCountdownCaption(int secondsLeft);
 
 struct RefreshLinks {
     std::function<void(const std::string& caption)> setNewsCaption;

@@ -3,6 +3,8 @@
 // view lives on, in the order it was made. Texts are UTF-8.
 #pragma once
 
+#include "info/Messages.h"
+
 #include <functional>
 #include <string>
 #include <string_view>
@@ -40,9 +42,6 @@ public:
     // skipped.
     virtual void subscribe(BrowserEvents events) = 0;
 };
-
-// The status text of a view whose page has finished loading.
-inline constexpr std::string_view kFinishedStatus = "完成";
 
 // What an address box shows after a navigation: online addresses as they are; anything else
 // (a local file, a blank page) shows nothing, so local paths never appear.

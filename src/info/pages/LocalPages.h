@@ -2,6 +2,8 @@
 // one that is missing, so that a view never stays blank.
 #pragma once
 
+#include "info/Messages.h"
+
 #include <array>
 #include <filesystem>
 #include <string_view>
@@ -15,17 +17,6 @@ struct LocalPage {
     std::string_view fileName;
     std::string_view fallback; // UTF-8; written as GBK, no line break at the end
 };
-
-inline constexpr std::string_view kHomeFallback =
-    "<br><br>\r\n<p align=\"center\">读取错误无法显示。</p>";
-inline constexpr std::string_view kBannerFallback =
-    "<p align=\"center\">读取资讯错误，此功能无法正常显示。</p>";
-inline constexpr std::string_view kInfoFallback =
-    "<br><br>\r\n<p align=\"center\">读取信息错误，此功能无法正常显示。</p>";
-inline constexpr std::string_view kTradeFallback =
-    "<br><br>\r\n<p align=\"center\">读取资讯错误，此功能无法正常显示。</p>";
-inline constexpr std::string_view kCommunityFallback =
-    "<br><br>\r\n<p align=\"center\">读取页面错误，此功能无法正常显示。</p>";
 
 // In the order the page step shows them (the community page is loaded by its own tab).
 inline constexpr std::array<LocalPage, 5> kStartUpPages = {{

@@ -1,5 +1,7 @@
 #include "info/ui/CommunityTab.h"
 
+#include "common/ui/QtText.h"
+#include "info/Messages.h"
 #include "info/ui/BrowserControls.h"
 #include "info/ui/ForumBrowserWindow.h"
 #include "info/ui/UiQueue.h"
@@ -20,6 +22,8 @@ namespace zorvast::info::ui {
 
 namespace {
 
+constexpr auto q = common::ui::qText;
+
 QPushButton* makeBarButton(const QString& caption, QWidget* parent) {
     auto* button = new QPushButton(caption, parent);
     button->setFocusPolicy(Qt::TabFocus);
@@ -29,17 +33,17 @@ QPushButton* makeBarButton(const QString& caption, QWidget* parent) {
 } // namespace
 
 CommunityTab::CommunityTab(QWidget* parent) : QWidget(parent) {
-    backButton_ = makeBarButton(QStringLiteral("←后退"), this);
-    forwardButton_ = makeBarButton(QStringLiteral("前进→"), this);
-    refreshButton_ = makeBarButton(QStringLiteral("刷新"), this);
-    stopButton_ = makeBarButton(QStringLiteral("停止"), this);
+    backButton_ = makeBarButton(q(kCaptionBack), this);
+    forwardButton_ = makeBarButton(q(kCaptionForward), this);
+    refreshButton_ = makeBarButton(q(kCaptionRefresh), this);
+    stopButton_ = makeBarButton(q(kCaptionStop), this);
     quickEntryList_ = new QComboBox(this);
     quickEntryList_->setEditable(false);
     quickEntryList_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     quickEntryList_->setMinimumContentsLength(7);
     addressEdit_ = new QLineEdit(this);
-    goButton_ = makeBarButton(QStringLiteral("转到"), this);
-    enlargeButton_ = makeBarButton(QStringLiteral("放大浏览窗口"), this);
+    goButton_ = makeBarButton(q(kCaptionGo), this);
+    enlargeButton_ = makeBarButton(q(kCaptionEnlarge), this);
     barButtons_ = {backButton_, forwardButton_, refreshButton_,
                    stopButton_, goButton_,      enlargeButton_};
     view_ = new WebPageView(this);
@@ -51,10 +55,10 @@ CommunityTab::CommunityTab(QWidget* parent) : QWidget(parent) {
     bar->addWidget(refreshButton_);
     bar->addWidget(stopButton_);
     bar->addSpacing(8);
-    bar->addWidget(new QLabel(QStringLiteral("快速进入"), this));
+    bar->addWidget(new QLabel(q(kCaptionQuickEntry), this));
     bar->addWidget(quickEntryList_);
     bar->addSpacing(8);
-    bar->addWidget(new QLabel(QStringLiteral("网址"), this));
+    bar->addWidget(new QLabel(q(kCaptionAddress), this));
     bar->addWidget(addressEdit_, 1);
     bar->addWidget(goButton_);
     bar->addSpacing(8);
@@ -67,7 +71,7 @@ CommunityTab::CommunityTab(QWidget* parent) : QWidget(parent) {
     layout->addWidget(view_, 1);
 
     // A note floating over the top of the view, not part of the layout.
-    loadingLabel_ = new QLabel(QStringLiteral("请稍候，正在载入..."), this);
+    loadingLabel_ = new QLabel(q(kLoadingNote), this);
     loadingLabel_->setAlignment(Qt::AlignCenter);
     loadingLabel_->setAutoFillBackground(true);
     loadingLabel_->setFrameShape(QFrame::StyledPanel);
@@ -79,24 +83,25 @@ CommunityTab::CommunityTab(QWidget* parent) : QWidget(parent) {
     fitBarButtons();
 
     deps_.sources.root = info::forumRoot();
-    BrowserControlSet controls;
-    controls.back = backButton_;
-    controls.forward = forwardButton_;
-    controls.refresh = refreshButton_;
-    controls.stop = stopButton_;
-    controls.go = goButton_;
-    controls.address = addressEdit_;
-    controls.progress = [this](int value) {
+    // The relays look the receivers up when they fire: attach() may set them later.
+    const auto relayProgress = [this](int value) {
         if (deps_.setProgress) {
             deps_.setProgress(value);
         }
     };
-    controls.status = [this](const std::string& text) {
+    const auto relayStatus = [this](const std::string& text) {
         if (deps_.setStatusText) {
             deps_.setStatusText(text);
         }
     };
-    bindBrowserControls(view_->browser(), controls);
+    bindBrowserControls(view_->browser(), {.back = backButton_,
+                                           .forward = forwardButton_,
+                                           .refresh = refreshButton_,
+                                           .stop = stopButton_,
+                                           .go = goButton_,
+                                           .address = addressEdit_,
+                                           .progress = relayProgress,
+                                           .status = relayStatus});
     connect(quickEntryList_, qOverload<int>(&QComboBox::activated), this,
             &CommunityTab::onQuickEntryChosen);
     connect(enlargeButton_, &QPushButton::clicked, this, [this] { openForumWindow(); });

@@ -1,6 +1,7 @@
 #include "info/ui/ForumBrowserWindow.h"
 #include "common/ui/QtText.h"
 
+#include "info/Messages.h"
 #include "info/forum/ForumLoader.h"
 #include "info/forum/ForumWindowRules.h"
 #include "info/ui/BrowserControls.h"
@@ -46,10 +47,10 @@ ForumBrowserWindow::ForumBrowserWindow(std::string forumRoot, QWidget* parent)
         button->setFocusPolicy(Qt::TabFocus);
         return button;
     };
-    backButton_ = makeButton(QStringLiteral("← 后退"));
-    forwardButton_ = makeButton(QStringLiteral("前进 →"));
-    stopButton_ = makeButton(QStringLiteral("停 止"));
-    refreshButton_ = makeButton(QStringLiteral("刷 新"));
+    backButton_ = makeButton(q(kForumCaptionBack));
+    forwardButton_ = makeButton(q(kForumCaptionForward));
+    stopButton_ = makeButton(q(kForumCaptionStop));
+    refreshButton_ = makeButton(q(kForumCaptionRefresh));
     for (const ForumWindowButton& entry : kForumWindowSectionButtons) {
         QPushButton* button = makeButton(q(entry.caption));
         const std::string target =
@@ -58,9 +59,9 @@ ForumBrowserWindow::ForumBrowserWindow(std::string forumRoot, QWidget* parent)
         connect(button, &QPushButton::clicked, this,
                 [this, target] { view_->browser().navigate(target); });
     }
-    addressLabel_ = new QLabel(QStringLiteral("网址"), this);
+    addressLabel_ = new QLabel(q(kCaptionAddress), this);
     addressEdit_ = new QLineEdit(this);
-    goButton_ = makeButton(QStringLiteral("↓转到"));
+    goButton_ = makeButton(q(kForumCaptionGo));
 
     view_ = new WebPageView(this);
     statusLabel_ = new QLabel(this);
@@ -70,26 +71,21 @@ ForumBrowserWindow::ForumBrowserWindow(std::string forumRoot, QWidget* parent)
     progressBar_->setValue(0);
     progressBar_->setTextVisible(false);
 
-    BrowserControlSet controls;
-    controls.back = backButton_;
-    controls.forward = forwardButton_;
-    controls.refresh = refreshButton_;
-    controls.stop = stopButton_;
-    controls.go = goButton_;
-    controls.address = addressEdit_;
-    controls.progress = [bar = progressBar_](int value) {
-        bar->setValue(value);
-    };
-    controls.status = [label = statusLabel_](const std::string& text) {
-        label->setText(QString::fromStdString(text));
-    };
-    bindBrowserControls(view_->browser(), controls);
-
-    info::BrowserEvents events;
-    events.titleChanged = [this](const std::string& title) {
+    bindBrowserControls(view_->browser(),
+                        {.back = backButton_,
+                         .forward = forwardButton_,
+                         .refresh = refreshButton_,
+                         .stop = stopButton_,
+                         .go = goButton_,
+                         .address = addressEdit_,
+                         .progress = [bar = progressBar_](int value) { bar->setValue(value); },
+                         .status =
+                             [label = statusLabel_](const std::string& text) {
+                                 label->setText(QString::fromStdString(text));
+                             }});
+    view_->browser().subscribe({.titleChanged = [this](const std::string& title) {
         setWindowTitle(QString::fromStdString(forumWindowTitle(title)));
-    };
-    view_->browser().subscribe(std::move(events));
+    }});
 }
 
 void ForumBrowserWindow::placeOn(const QRect& screenArea) {

@@ -65,8 +65,8 @@ private:
     const NewsGrid* grid_;
 };
 
-// The items carry their row's look as well, for readers of the table; the delegate paints
-// from the grid's own table.
+// The items carry their row's look as well (their colours and font), for readers of the table;
+// the delegate paints from the grid's own table, frames included.
 void styleItem(QTableWidgetItem* item, const NewsRowStyle& style, QFont font) {
     item->setData(Qt::BackgroundRole,
                   style.background ? QVariant(QBrush(*style.background)) : QVariant());
@@ -78,7 +78,6 @@ void styleItem(QTableWidgetItem* item, const NewsRowStyle& style, QFont font) {
     } else {
         item->setData(Qt::FontRole, QVariant());
     }
-    item->setData(NewsGrid::FramedRole, style.framed);
 }
 
 class GridSink final : public ListSink {
@@ -153,14 +152,6 @@ void NewsGrid::shadeRow(int row, common::Rgb background) {
     style.framed = true;
     applyStyle(row);
     table_->viewport()->update();
-}
-
-QString NewsGrid::cellText(int row, int column) const {
-    if (!validCell(row, column)) {
-        return {};
-    }
-    const QTableWidgetItem* item = table_->item(row - 1, column - 1);
-    return item ? item->text() : QString();
 }
 
 NewsRowStyle NewsGrid::rowStyle(int row) const {

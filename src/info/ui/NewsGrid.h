@@ -47,9 +47,6 @@ struct NewsRowStyle {
 class NewsGrid : public QObject {
     Q_OBJECT
 public:
-    // Item data role holding true on the cells of a framed row.
-    static constexpr int FramedRole = Qt::UserRole + 1;
-
     // Takes over the table's painting (a delegate for the frames) and lays it out. The grid
     // is a child of the table and lives as long as it does.
     explicit NewsGrid(QTableWidget* table);
@@ -66,7 +63,7 @@ public:
     void setCell(int row, int column, const QString& text);
     void shadeRow(int row, common::Rgb background);
 
-    QString cellText(int row, int column) const;
+    // The look the grid paints row `row` with.
     NewsRowStyle rowStyle(int row) const;
 
     // A sink for one load, usable from any thread: its updates reach the table on the

@@ -1,5 +1,6 @@
 #include "info/ui/NewsTab.h"
 
+#include "common/ui/QtText.h"
 #include "info/ui/LinkText.h"
 #include "info/ui/NewsGrid.h"
 #include "info/ui/WebPageView.h"
@@ -67,10 +68,7 @@ NewsTab::NewsTab(QWidget* parent) : QWidget(parent) {
     newsGrid_->viewport()->installEventFilter(this);
     newsLists_ = new NewsGrid(newsGrid_);
 
-    refreshLink_ =
-        makeLinkLabel(QString::fromUtf8(info::kNewsRefreshCaption.data(),
-                                        static_cast<qsizetype>(info::kNewsRefreshCaption.size())),
-                      this);
+    refreshLink_ = makeLinkLabel(common::ui::qText(info::kNewsRefreshCaption), this);
     refreshLink_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
     homeView_ = new WebPageView(this);
@@ -137,10 +135,11 @@ void NewsTab::fitGrid() {
     if (width <= 0) {
         return;
     }
-    gridScale_ = static_cast<double>(width) / kTotalColumnUnits;
-    applyScaled(kColumnUnits, gridScale_,
+    // Pixels per grid unit: the two columns fill the viewport's width.
+    const double scale = static_cast<double>(width) / kTotalColumnUnits;
+    applyScaled(kColumnUnits, scale,
                 [this](int column, int size) { newsGrid_->setColumnWidth(column, size); });
-    applyScaled(kRowUnits, gridScale_,
+    applyScaled(kRowUnits, scale,
                 [this](int row, int size) { newsGrid_->setRowHeight(row, size); });
 }
 

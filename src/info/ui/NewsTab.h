@@ -33,9 +33,6 @@ public:
     // labels' thread in order); both labels must outlive the countdown.
     info::RefreshLinks refreshLinks(QLabel* tradeRefreshLink) const;
 
-    // Pixels per grid unit after the last fit.
-    double newsGridScale() const { return gridScale_; }
-
 protected:
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -48,7 +45,6 @@ private:
     NewsGrid* newsLists_ = nullptr;
     QLabel* refreshLink_ = nullptr;
     WebPageView* homeView_ = nullptr;
-    double gridScale_ = 1.0;
 };
 
 } // namespace zorvast::info::ui

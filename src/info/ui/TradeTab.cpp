@@ -1,5 +1,7 @@
 #include "info/ui/TradeTab.h"
 
+#include "common/ui/QtText.h"
+#include "info/Messages.h"
 #include "info/ui/LinkText.h"
 #include "info/ui/WebBrowserView.h"
 #include "info/ui/WebPageView.h"
@@ -13,8 +15,8 @@
 namespace zorvast::info::ui {
 
 TradeTab::TradeTab(QWidget* parent) : QWidget(parent) {
-    refreshLink_ = makeLinkLabel(QStringLiteral("刷新"), this);
-    postLink_ = makeLinkLabel(QStringLiteral("免费发布"), this);
+    refreshLink_ = makeLinkLabel(common::ui::qText(kTradeRefreshCaption), this);
+    postLink_ = makeLinkLabel(common::ui::qText(kCaptionTradePosting), this);
     // The countdown caption is wider than "刷新"; keep the row from shifting.
     refreshLink_->setMinimumWidth(52);
     refreshLink_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);

@@ -1,5 +1,6 @@
 #include "info/ui/WebBrowserView.h"
 
+#include "common/ui/QtText.h"
 #include "info/ui/UiQueue.h"
 #include "info/ui/WebPageView.h"
 
@@ -77,8 +78,7 @@ void WebBrowserView::onLoadFinished() {
     if (view_->page()->isLoading()) {
         return; // replaced by a newer navigation, which reports for itself
     }
-    setStatus(QString::fromUtf8(info::kFinishedStatus.data(),
-                                static_cast<qsizetype>(info::kFinishedStatus.size())));
+    setStatus(common::ui::qText(info::kFinishedStatus));
     for (const info::BrowserEvents& receiver : receivers_) {
         if (receiver.navigationComplete) {
             receiver.navigationComplete();

@@ -1,4 +1,4 @@
-#include "channels/query/TableExport.h"
+#include "update/Messages.h"
 #include "update/check/UpdateFlow.h"
 #include "update/net/FetchText.h"
 #include "update/package/PackageDownload.h"
@@ -25,17 +25,36 @@ std::optional<ReleaseStatement> statementOf(UpdateFlow& flow, const std::string&
 
 // A valid data version answer that agrees with the server's own signed statement, if any; the
 // statement is kept for the software check and the staleness note.
-bool acceptDataAnswer(UpdateFlow& flow, const std::string& server, const std::string& answer) {
-    if (!isValidDataVersionAnswer(answer)) {
+bool acceptDataAnswer(UpdateFlow& flow, const std::string& server, std::string_view body) {
+    std::optional<Version> answer = dataVersionAnswer(body);
+    if (!answer) {
         return false;
     }
     std::optional<ReleaseStatement> statement = statementOf(flow, server);
-    if (statement && !sameVersion(answer, statement->dataVersion)) {
+    if (statement && !answer->sameAs(Version(statement->dataVersion))) {
         return false; // contradicts what the maker signed: a stale mirror or a forged answer
     }
     flow.state.setStatement(std::move(statement));
-    flow.state.setAnnouncedDataVersion(answer);
+    flow.state.setAnnouncedDataVersion(std::move(*answer));
     return true;
+}
+
+// The first data server whose version answer counts, made the server in use; null when none
+// answered.
+const std::string* firstAnsweringServer(UpdateFlow& flow) {
+    UpdateState& state = flow.state;
+    state.setServerBase(flow.dataServers.empty() ? std::string() : flow.dataServers.front());
+    for (const std::string& server : flow.dataServers) {
+        if (acceptDataAnswer(flow, server, flow.fetch(server + "/dv.htm"))) {
+            state.setServerBase(server);
+            return &server;
+        }
+    }
+    return nullptr;
+}
+
+bool newerDataAnnounced(UpdateFlow& flow) {
+    return flow.state.announcedDataVersion().newerThan(Version(textOf(flow.dataVersion)));
 }
 
 void clearTransferFlags(UpdateState& state) {
@@ -74,56 +93,43 @@ void runDataCheck(UpdateFlow& flow) {
     UpdateState& state = flow.state;
     flow.clock.sleepFor(1000ms);
     clearTransferFlags(state);
-    flow.view.appendStatusText("正在寻找更新...");
-    state.setServerBase(flow.dataServers.empty() ? std::string() : flow.dataServers.front());
+    flow.view.appendStatusText(kStatusSearching);
 
-    for (const std::string& server : flow.dataServers) {
-        const std::string answer = flow.fetch(server + "/dv.htm");
-        if (!acceptDataAnswer(flow, server, answer)) {
-            continue;
-        }
-        state.setServerRoot(server + "/");
-        state.serverReached = true;
-        state.setServerBase(server);
-        if (isNewer(parseVersion(answer), parseVersion(textOf(flow.dataVersion)))) {
-            flow.view.setStatusText(" ◎ 已找到新数据，正在下载...");
-            startPackageDownload(flow, PackageKind::Data);
-            return; // the apply, or the mirror failure, runs the software check later
-        }
-        flow.view.setStatusText(" ◎ 现有数据日期：" + textOf(flow.dataDate) +
-                                "，此数据是最新版，无需更新。");
-        flow.view.setDeferredTimerInterval(5000);
-        if (flow.hooks.runSoftwareCheck) {
-            flow.hooks.runSoftwareCheck();
-        }
+    const std::string* server = firstAnsweringServer(flow);
+    if (!server) {
+        // No server: the lists and pages keep their local copies for this run.
+        flow.view.setStatusText(statusNoServer(textOf(flow.dataDate)));
         return;
     }
-    // No server: the lists and pages keep their local copies for this run.
-    flow.view.setStatusText("◎ 无法连接服务器，更新数据失败。现有数据：" + textOf(flow.dataDate));
+    state.setServerRoot(*server + "/");
+    state.serverReached = true;
+    if (newerDataAnnounced(flow)) {
+        flow.view.setStatusText(kStatusNewDataFound);
+        startPackageDownload(flow, PackageKind::Data);
+        return; // the apply, or the mirror failure, runs the software check later
+    }
+    flow.view.setStatusText(statusDataIsCurrent(textOf(flow.dataDate)));
+    flow.view.setDeferredTimerInterval(5000);
+    if (flow.hooks.runSoftwareCheck) {
+        flow.hooks.runSoftwareCheck();
+    }
 }
 
 void runFirstDataCheck(UpdateFlow& flow) {
     UpdateState& state = flow.state;
     clearTransferFlags(state);
     flow.downloadMode = true;
-    flow.view.setDownloadLabel(" ◎ 正在寻找更新...");
-    state.setServerBase(flow.dataServers.empty() ? std::string() : flow.dataServers.front());
+    flow.view.setDownloadLabel(kLabelSearching);
 
-    for (const std::string& server : flow.dataServers) {
-        const std::string answer = flow.fetch(server + "/dv.htm");
-        if (!acceptDataAnswer(flow, server, answer)) {
-            continue;
-        }
-        state.setServerBase(server);
-        if (isNewer(parseVersion(answer), parseVersion(textOf(flow.dataVersion)))) {
-            flow.view.setDownloadLabel(" ◎ 已找到数据，正在下载...");
-            startPackageDownload(flow, PackageKind::Data);
-        }
-        // Nothing newer: the label stays until the user leaves through "取消并退出".
+    if (!firstAnsweringServer(flow)) {
+        flow.view.setDownloadLabel(labelNoServer());
         return;
     }
-    flow.view.setDownloadLabel("下载失败！无法运行，请退出稍后再试，或进入" +
-                               std::string(channels::kMakerDomain) + "下载最新版本。");
+    if (newerDataAnnounced(flow)) {
+        flow.view.setDownloadLabel(kLabelDataFound);
+        startPackageDownload(flow, PackageKind::Data);
+    }
+    // Nothing newer: the label stays until the user leaves through "取消并退出".
 }
 
 void noteStaleStatement(UpdateFlow& flow) {
@@ -133,10 +139,7 @@ void noteStaleStatement(UpdateFlow& flow) {
         flow.state.staleStatementShown.exchange(true)) {
         return;
     }
-    flow.view.appendStatusText(
-        " ◎ 注意：服务器的版本声明签发于" + std::to_string(statement->year) + "年" +
-        std::to_string(statement->month) + "月" + std::to_string(statement->day) + "日，已超过" +
-        std::to_string(kStaleStatementDays) + "天未更新，数据服务器可能已停止更新。");
+    flow.view.appendStatusText(statusStaleStatement(statement->issued, kStaleStatementDays));
 }
 
 void scheduleDeferredReload(UpdateFlow& flow) {

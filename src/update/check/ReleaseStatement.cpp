@@ -41,26 +41,21 @@ const unsigned char* bytesOf(std::string_view text) {
     return reinterpret_cast<const unsigned char*>(text.data());
 }
 
-bool validDate(int year, int month, int day) {
-    if (year < 1970 || year > 9999 || month < 1 || month > 12 || day < 1 || day > 31) {
-        return false;
-    }
-    return chrono::year_month_day{chrono::year{year}, chrono::month{static_cast<unsigned>(month)},
-                                  chrono::day{static_cast<unsigned>(day)}}
-        .ok();
+bool validDate(chrono::year_month_day date) {
+    return date.ok() && date.year() >= chrono::year{1970} && date.year() <= chrono::year{9999};
 }
 
 bool validStatement(const ReleaseStatement& statement) {
     return fitsVersionAnswer(PackageKind::Data, statement.dataVersion) &&
            fitsVersionAnswer(PackageKind::Software, statement.programVersion) &&
-           validDate(statement.year, statement.month, statement.day);
+           validDate(statement.issued);
 }
 
 // The lines the signature covers.
 std::string signedLines(const ReleaseStatement& statement) {
     char date[16];
-    std::snprintf(date, sizeof date, "%04d-%02d-%02d", statement.year, statement.month,
-                  statement.day);
+    std::snprintf(date, sizeof date, "%04d-%02u-%02u", int(statement.issued.year()),
+                  unsigned(statement.issued.month()), unsigned(statement.issued.day()));
     std::string text;
     text.append(kFormatLine).append(kLineEnd);
     text.append(kDataKey).append(statement.dataVersion).append(kLineEnd);
@@ -86,22 +81,23 @@ std::optional<int> digitsValue(std::string_view digits) {
     return value;
 }
 
-// "YYYY-MM-DD" into the statement's date fields.
-bool parseDate(std::string_view text, ReleaseStatement& statement) {
+} // namespace
+
+std::optional<chrono::year_month_day> parseIssueDate(std::string_view text) {
     if (text.size() != 10 || text[4] != '-' || text[7] != '-') {
-        return false;
+        return std::nullopt;
     }
     const std::optional<int> year = digitsValue(text.substr(0, 4));
     const std::optional<int> month = digitsValue(text.substr(5, 2));
     const std::optional<int> day = digitsValue(text.substr(8, 2));
-    if (!year || !month || !day || !validDate(*year, *month, *day)) {
-        return false;
+    if (!year || !month || !day) {
+        return std::nullopt;
     }
-    statement.year = *year;
-    statement.month = *month;
-    statement.day = *day;
-    return true;
+    return chrono::year{*year} / chrono::month{static_cast<unsigned>(*month)} /
+           chrono::day{static_cast<unsigned>(*day)};
 }
+
+namespace {
 
 // Lower-case hex only: the signer writes nothing else.
 std::optional<std::array<unsigned char, kSignatureBytes>> parseSignature(std::string_view hex) {
@@ -161,11 +157,13 @@ std::optional<ReleaseStatement> verifyReleaseStatement(std::string_view text,
         return std::nullopt;
     }
     ReleaseStatement statement;
+    const std::optional<chrono::year_month_day> date = parseIssueDate(*issued);
     // The allowed version bytes leave no room for a stray CR or LF inside a value.
     if (!fitsVersionAnswer(PackageKind::Data, *data) ||
-        !fitsVersionAnswer(PackageKind::Software, *program) || !parseDate(*issued, statement)) {
+        !fitsVersionAnswer(PackageKind::Software, *program) || !date || !validDate(*date)) {
         return std::nullopt;
     }
+    statement.issued = *date;
     const auto signature = parseSignature(*signatureHex);
     if (!signature) {
         return std::nullopt;
@@ -181,9 +179,7 @@ std::optional<ReleaseStatement> verifyReleaseStatement(std::string_view text,
 }
 
 int statementAgeDays(const ReleaseStatement& statement, std::time_t now) {
-    const chrono::sys_days issued{chrono::year{statement.year} /
-                                  chrono::month{static_cast<unsigned>(statement.month)} /
-                                  chrono::day{static_cast<unsigned>(statement.day)}};
+    const chrono::sys_days issued{statement.issued};
     // In seconds, not the system clock's ticks, so that no time_t overflows on the way.
     const auto today = chrono::floor<chrono::days>(chrono::sys_seconds{chrono::seconds{now}});
     const long long days = (today - issued).count();

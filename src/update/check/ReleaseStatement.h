@@ -16,6 +16,7 @@
 
 #include "update/package/PackageSignature.h"
 
+#include <chrono>
 #include <cstddef>
 #include <ctime>
 #include <optional>
@@ -33,9 +34,7 @@ inline constexpr int kStaleStatementDays = 45;
 struct ReleaseStatement {
     std::string dataVersion;
     std::string programVersion;
-    int year = 0; // the issue date, UTC
-    int month = 0;
-    int day = 0;
+    std::chrono::year_month_day issued{}; // UTC
 
     bool operator==(const ReleaseStatement&) const = default;
 };
@@ -50,6 +49,10 @@ std::optional<std::string> signReleaseStatement(const ReleaseStatement& statemen
 // fails.
 std::optional<ReleaseStatement> verifyReleaseStatement(std::string_view text,
                                                        const PublicKey& publicKey);
+
+// The date of an "issued=" value: exactly "YYYY-MM-DD" in digits; nullopt for anything else. The
+// day need not exist (check it with ok()).
+std::optional<std::chrono::year_month_day> parseIssueDate(std::string_view text);
 
 // Whole days from the start of the issue date to `now` (UTC), negative for a date still to come.
 int statementAgeDays(const ReleaseStatement& statement, std::time_t now);

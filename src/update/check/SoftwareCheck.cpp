@@ -1,3 +1,4 @@
+#include "update/Messages.h"
 #include "update/check/UpdateFlow.h"
 #include "update/package/PackageDownload.h"
 
@@ -12,26 +13,28 @@ using namespace std::chrono_literals;
 void runSoftwareCheck(UpdateFlow& flow) {
     flow.downloader.stop();
     flow.clock.sleepFor(2000ms);
-    const std::string answer = flow.fetch(flow.state.serverBase() + "/sv.htm");
+    std::optional<Version> answer =
+        softwareVersionAnswer(flow.fetch(flow.state.serverBase() + "/sv.htm"));
     const std::optional<ReleaseStatement> statement = flow.state.statement();
     // An answer that contradicts the server's signed statement counts as no answer.
-    const bool valid = isValidSoftwareVersionAnswer(answer) &&
-                       (!statement || sameVersion(answer, statement->programVersion));
-    if (valid) {
-        flow.state.setAnnouncedProgramVersion(answer);
+    if (answer && statement && !answer->sameAs(Version(statement->programVersion))) {
+        answer.reset();
     }
-    if (!valid) {
-        flow.view.setVersionText("§Ver：" + std::string(common::programVersion()) + " ");
+    if (answer) {
+        flow.state.setAnnouncedProgramVersion(*answer);
+    }
+    if (!answer) {
+        flow.view.setVersionText(versionFieldUnchecked(common::programVersion()));
         flow.view.setTransferMonitorInterval(0);
         flow.view.setDownloadBarVisible(false);
-    } else if (isNewer(parseVersion(answer), parseVersion(common::programVersion()))) {
+    } else if (answer->newerThan(Version(common::programVersion()))) {
         // Without a mirror the check ends here: no deferred reload follows.
         if (!startPackageDownload(flow, PackageKind::Software)) {
             noteStaleStatement(flow);
             return;
         }
     } else {
-        flow.view.setVersionText("§版本 " + std::string(common::programVersion()) + "  ");
+        flow.view.setVersionText(versionFieldCurrent(common::programVersion()));
         flow.view.setDownloadBarVisible(false);
         flow.view.setTransferMonitorInterval(0);
     }

@@ -1,7 +1,5 @@
 #include "update/check/UpdateState.h"
 
-#include "common/Numbers.h"
-
 #include <cstdlib>
 #include <random>
 
@@ -45,28 +43,6 @@ std::vector<std::string> dataServerList() {
         }
     }
     return {std::begin(kDataServers), std::end(kDataServers)};
-}
-
-double parseVersion(std::string_view text) {
-    return common::parseLeadingNumber(text);
-}
-
-bool isNewer(double server, double local) {
-    return common::greaterThan(server, local);
-}
-
-bool sameVersion(std::string_view first, std::string_view second) {
-    const double a = parseVersion(first);
-    const double b = parseVersion(second);
-    return !isNewer(a, b) && !isNewer(b, a);
-}
-
-bool isValidDataVersionAnswer(std::string_view body) {
-    return !body.empty() && body.size() <= kDataVersionAnswerMax;
-}
-
-bool isValidSoftwareVersionAnswer(std::string_view body) {
-    return !body.empty() && body.size() <= kSoftwareVersionAnswerMax;
 }
 
 common::Gbk trimSpaces(const common::Gbk& text) {
@@ -151,70 +127,58 @@ void UpdateState::reset(const std::vector<std::string>& servers) {
     std::lock_guard lock(mutex_);
     serverBase_ = servers.empty() ? std::string() : servers.front();
     serverRoot_.clear();
-    announcedDataVersion_.clear();
-    announcedProgramVersion_.clear();
+    announcedDataVersion_ = {};
+    announcedProgramVersion_ = {};
     statement_.reset();
     mirrorList_.clear();
 }
 
 std::string UpdateState::serverBase() const {
-    std::lock_guard lock(mutex_);
-    return serverBase_;
+    return read(serverBase_);
 }
 
 void UpdateState::setServerBase(std::string base) {
-    std::lock_guard lock(mutex_);
-    serverBase_ = std::move(base);
+    write(serverBase_, std::move(base));
 }
 
 std::string UpdateState::serverRoot() const {
-    std::lock_guard lock(mutex_);
-    return serverRoot_;
+    return read(serverRoot_);
 }
 
 void UpdateState::setServerRoot(std::string root) {
-    std::lock_guard lock(mutex_);
-    serverRoot_ = std::move(root);
+    write(serverRoot_, std::move(root));
 }
 
-std::string UpdateState::announcedDataVersion() const {
-    std::lock_guard lock(mutex_);
-    return announcedDataVersion_;
+Version UpdateState::announcedDataVersion() const {
+    return read(announcedDataVersion_);
 }
 
-void UpdateState::setAnnouncedDataVersion(std::string version) {
-    std::lock_guard lock(mutex_);
-    announcedDataVersion_ = std::move(version);
+void UpdateState::setAnnouncedDataVersion(Version version) {
+    write(announcedDataVersion_, std::move(version));
 }
 
-std::string UpdateState::announcedProgramVersion() const {
-    std::lock_guard lock(mutex_);
-    return announcedProgramVersion_;
+Version UpdateState::announcedProgramVersion() const {
+    return read(announcedProgramVersion_);
 }
 
-void UpdateState::setAnnouncedProgramVersion(std::string version) {
-    std::lock_guard lock(mutex_);
-    announcedProgramVersion_ = std::move(version);
+void UpdateState::setAnnouncedProgramVersion(Version version) {
+    write(announcedProgramVersion_, std::move(version));
 }
 
 std::optional<ReleaseStatement> UpdateState::statement() const {
-    std::lock_guard lock(mutex_);
-    return statement_;
+    return read(statement_);
 }
 
 void UpdateState::setStatement(std::optional<ReleaseStatement> statement) {
-    std::lock_guard lock(mutex_);
-    statement_ = std::move(statement);
+    write(statement_, std::move(statement));
 }
 
 std::vector<std::string> UpdateState::mirrorList() const {
-    std::lock_guard lock(mutex_);
-    return mirrorList_;
+    return read(mirrorList_);
 }
 
 void UpdateState::setMirrorList(std::vector<std::string> entries) {
-    std::lock_guard lock(mutex_);
-    mirrorList_ = std::move(entries);
+    write(mirrorList_, std::move(entries));
 }
 
 int UpdateState::mirrorCount() const {

@@ -4,6 +4,7 @@
 
 #include "common/Text.h"
 #include "update/check/ReleaseStatement.h"
+#include "update/check/Version.h"
 
 #include <atomic>
 #include <cstdint>
@@ -33,20 +34,6 @@ std::vector<std::string> dataServerList();
 
 // The list an override text names: split at ASCII commas, empty items dropped.
 std::vector<std::string> parseServerList(std::string_view commaSeparated);
-
-// The leading number of a version text; 0 when there is none.
-double parseVersion(std::string_view text);
-
-// True when `server` is newer than `local` by more than 1e-7.
-bool isNewer(double server, double local);
-// Two version texts that name the same version: neither is newer than the other.
-bool sameVersion(std::string_view first, std::string_view second);
-
-// A version answer counts only when it is not empty and short: an error page is not a version.
-inline constexpr std::size_t kDataVersionAnswerMax = 7;
-inline constexpr std::size_t kSoftwareVersionAnswerMax = 5;
-bool isValidDataVersionAnswer(std::string_view body);
-bool isValidSoftwareVersionAnswer(std::string_view body);
 
 // Entries of a mirror list body (GBK): split at "，" on character boundaries, each trimmed of
 // half- and full-width spaces only and returned as UTF-8. Consecutive separators give empty
@@ -104,11 +91,11 @@ public:
     std::string serverRoot() const;
     void setServerRoot(std::string root);
 
-    // The version answers of the server in use, as they came ("/dv.htm", "/sv.htm").
-    std::string announcedDataVersion() const;
-    void setAnnouncedDataVersion(std::string version);
-    std::string announcedProgramVersion() const;
-    void setAnnouncedProgramVersion(std::string version);
+    // The versions the server in use announced ("/dv.htm", "/sv.htm").
+    Version announcedDataVersion() const;
+    void setAnnouncedDataVersion(Version version);
+    Version announcedProgramVersion() const;
+    void setAnnouncedProgramVersion(Version version);
     // The signed release statement of the server in use, when it offers one that verifies.
     std::optional<ReleaseStatement> statement() const;
     void setStatement(std::optional<ReleaseStatement> statement);
@@ -120,11 +107,20 @@ public:
     std::string mirrorAt(int oneBasedIndex) const;
 
 private:
+    template <typename T> T read(const T& field) const {
+        std::lock_guard lock(mutex_);
+        return field;
+    }
+    template <typename T> void write(T& field, T value) {
+        std::lock_guard lock(mutex_);
+        field = std::move(value);
+    }
+
     mutable std::mutex mutex_;
     std::string serverBase_;
     std::string serverRoot_;
-    std::string announcedDataVersion_;
-    std::string announcedProgramVersion_;
+    Version announcedDataVersion_;
+    Version announcedProgramVersion_;
     std::optional<ReleaseStatement> statement_;
     std::vector<std::string> mirrorList_;
 };

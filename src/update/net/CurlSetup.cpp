@@ -1,7 +1,8 @@
 #include "update/net/CurlSetup.h"
 
+#include "update/net/ServerText.h"
+
 #include <algorithm>
-#include <cctype>
 #include <cstdlib>
 #include <fstream>
 #include <optional>
@@ -15,14 +16,6 @@ namespace fs = std::filesystem;
 // A bundle holds a few hundred certificates (Debian's: about 200 KiB); an extra file a few.
 constexpr std::uintmax_t kMaxBundleBytes = 16u * 1024u * 1024u;
 constexpr std::uintmax_t kMaxExtraBytes = 1024u * 1024u;
-
-bool startsWithNoCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() &&
-           std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
-               return std::tolower(static_cast<unsigned char>(a)) ==
-                      std::tolower(static_cast<unsigned char>(b));
-           });
-}
 
 std::optional<std::string> readRegularFile(const fs::path& path, std::uintmax_t limit) {
     std::error_code ec;
@@ -140,8 +133,28 @@ bool applyCaTrust(CURL* handle, const CaTrust& trust) {
     return ok;
 }
 
+UrlScheme urlSchemeOf(std::string_view url) {
+    if (url.find('\0') != std::string_view::npos) {
+        return UrlScheme::Other;
+    }
+    if (startsWithNoCase(url, "http://")) {
+        return UrlScheme::Http;
+    }
+    if (startsWithNoCase(url, "https://")) {
+        return UrlScheme::Https;
+    }
+    if (startsWithNoCase(url, "ftp://")) {
+        return UrlScheme::Ftp;
+    }
+    return UrlScheme::Other;
+}
+
 bool isHttpsUrl(std::string_view url) {
     return startsWithNoCase(url, "https://");
+}
+
+std::chrono::milliseconds curlTimeout(std::chrono::milliseconds value) {
+    return std::max(value, std::chrono::milliseconds(1));
 }
 
 bool setUpCurlHandle(CURL* handle, std::string_view url, CurlSchemes schemes, curl_slist* headers) {
@@ -185,6 +198,30 @@ bool setUpCurlHandle(CURL* handle, std::string_view url, CurlSchemes schemes, cu
     }
     ok = applyCaTrust(handle, caTrustFromEnvironment()) && ok;
     return ok;
+}
+
+CurlEasy makeCurlHandle(const CurlRequest& request) {
+    CurlEasy easy(curl_easy_init());
+    if (!easy || !setUpCurlHandle(easy.get(), request.url, request.schemes, request.headers)) {
+        return nullptr;
+    }
+    CURL* handle = easy.get();
+    curl_easy_setopt(handle, CURLOPT_HTTPGET, 1L);
+    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS,
+                     static_cast<long>(curlTimeout(request.connectTimeout).count()));
+    if (request.maxRedirects) {
+        curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
+        curl_easy_setopt(handle, CURLOPT_MAXREDIRS, std::max(*request.maxRedirects, 0L));
+    }
+    if (request.onHeader) {
+        curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, request.onHeader);
+        curl_easy_setopt(handle, CURLOPT_HEADERDATA, request.headerTarget);
+    }
+    if (request.onBody) {
+        curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, request.onBody);
+        curl_easy_setopt(handle, CURLOPT_WRITEDATA, request.bodyTarget);
+    }
+    return easy;
 }
 
 } // namespace zorvast::update

@@ -1,16 +1,25 @@
-// The libcurl options every request of the program shares: which schemes it may use (and where
-// redirects may lead), no signals, the certificates it trusts and the no-cache headers. Proxies
-// are left to libcurl's own environment handling (http_proxy, https_proxy, ftp_proxy, no_proxy).
+// The one place libcurl easy handles are made: the options every request of the program shares
+// (which schemes it may use and where redirects may lead, no signals, the certificates it trusts,
+// the no-cache headers, the connect time-out) and the receivers of its answer. Proxies are left
+// to libcurl's own environment handling (http_proxy, https_proxy, ftp_proxy, no_proxy).
 #pragma once
 
 #include <curl/curl.h>
 
+#include <chrono>
+#include <cstddef>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace zorvast::update {
+
+struct CurlEasyDeleter {
+    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+};
+using CurlEasy = std::unique_ptr<CURL, CurlEasyDeleter>;
 
 struct CurlListDeleter {
     void operator()(curl_slist* list) const { curl_slist_free_all(list); }
@@ -55,14 +64,49 @@ enum class CurlSchemes {
     WebAndFtp, // the download service also fetches from anonymous FTP
 };
 
-// The shared options: the URL (sent as given, no "/../" folding), the schemes a request may use,
-// redirects (when set by the caller) only to the web and, from an https URL, only to https; no
-// signals (other threads run), `headers` (owned by the caller, kept until the transfer ends) and
+enum class UrlScheme { Other, Http, Https, Ftp };
+
+// The scheme `url` starts with, in any case; Other for a URL holding a zero byte.
+UrlScheme urlSchemeOf(std::string_view url);
+// True when `url` starts with "https://", in any case.
+bool isHttpsUrl(std::string_view url);
+
+// Status lines and headers of one request, redirects included. Real servers send well under
+// 2 KiB; the cap only stops a server that sends headers without end.
+inline constexpr std::size_t kMaxHeaderBytes = 256u * 1024u;
+
+// A time-out as libcurl takes it: zero would mean "none" to libcurl, so a zero or negative value
+// becomes 1 ms.
+std::chrono::milliseconds curlTimeout(std::chrono::milliseconds value);
+
+// libcurl's receivers of header lines and body bytes: they return the bytes taken, and fewer to
+// make libcurl abort the transfer with CURLE_WRITE_ERROR.
+using CurlReceiver = std::size_t (*)(char* data, std::size_t size, std::size_t count, void* user);
+
+// One GET.
+struct CurlRequest {
+    std::string_view url; // sent as given
+    CurlSchemes schemes = CurlSchemes::Web;
+    curl_slist* headers = nullptr; // owned by the caller, kept until the transfer ends
+    std::chrono::milliseconds connectTimeout{5000}; // name lookup, TCP and TLS together
+    // Redirects followed, at most this many; none: a redirect is the answer.
+    std::optional<long> maxRedirects;
+    CurlReceiver onHeader = nullptr;
+    void* headerTarget = nullptr;
+    CurlReceiver onBody = nullptr;
+    void* bodyTarget = nullptr;
+};
+
+// The shared options on `handle`: the URL (sent as given, no "/../" folding), the schemes a
+// request may use, redirects only to the web and, from an https URL, only to https; no signals
+// (other threads run), the headers (libcurl sends them with HTTP requests only) and
 // caTrustFromEnvironment(). False when libcurl refused an option.
 bool setUpCurlHandle(CURL* handle, std::string_view url, CurlSchemes schemes, curl_slist* headers);
 
-// True when `url` starts with "https://", in any case.
-bool isHttpsUrl(std::string_view url);
+// A new easy handle for `request`: the shared options, a GET, the connect time-out, the redirects
+// and the receivers. Null when libcurl could not make one or refused an option. The caller
+// initialises libcurl first (ensureCurlGlobalInit).
+CurlEasy makeCurlHandle(const CurlRequest& request);
 
 // Initialises libcurl once per process (thread-safe); false when that failed.
 bool ensureCurlGlobalInit();

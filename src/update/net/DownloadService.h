@@ -10,12 +10,13 @@
 // resumed after each of the resume waits in turn.
 #pragma once
 
+#include "update/net/ResumeRecord.h"
+
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -99,26 +100,5 @@ private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
-
-// The record beside a partial file ("<localFile>.resume"): where the file came from and what the
-// server said about it. A file without a record is never resumed.
-struct PartialDownload {
-    std::string url;
-    std::uint64_t totalBytes = 0;
-    std::string etag;              // strong entity tag, quotes included; empty: none
-    std::string lastModified;      // the Last-Modified text as the server sent it; empty: none
-    std::int64_t ftpFileTime = -1; // the FTP file's modification time (Unix seconds); -1: none
-    std::uint64_t bytesInFile = 0; // the file's size now (the record's own count is a hint)
-};
-
-// The record of `localFile` when it can be used to resume: nullopt when the file or the record is
-// missing or not a regular file, the record is malformed, names no whole size or no validator
-// (entity tag, date or FTP file time), or the file is larger than the whole size.
-std::optional<PartialDownload> readPartialDownload(const std::filesystem::path& localFile);
-
-// Writes the record beside `localFile`, as a transfer does once the server has answered.
-bool writePartialDownload(const std::filesystem::path& localFile, const PartialDownload& record);
-// Removes the file and its record.
-void discardDownload(const std::filesystem::path& localFile);
 
 } // namespace zorvast::update

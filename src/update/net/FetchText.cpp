@@ -4,21 +4,10 @@
 
 #include <curl/curl.h>
 
-#include <algorithm>
-#include <cctype>
-#include <memory>
 #include <string_view>
 
 namespace zorvast::update {
 namespace {
-
-// Status line and headers of every response of one call, redirects included. Real servers
-// send well under 2 KiB; the cap only stops a server that sends headers without end.
-constexpr std::size_t kMaxHeaderBytes = 256u * 1024u;
-
-struct EasyDeleter {
-    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
-};
 
 struct Transfer {
     std::string body;
@@ -38,7 +27,7 @@ std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) 
     return bytes;
 }
 
-std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* user) {
+std::size_t onHeader(char*, std::size_t size, std::size_t count, void* user) {
     auto* transfer = static_cast<Transfer*>(user);
     const std::size_t bytes = size * count;
     transfer->headerBytes += bytes;
@@ -49,22 +38,10 @@ std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* user
     return bytes;
 }
 
-bool startsWithNoCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() &&
-           std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
-               return std::tolower(static_cast<unsigned char>(a)) ==
-                      std::tolower(static_cast<unsigned char>(b));
-           });
-}
-
 // libcurl would also read file:// and fetch ftp://; the callers only ever want web pages.
 bool isWebUrl(std::string_view url) {
-    return startsWithNoCase(url, "http://") || startsWithNoCase(url, "https://");
-}
-
-long clampedMilliseconds(std::chrono::milliseconds value) {
-    // 0 means "no time-out" to libcurl; never let a zero or negative option mean that.
-    return static_cast<long>(std::max<std::chrono::milliseconds::rep>(value.count(), 1));
+    const UrlScheme scheme = urlSchemeOf(url);
+    return scheme == UrlScheme::Http || scheme == UrlScheme::Https;
 }
 
 FetchFailure failureOf(CURLcode code, long lastStatus) {
@@ -95,7 +72,7 @@ FetchFailure failureOf(CURLcode code, long lastStatus) {
 
 FetchOutcome fetchTextOutcome(const std::string& url, const FetchOptions& options) {
     FetchOutcome outcome;
-    if (!isWebUrl(url) || url.find('\0') != std::string::npos) {
+    if (!isWebUrl(url)) {
         outcome.failure = FetchFailure::BadUrl;
         return outcome;
     }
@@ -107,33 +84,29 @@ FetchOutcome fetchTextOutcome(const std::string& url, const FetchOptions& option
     Transfer transfer;
     transfer.maxBodyBytes = options.maxBodyBytes;
     // Declared after the list and the transfer record it points to, so it is cleaned up first.
-    std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
-    if (!easy || !headers) {
+    const CurlEasy easy = headers ? makeCurlHandle({.url = url,
+                                                    .schemes = CurlSchemes::Web,
+                                                    .headers = headers.get(),
+                                                    .connectTimeout = options.connectTimeout,
+                                                    .maxRedirects = options.maxRedirects,
+                                                    .onHeader = &onHeader,
+                                                    .headerTarget = &transfer,
+                                                    .onBody = &onBody,
+                                                    .bodyTarget = &transfer})
+                                  : nullptr;
+    if (!easy) {
         outcome.failure = FetchFailure::Transfer;
         return outcome;
     }
-
     CURL* handle = easy.get();
-    if (!setUpCurlHandle(handle, url, CurlSchemes::Web, headers.get())) {
-        outcome.failure = FetchFailure::Transfer;
-        return outcome;
-    }
-    curl_easy_setopt(handle, CURLOPT_HTTPGET, 1L);
-    curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(handle, CURLOPT_MAXREDIRS, std::max(options.maxRedirects, 0L));
-    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS,
-                     clampedMilliseconds(options.connectTimeout));
-    curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, clampedMilliseconds(options.totalTimeout));
+    curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS,
+                     static_cast<long>(curlTimeout(options.totalTimeout).count()));
     if (options.maxBodyBytes > 0) {
         // Refuses an announced Content-Length beyond the cap before any body byte is read;
         // onBody catches bodies without one.
         curl_easy_setopt(handle, CURLOPT_MAXFILESIZE_LARGE,
                          static_cast<curl_off_t>(options.maxBodyBytes));
     }
-    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &onBody);
-    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &transfer);
-    curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, &onHeader);
-    curl_easy_setopt(handle, CURLOPT_HEADERDATA, &transfer);
 
     const CURLcode code = curl_easy_perform(handle);
     curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &outcome.httpStatus);

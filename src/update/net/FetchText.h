@@ -44,11 +44,7 @@ struct FetchOutcome {
 std::string fetchText(const std::string& url);
 std::string fetchText(const std::string& url, const FetchOptions& options);
 
-// The same request with the reason of a failure, for tests and diagnostics.
+// The same request with what became of it: the last status and, on failure, the reason.
 FetchOutcome fetchTextOutcome(const std::string& url, const FetchOptions& options = {});
-
-// Initialises libcurl once per process (thread-safe); false when that failed. Every libcurl
-// user in the program calls it before its first easy handle. (Defined with the shared set-up.)
-bool ensureCurlGlobalInit();
 
 } // namespace zorvast::update

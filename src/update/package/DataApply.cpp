@@ -4,6 +4,7 @@
 #include "channels/store/StoredFile.h"
 #include "common/Files.h"
 #include "common/FolderHandle.h"
+#include "update/Messages.h"
 #include "update/net/DownloadService.h"
 #include "update/package/PackageManifest.h"
 
@@ -18,18 +19,6 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 constexpr const char* kStagedCopy = "satdata.tmp";
-
-constexpr const char* kBusyText = "上一次数据访问未完成，稍候请再重试。";
-constexpr const char* kReadErrorText = "读数据错误，软件无法运行，即将退出。";
-constexpr const char* kDelayedExtractText =
-    "数据更新中发生读写错误，请稍后再次进入本软件，尝试自动恢复。";
-constexpr const char* kDelayedMissingText =
-    "数据更新中发生读取错误，请稍后再次进入本软件，尝试自动恢复。";
-constexpr const char* kRestartFailedText =
-    "更新过程中写数据时失败，请检查C盘是否已满或有无读写权限。";
-constexpr const char* kCityFailedText = "失败，写临时数据发生错误，软件将被迫退出。";
-constexpr const char* kStagedUnreadableText =
-    " ◎ 新数据无法打开，已保留现有数据，下次启动软件将重试。";
 
 void call(const std::function<void()>& hook) {
     if (hook) {
@@ -101,7 +90,7 @@ void keepRunningData(UpdateFlow& flow) {
         flow.hooks.setQueryControlsEnabled(true);
     }
     flow.view.setDownloadBarVisible(false);
-    flow.view.setStatusText(kStagedUnreadableText);
+    flow.view.setStatusText(kStatusStagedDataUnreadable);
     flow.view.processEvents();
     startUpdateWorker(flow, "software check", flow.hooks.runSoftwareCheck);
 }
@@ -165,9 +154,9 @@ std::shared_ptr<const VerifiedPackage> checkDataPackage(UpdateFlow& flow) {
         readVerifiedDataPackage(paths.dataDownload, flow.packageKey, flow.packageSizeLimit, &fault);
     // Signed as data, as the version announced, and newer than ours: no replay of an older
     // package, no second install of the same one.
-    if (package &&
-        checkRelease(*package, PackageKind::Data, flow.state.announcedDataVersion(),
-                     flow.dataVersion ? flow.dataVersion() : std::string()) != ReleaseFault::None) {
+    if (package && checkRelease(*package, PackageKind::Data, flow.state.announcedDataVersion(),
+                                Version(flow.dataVersion ? flow.dataVersion() : std::string())) !=
+                       ReleaseFault::None) {
         flow.state.releaseRefused = true;
         package.reset();
         fault = PackageFault::Unusable;
@@ -192,7 +181,7 @@ void applyDataPackage(UpdateFlow& flow, const VerifiedPackage& package) {
 
     step(flow, 1);
     if (flow.store.waitForDatabase()) {
-        flow.view.showMessage("错误118", kBusyText);
+        flow.view.showMessage(kCaptionError118, kTextDatabaseBusy);
         return;
     }
 
@@ -246,13 +235,13 @@ void applyDataPackage(UpdateFlow& flow, const VerifiedPackage& package) {
 
     step(flow, 9);
     if (!common::fileExists(paths.storedFile)) {
-        endAfterCleanup(flow, "错误201", kReadErrorText);
+        endAfterCleanup(flow, kCaptionError201, kTextDataUnreadable);
         return;
     }
 
     step(flow, 10);
     if (flow.hooks.extractCityDatabase && !flow.hooks.extractCityDatabase()) {
-        endAfterCleanup(flow, "错误106", kCityFailedText);
+        endAfterCleanup(flow, kCaptionError106, kTextCityWriteFailed);
         return;
     }
     flow.view.setDownloadBarVisible(false);
@@ -262,24 +251,23 @@ void applyDataPackage(UpdateFlow& flow, const VerifiedPackage& package) {
     flow.view.processEvents();
 
     step(flow, 11);
-    flow.view.setStatusText(" ◎ 最新数据日期：" + dateOrEmpty(paths.storedFile) + "。");
+    flow.view.setStatusText(statusNewDataDate(dateOrEmpty(paths.storedFile)));
     flow.clock.sleepFor(5000ms);
 
     step(flow, 12);
     if (!common::fileExists(paths.storedFile)) {
         if (!common::fileExists(paths.dataPackage)) {
-            endAfterCleanup(flow, "错误203", kDelayedMissingText);
+            endAfterCleanup(flow, kCaptionError203, kTextDelayedReadFailed);
             return;
         }
         // Checked like every package before any of it reaches the working folder.
         const std::optional<VerifiedPackage> stored =
             readVerifiedDataPackage(paths.dataPackage, flow.packageKey, flow.packageSizeLimit);
         if (!stored || !writePackageFiles(*stored, paths.workFolder)) {
-            endAfterCleanup(flow, "错误202", kDelayedExtractText);
+            endAfterCleanup(flow, kCaptionError202, kTextDelayedWriteFailed);
             return;
         }
-        flow.view.setStatusText(" ◎ 数据已延迟替换，最新数据日期：" +
-                                dateOrEmpty(paths.storedFile) + "。");
+        flow.view.setStatusText(statusDelayedReplacement(dateOrEmpty(paths.storedFile)));
         flow.clock.sleepFor(2000ms);
         const bool queryEnabled = flow.hooks.queryButtonEnabled && flow.hooks.queryButtonEnabled();
         if (!queryEnabled) {
@@ -309,17 +297,17 @@ void applyFirstDataPackage(UpdateFlow& flow, const VerifiedPackage& package) {
     step(flow, 2);
     step(flow, 3);
     if (!storePackage(paths, package)) {
-        flow.view.showMessage("错误205", kReadErrorText);
+        flow.view.showMessage(kCaptionError205, kTextDataUnreadable);
         flow.view.endProgram();
         return;
     }
 
     step(flow, 4);
-    flow.view.setDownloadLabel(" ◎ 最新版本更新成功！");
+    flow.view.setDownloadLabel(kLabelUpdated);
 
     step(flow, 5);
     if (!flow.hooks.handOverToRestartHelper || !flow.hooks.handOverToRestartHelper()) {
-        endAfterCleanup(flow, "错误206", kRestartFailedText);
+        endAfterCleanup(flow, kCaptionError206, kTextRestartWriteFailed);
         return;
     }
 

@@ -1,7 +1,7 @@
 #include "update/package/PackageDownload.h"
 
-#include "channels/query/TableExport.h"
 #include "common/PrivateFolder.h"
+#include "update/Messages.h"
 #include "update/package/DataApply.h"
 #include "update/package/SoftwareApply.h"
 
@@ -105,12 +105,10 @@ void dataTransferEnded(UpdateFlow& flow) {
     }
     if (state.releaseRefused) {
         // The servers answered, but with nothing newer than what is installed.
-        showUpdateText(flow, "服务器上没有可用的新数据，无法运行软件，请稍后重试",
-                       " ◎ 服务器上没有比现有数据更新的版本，现有数据日期：" +
-                           (flow.dataDate ? flow.dataDate() : std::string()) + "。");
+        showUpdateText(flow, kLabelNoNewerData,
+                       statusNoNewerData(flow.dataDate ? flow.dataDate() : std::string()));
     } else {
-        showUpdateText(flow, "连接服务器错误，无法运行软件，请稍后重试",
-                       " ◎ 连接服务器错误，已停止下载，下次运行将重试。");
+        showUpdateText(flow, kLabelConnectionFailed, kStatusConnectionFailed);
     }
     if (!flow.downloadMode) {
         flow.view.setDownloadBarVisible(false);
@@ -179,17 +177,13 @@ bool startPackageDownload(UpdateFlow& flow, PackageKind kind) {
 
     if (url.empty()) {
         if (kind == PackageKind::Data) {
-            showUpdateText(flow, "无法获取远程列表，下载停止，请稍后再试",
-                           " ◎ 无法获取远程列表，下载已停止，下次启动软件将重试。");
+            showUpdateText(flow, kLabelNoDataMirrorList, kStatusNoMirrorList);
             flow.clock.sleepFor(5000ms);
             state.dataDownloadActive = false;
             startUpdateWorker(flow, "software check", flow.hooks.runSoftwareCheck);
             flow.view.processEvents();
         } else {
-            showUpdateText(flow,
-                           "无法获取远程列表，下载停止，请稍后再试，或进入" +
-                               std::string(channels::kMakerDomain) + "下载最新版本",
-                           " ◎ 无法获取远程列表，下载已停止，下次启动软件将重试。");
+            showUpdateText(flow, labelNoProgramMirrorList(), kStatusNoMirrorList);
             flow.view.setTransferMonitorInterval(0);
         }
         return false;
@@ -205,7 +199,7 @@ bool startPackageDownload(UpdateFlow& flow, PackageKind kind) {
         flow.view.setTransferMonitorInterval(1000);
         flow.view.setBarValue(ProgressBar::Main, 0);
         flow.view.setDownloadBarVisible(true);
-        showUpdateText(flow, "找到新版软件，正在更新...", " ◎ 找到更新的软件版本，正在下载...");
+        showUpdateText(flow, kLabelNewProgramFound, kStatusNewProgramFound);
     }
     return true;
 }

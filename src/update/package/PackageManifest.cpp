@@ -1,8 +1,7 @@
 #include "update/package/PackageManifest.h"
 
-#include "common/Numbers.h"
 #include "common/Text.h"
-#include "update/check/UpdateState.h"
+#include "update/check/Version.h"
 
 namespace zorvast::update {
 
@@ -16,10 +15,6 @@ constexpr std::string_view kProgramName = "program";
 
 std::string_view kindName(PackageKind kind) {
     return kind == PackageKind::Data ? kDataName : kProgramName;
-}
-
-bool sameVersion(double a, double b) {
-    return !common::greaterThan(a, b) && !common::lessThan(a, b);
 }
 
 } // namespace
@@ -77,7 +72,7 @@ std::optional<PackageManifest> manifestOf(const VerifiedPackage& package) {
 }
 
 ReleaseFault checkRelease(const VerifiedPackage& package, PackageKind expected,
-                          std::string_view announced, std::string_view installed) {
+                          const Version& announced, const Version& installed) {
     const std::optional<PackageManifest> manifest = manifestOf(package);
     if (!manifest) {
         return ReleaseFault::NoManifest;
@@ -85,11 +80,11 @@ ReleaseFault checkRelease(const VerifiedPackage& package, PackageKind expected,
     if (manifest->kind != expected) {
         return ReleaseFault::WrongKind;
     }
-    const double version = parseVersion(manifest->version);
-    if (!sameVersion(version, parseVersion(announced))) {
+    const Version version(manifest->version);
+    if (!version.sameAs(announced)) {
         return ReleaseFault::NotAnnounced;
     }
-    if (!isNewer(version, parseVersion(installed))) {
+    if (!version.newerThan(installed)) {
         return ReleaseFault::NotNewer;
     }
     return ReleaseFault::None;

@@ -8,6 +8,7 @@
 //   version=261210       (the version text as the version answer announces it)
 #pragma once
 
+#include "update/check/Version.h"
 #include "update/package/PackageKind.h"
 #include "update/package/VerifiedPackage.h"
 
@@ -51,9 +52,9 @@ enum class ReleaseFault {
     NotNewer,     // not newer than what is installed
 };
 
-// The package may be installed only when it is of the `expected` kind, its signed version equals
-// the `announced` one (as version answers compare: within 1e-7) and is newer than `installed`.
+// The package may be installed only when it is of the `expected` kind, its signed version is the
+// `announced` one and is newer than `installed`.
 ReleaseFault checkRelease(const VerifiedPackage& package, PackageKind expected,
-                          std::string_view announced, std::string_view installed);
+                          const Version& announced, const Version& installed);
 
 } // namespace zorvast::update

@@ -1,6 +1,7 @@
 #include "update/package/SoftwareApply.h"
 
 #include "common/ProgramVersion.h"
+#include "update/Messages.h"
 #include "update/package/PackageDownload.h"
 #include "update/package/PackageManifest.h"
 #include "update/package/VerifiedPackage.h"
@@ -11,10 +12,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr const char* kQuestionCaption = "新版Zorvast下载完成";
-constexpr const char* kQuestionText =
-    "软件更新已下载完毕，现在立即更换新版吗？(会自动退出并重新打开本软件)\r\n"
-    "选 [取消]，则在下次打开本软件时再自动更新。";
 // A database access takes seconds; one that never ends must not freeze the window for good.
 constexpr int kDatabaseWaits = 60;
 
@@ -31,7 +28,7 @@ void softwareTransferEnded(UpdateFlow& flow) {
                 readVerifiedPackage(download, flow.packageKey, flow.packageSizeLimit)) {
             // Signed as a program, as the version announced, and newer than this one.
             if (checkRelease(*package, PackageKind::Software, state.announcedProgramVersion(),
-                             common::programVersion()) == ReleaseFault::None) {
+                             Version(common::programVersion())) == ReleaseFault::None) {
                 programBytes = newProgramBytes(*package);
             } else {
                 state.releaseRefused = true;
@@ -52,18 +49,17 @@ void softwareTransferEnded(UpdateFlow& flow) {
     }
     state.softwareDownloadActive = false;
     if (state.releaseRefused) {
-        showUpdateText(flow, "服务器上没有更新的软件版本，请退出稍后再试。",
-                       " ◎ 服务器上没有比本软件更新的版本，无需更新。");
+        showUpdateText(flow, kLabelNoNewerProgram, kStatusNoNewerProgram);
         if (!flow.downloadMode) {
             flow.view.setDownloadBarVisible(false);
         }
     } else if (flow.downloadMode) {
-        flow.view.setDownloadLabel("读列表错误，更新失败，下次运行自动重试...");
+        flow.view.setDownloadLabel(kLabelProgramListFailed);
         flow.clock.sleepFor(6000ms);
-        flow.view.setDownloadLabel("请退出，稍后再次重试...");
+        flow.view.setDownloadLabel(kLabelRetryLater);
     } else {
         flow.view.setDownloadBarVisible(false);
-        flow.view.setStatusText(" ◎ 读远程列表发生错误，更新软件失败，下次运行本软件自动重试...");
+        flow.view.setStatusText(kStatusProgramListFailed);
     }
     flow.view.setTransferMonitorInterval(0);
 }
@@ -74,15 +70,14 @@ void applySoftwarePackage(UpdateFlow& flow, std::uint64_t programBytes) {
         flow.clock.sleepFor(1000ms);
     }
     if (programBytes > kMinimumProgramBytes &&
-        flow.view.askOkCancel(kQuestionCaption, kQuestionText)) {
+        flow.view.askOkCancel(kCaptionNewProgramReady, kTextInstallNewProgramNow)) {
         // A hand-over that fails keeps the program running, as after Cancel.
         if (flow.hooks.handOverToReplaceHelper && flow.hooks.handOverToReplaceHelper()) {
             flow.view.endProgram();
             return;
         }
     }
-    showUpdateText(flow, "请退出，稍后重新尝试进入。",
-                   " ◎ 本软件有新版，增加更多功能，下次打开时记得及时更新。");
+    showUpdateText(flow, kLabelNewProgramLater, kStatusNewProgramLater);
     if (!flow.downloadMode) {
         flow.view.setDownloadBarVisible(false);
     }

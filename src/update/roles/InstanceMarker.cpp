@@ -46,18 +46,6 @@ Name nameNow(const fs::path& marker, const struct stat& opened) {
 
 } // namespace
 
-const char* markerResultName(MarkerResult result) {
-    switch (result.value()) {
-    case MarkerResult::Ok:
-        return "Ok";
-    case MarkerResult::OtherCopyRuns:
-        return "OtherCopyRuns";
-    case MarkerResult::Error:
-        break;
-    }
-    return "Error";
-}
-
 InstanceMarker::~InstanceMarker() {
     release();
 }

@@ -23,9 +23,6 @@ private:
     Value value_;
 };
 
-// "Ok", "OtherCopyRuns" or "Error".
-const char* markerResultName(MarkerResult result);
-
 class InstanceMarker {
 public:
     InstanceMarker() = default;

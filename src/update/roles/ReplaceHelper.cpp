@@ -2,6 +2,7 @@
 
 #include "common/FolderHandle.h"
 #include "common/ProgramVersion.h"
+#include "update/Messages.h"
 #include "update/package/PackageManifest.h"
 
 #include <fcntl.h>
@@ -19,8 +20,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-constexpr const char* kCaption = "错误204";
-constexpr const char* kFailedText = "无法读取临时文件，升级失败，请稍后重试。";
 // Fresh names are tried this often before a folder full of planted names is given up on.
 constexpr int kPartialAttempts = 8;
 
@@ -32,7 +31,7 @@ void call(const std::function<void()>& hook) {
 
 void tell(const ReplaceHelperRole& role) {
     if (role.showMessage) {
-        role.showMessage(kCaption, kFailedText);
+        role.showMessage(kCaptionError204, kTextReplaceFailed);
     }
 }
 
@@ -162,8 +161,8 @@ bool programPackageUsable(const VerifiedPackage& package) {
     // Signed as a program newer than the one running here (this helper is the old program).
     const std::optional<PackageManifest> manifest = manifestOf(package);
     return newProgramBytes(package) > kMinimumProgramBytes && manifest &&
-           checkRelease(package, PackageKind::Software, manifest->version,
-                        common::programVersion()) == ReleaseFault::None;
+           checkRelease(package, PackageKind::Software, Version(manifest->version),
+                        Version(common::programVersion())) == ReleaseFault::None;
 }
 
 bool handOverToReplaceHelper(const ReplaceHandOver& handOver) {
@@ -201,9 +200,8 @@ ReplaceOutcome runReplaceHelper(const ReplaceHelperRole& role) {
     removeDownload(role);
     // The clean-up comes first: the new program makes the working folder anew as it starts.
     call(role.cleanupWorkFiles);
-    const ProgramStart start{*target, {*target}, {}};
-    const bool started = role.start ? role.start(start) : startDetached(start).has_value();
-    return started ? ReplaceOutcome::Started : ReplaceOutcome::StartFailed;
+    const ProgramStart start{.program = *target, .arguments = {*target}};
+    return startProgram(role.start, start) ? ReplaceOutcome::Started : ReplaceOutcome::StartFailed;
 }
 
 } // namespace zorvast::update

@@ -1,6 +1,7 @@
 #include "update/roles/RestartHelper.h"
 
 #include "common/Files.h"
+#include "update/Messages.h"
 #include "update/roles/InstanceMarker.h"
 
 #include <signal.h>
@@ -20,27 +21,24 @@ using namespace std::chrono_literals;
 
 constexpr std::size_t kShortestPath = 4; // bytes; a path needs more
 
-struct SpawnAttributes {
-    posix_spawnattr_t value;
-    SpawnAttributes() { posix_spawnattr_init(&value); }
-    ~SpawnAttributes() { posix_spawnattr_destroy(&value); }
-    SpawnAttributes(const SpawnAttributes&) = delete;
-    SpawnAttributes& operator=(const SpawnAttributes&) = delete;
+// A posix_spawn object, destroyed when it goes out of scope.
+template <typename T, int (*Init)(T*), int (*Destroy)(T*)> struct SpawnObject {
+    T value;
+    SpawnObject() { Init(&value); }
+    ~SpawnObject() { Destroy(&value); }
+    SpawnObject(const SpawnObject&) = delete;
+    SpawnObject& operator=(const SpawnObject&) = delete;
 };
+using SpawnAttributes =
+    SpawnObject<posix_spawnattr_t, posix_spawnattr_init, posix_spawnattr_destroy>;
+using SpawnActions = SpawnObject<posix_spawn_file_actions_t, posix_spawn_file_actions_init,
+                                 posix_spawn_file_actions_destroy>;
 
-struct SpawnActions {
-    posix_spawn_file_actions_t value;
-    SpawnActions() { posix_spawn_file_actions_init(&value); }
-    ~SpawnActions() { posix_spawn_file_actions_destroy(&value); }
-    SpawnActions(const SpawnActions&) = delete;
-    SpawnActions& operator=(const SpawnActions&) = delete;
-};
+} // namespace
 
 bool startProgram(const ProgramStarter& starter, const ProgramStart& start) {
     return starter ? starter(start) : startDetached(start).has_value();
 }
-
-} // namespace
 
 std::optional<pid_t> startDetached(const ProgramStart& start) {
     SpawnAttributes attributes;
@@ -90,8 +88,9 @@ bool startHelper(const HelperHandOver& handOver, const char* helperName,
         handOver.clock->sleepFor(pause);
     }
     // The file that runs now, already installed and ours: only its name tells it its role.
-    const ProgramStart start{
-        handOver.programFile, {helperName, handOver.programFile.string()}, handOver.programFolder};
+    const ProgramStart start{.program = handOver.programFile,
+                             .arguments = {helperName, handOver.programFile.string()},
+                             .workingFolder = handOver.programFolder};
     return startProgram(handOver.start, start);
 }
 
@@ -124,7 +123,7 @@ RestartOutcome runRestartHelper(const RestartHelperRole& role) {
     const std::optional<std::string> target = handedOverPath(role.arguments);
     if (!target) {
         if (role.showMessage) {
-            role.showMessage("错误207", "无法读取临时文件，请检查C盘是否已满或有无读写权限。");
+            role.showMessage(kCaptionError207, kTextRestartHandOverUnreadable);
         }
         if (role.cleanupWorkFiles) {
             role.cleanupWorkFiles();
@@ -140,7 +139,7 @@ RestartOutcome runRestartHelper(const RestartHelperRole& role) {
         waitForMarkerRelease(role.instanceMarker, clock, role.oldProgramLimit);
     }
     // Under its usual name, in the folder this helper was started in: the program folder.
-    const ProgramStart start{*target, {*target}, {}};
+    const ProgramStart start{.program = *target, .arguments = {*target}};
     return startProgram(role.start, start) ? RestartOutcome::Started : RestartOutcome::StartFailed;
 }
 

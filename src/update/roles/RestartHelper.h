@@ -37,6 +37,9 @@ std::optional<pid_t> startDetached(const ProgramStart& start);
 // How the hand-overs and the roles start a program; true when it was started.
 using ProgramStarter = std::function<bool(const ProgramStart& start)>;
 
+// Starts `start` through `starter`, or through startDetached when there is none.
+bool startProgram(const ProgramStarter& starter, const ProgramStart& start);
+
 // What the restart and the replacement hand-over share.
 struct HelperHandOver {
     // The running program's own file (its real path): started under the helper's name, and

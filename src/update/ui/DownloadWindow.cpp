@@ -1,5 +1,7 @@
 #include "update/ui/DownloadWindow.h"
 
+#include "update/Messages.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
@@ -15,7 +17,7 @@ DownloadWindow::DownloadWindow(QWidget* parent) : QDialog(parent) {
     font.setPointSize(9);
     setFont(font);
 
-    label_ = new QLabel(QStringLiteral("正在下载数据，请稍等..."), this);
+    label_ = new QLabel(QString::fromUtf8(kLabelDownloading), this);
     label_->setTextFormat(Qt::PlainText);
     // The failure texts run to two lines in this narrow window.
     label_->setWordWrap(true);
@@ -26,7 +28,7 @@ DownloadWindow::DownloadWindow(QWidget* parent) : QDialog(parent) {
     progressBar_->setValue(0);
     progressBar_->setTextVisible(false);
     progressBar_->setFixedHeight(14);
-    cancelButton_ = new QPushButton(QStringLiteral("取消并退出"), this);
+    cancelButton_ = new QPushButton(QString::fromUtf8(kButtonCancelAndExit), this);
     cancelButton_->setAutoDefault(false);
     cancelButton_->setFixedHeight(24);
 

@@ -123,8 +123,13 @@ struct FakeServer {
 
 // ---- the end mark
 
-TEST(EndMark, IsTheGbkFullWidthMacron) {
-    EXPECT_EQ(hex(gbk(kEndMark)), hex(std::string(kEndMarkGbk)));
+TEST(EndMark, APageEndsWithTheFullWidthMacron) {
+    // The mark as a page in GBK writes it; other full-width marks and the plain ones do not end
+    // a page.
+    EXPECT_TRUE(isCompleteServerPage(Gbk{gbk("频道\r\n" + kEndMark)}));
+    for (const std::string other : {"＿", "～", "－", "_", "~", "-", "ˉ"}) {
+        EXPECT_FALSE(isCompleteServerPage(Gbk{gbk("频道\r\n" + other)})) << other;
+    }
 }
 
 TEST(IsCompleteServerPage, LastCharacterMustBeTheEndMark) {
@@ -291,7 +296,12 @@ TEST(LoadList, ShowsTheRightSourceInEveryCell) {
             server.page = gbk(*c.serverPage);
         }
         RecordingSink sink;
-        loadList(c.kind, {c.serverReached, kRoot, server.fetch(), folder.path()}, sink);
+        loadList(c.kind,
+                 {.serverReached = c.serverReached,
+                  .serverRoot = kRoot,
+                  .fetch = server.fetch(),
+                  .workFolder = folder.path()},
+                 sink);
 
         EXPECT_EQ(show(sink.cell(layout.headerRow, kTextColumn)), show(c.header)) << "header";
         EXPECT_FALSE(sink.cell(layout.headerRow, kMarkColumn)) << "header mark cell written";
@@ -329,7 +339,12 @@ TEST(LoadList, FetchesOnlyWhenAServerWasReached) {
         FakeServer server;
         server.page = gbk("甲\r\n" + kEndMark);
         RecordingSink sink;
-        loadList(c.kind, {c.serverReached, kRoot, server.fetch(), folder.path()}, sink);
+        loadList(c.kind,
+                 {.serverReached = c.serverReached,
+                  .serverRoot = kRoot,
+                  .fetch = server.fetch(),
+                  .workFolder = folder.path()},
+                 sink);
         EXPECT_EQ(server.requested, c.urls)
             << "list " << (c.kind == ListKind::Sng ? "SNG" : "latest") << ", serverReached "
             << c.serverReached;
@@ -360,7 +375,12 @@ TEST(LoadList, HeaderStartsPlainAndGetsTheMarkOnlyFromTheServer) {
             server.page = gbk(*c.page);
         }
         RecordingSink sink;
-        loadList(c.kind, {c.serverReached, kRoot, server.fetch(), folder.path()}, sink);
+        loadList(c.kind,
+                 {.serverReached = c.serverReached,
+                  .serverRoot = kRoot,
+                  .fetch = server.fetch(),
+                  .workFolder = folder.path()},
+                 sink);
         std::vector<std::string> headerWrites;
         for (const auto& call : sink.calls) {
             if (!call.shade && call.row == listLayout(c.kind).headerRow) {
@@ -378,7 +398,12 @@ TEST(LoadList, MissingCacheShowsTheReadErrorBeforeTheFillers) {
         const ListLayout& layout = listLayout(kind);
         TempFolder folder; // no cache file in it
         RecordingSink sink;
-        loadList(kind, {false, kRoot, nullptr, folder.path()}, sink);
+        loadList(kind,
+                 {.serverReached = false,
+                  .serverRoot = kRoot,
+                  .fetch = nullptr,
+                  .workFolder = folder.path()},
+                 sink);
         for (int row = layout.firstEntryRow; row <= layout.lastEntryRow(); ++row) {
             std::vector<std::string> writes;
             for (const auto& call : sink.calls) {
@@ -410,7 +435,12 @@ TEST(LoadList, AnUnreadableCacheCountsAsMissing) {
     TempFolder folder;
     std::filesystem::create_directory(folder.path() / "nch.str"); // a folder, not a file
     RecordingSink sink;
-    loadList(ListKind::LatestChannels, {false, kRoot, nullptr, folder.path()}, sink);
+    loadList(ListKind::LatestChannels,
+             {.serverReached = false,
+              .serverRoot = kRoot,
+              .fetch = nullptr,
+              .workFolder = folder.path()},
+             sink);
     int errors = 0;
     for (const auto& call : sink.calls) {
         errors += call.text == kReadErrorText ? 1 : 0;
@@ -434,7 +464,12 @@ TEST(LoadList, ShadesEverySecondEntryRowLast) {
         TempFolder folder;
         folder.write(std::string(listLayout(c.kind).cacheFile), gbk("甲\r\n乙\r\n"));
         RecordingSink sink;
-        loadList(c.kind, {false, kRoot, nullptr, folder.path()}, sink);
+        loadList(c.kind,
+                 {.serverReached = false,
+                  .serverRoot = kRoot,
+                  .fetch = nullptr,
+                  .workFolder = folder.path()},
+                 sink);
         std::ostringstream got;
         for (const auto& [row, rgb] : sink.shades) {
             got << row << ":(" << rgb.r << "," << rgb.g << "," << rgb.b << ") ";
@@ -458,7 +493,12 @@ TEST(LoadList, EntriesReachTheSinkAsUtf8) {
     // "中星6A" in GBK, then the mark: the sink must get UTF-8, not the wire bytes.
     server.page = std::string("\xD6\xD0\xD0\xC7") + "6A\r\n\xA3\xFE";
     RecordingSink sink;
-    loadList(ListKind::LatestChannels, {true, kRoot, server.fetch(), folder.path()}, sink);
+    loadList(ListKind::LatestChannels,
+             {.serverReached = true,
+              .serverRoot = kRoot,
+              .fetch = server.fetch(),
+              .workFolder = folder.path()},
+             sink);
     EXPECT_EQ(show(sink.cell(2, kTextColumn)), show("中星6A"));
     EXPECT_EQ(show(sink.cell(3, kTextColumn)), show(kEndMark));
 }
@@ -482,8 +522,8 @@ TEST(DeferredListJob, RunsOnceAServerRootIsKnownAndListsArePending) {
         std::atomic<bool> pending{c.pending};
         std::vector<std::string> events;
         const DeferredListJob job{
-            [&] { events.push_back("lists"); },
-            [&](const std::string& url) { events.push_back("banner " + url); },
+            .loadLists = [&] { events.push_back("lists"); },
+            .showNewsPage = [&](const std::string& url) { events.push_back("banner " + url); },
         };
         const bool ran = runDeferredListJob(pending, c.root, job);
         const std::vector<std::string> expected =
@@ -522,9 +562,9 @@ TEST(RefreshCountdown, TenOneSecondStepsThenTheLinksComeBack) {
         events.push_back(std::to_string(clock.sleepCount()) + " " + what);
     };
     const RefreshLinks links{
-        [&](const std::string& caption) { stamp("news " + caption); },
-        [&](const std::string& caption) { stamp("trade " + caption); },
-        [&](bool enabled) { stamp(enabled ? "enabled" : "disabled"); },
+        .setNewsCaption = [&](const std::string& caption) { stamp("news " + caption); },
+        .setTradeCaption = [&](const std::string& caption) { stamp("trade " + caption); },
+        .setEnabled = [&](bool enabled) { stamp(enabled ? "enabled" : "disabled"); },
     };
     refreshCountdown(clock, links);
 

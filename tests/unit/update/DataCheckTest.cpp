@@ -226,7 +226,7 @@ std::string statementText(const std::string& data, const std::string& program,
                           std::array<int, 3> date = {2026, 12, 1},
                           const SecretKey& key = testing::testSecretKey()) {
     const std::optional<std::string> text =
-        signReleaseStatement({data, program, date[0], date[1], date[2]}, key);
+        signReleaseStatement({data, program, std::chrono::year{date[0]} / date[1] / date[2]}, key);
     if (!text) {
         throw std::runtime_error("cannot sign the statement");
     }
@@ -267,7 +267,7 @@ TEST_F(DataCheck, AnswersAreHeldAgainstTheServersSignedStatement) {
         EXPECT_EQ(state.serverBase(), c.server);
         EXPECT_EQ(journal.has("fetch http://a.test/du.htm"), c.download) << journal.dump();
         EXPECT_EQ(state.statement().has_value(), c.statementKept);
-        EXPECT_EQ(state.announcedDataVersion(), c.download ? "261210" : "261209");
+        EXPECT_EQ(state.announcedDataVersion().text(), c.download ? "261210" : "261209");
     }
 }
 
@@ -325,7 +325,7 @@ TEST_F(DataCheck, AProgramAnswerThatContradictsTheStatementIsNoAnswer) {
         verifyReleaseStatement(statementText("261209", "1.03"), testing::testPublicKey()));
     runSoftwareCheck(flow);
     EXPECT_TRUE(state.softwareDownloadActive);
-    EXPECT_EQ(state.announcedProgramVersion(), "1.03");
+    EXPECT_EQ(state.announcedProgramVersion().text(), "1.03");
 }
 
 } // namespace

@@ -851,14 +851,27 @@ protected:
     }
 };
 
+// A fresh service has no progress; a task that names only its URL and file is fetched in blocks
+// of at most 10240 bytes (the first block gives the size when the server names none).
 TEST_F(ResumeTest, TaskDefaults) {
-    const DownloadTask task;
-    EXPECT_EQ(task.connectTimeout, 20000ms);
-    EXPECT_EQ(task.noDataTimeout, 30000ms);
-    EXPECT_EQ(task.blockSize, 10240u);
     const DownloadService fresh;
     EXPECT_EQ(fresh.progress().bytesInFile, 0u);
     EXPECT_EQ(fresh.progress().totalBytes, 0u);
+
+    constexpr std::size_t kSize = 200000;
+    service_.configure(0, 50ms, 0); // the task's own block size
+    DownloadTask task;
+    task.url = http_->url("/stream/" + std::to_string(kSize));
+    task.localFile = target("defaults.tmp");
+    Outcome run;
+    runToEnd(service_, task, run);
+    SCOPED_TRACE("events: " + run.events.text());
+    ASSERT_TRUE(run.ended);
+    EXPECT_EQ(run.events.last(), TransferEvent::Finished);
+    ASSERT_EQ(run.events.count(TransferEvent::SizeKnown), 1);
+    EXPECT_GT(run.events.list().front().value, 0.0);
+    EXPECT_LE(run.events.list().front().value, 10240.0);
+    EXPECT_TRUE(readAll(task.localFile.string()) == patternBytes(kSize));
 }
 
 TEST_F(ResumeTest, ABreakIsResumedWithinOneStart) {

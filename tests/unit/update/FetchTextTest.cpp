@@ -104,13 +104,17 @@ protected:
 
 std::unique_ptr<LocalHttpServer> FetchText::server_;
 
+// Without options: five redirects are followed and a sixth is not, and a server that never
+// answers is given up after 15 seconds.
 TEST_F(FetchText, DefaultOptions) {
-    const FetchOptions defaults;
-    EXPECT_EQ(defaults.connectTimeout, 5000ms);
-    EXPECT_EQ(defaults.totalTimeout, 15000ms);
-    EXPECT_EQ(defaults.maxBodyBytes, 4u * 1024u * 1024u);
-    EXPECT_EQ(defaults.maxRedirects, 5);
     EXPECT_EQ(fetchText(url("/bytes/") + hex("1.02")), "1.02");
+    EXPECT_EQ(fetchText(url("/redirect/5")), "landed");
+    EXPECT_EQ(fetchText(url("/redirect/6")), "");
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(fetchText(url("/silent")), "");
+    const double elapsed = secondsSince(start);
+    EXPECT_GE(elapsed, 14.9);
+    EXPECT_LT(elapsed, 20.0);
 }
 
 TEST_F(FetchText, SendsNoCacheHeadersAndTheUrlAsGiven) {
@@ -281,6 +285,22 @@ TEST_F(FetchText, ConnectTimeoutIsShorterThanTheTotal) {
     EXPECT_STREQ(nameOf(outcome.failure), "Timeout");
 }
 
+// Without options, a connection that cannot be made is given up after 5 seconds.
+TEST_F(FetchText, DefaultConnectTimeoutIsFiveSeconds) {
+    FullBacklog backlog;
+    if (!backlog.full()) {
+        GTEST_SKIP() << "this kernel answers SYNs beyond the accept queue";
+    }
+    const auto start = std::chrono::steady_clock::now();
+    const FetchOutcome outcome =
+        fetchTextOutcome("http://127.0.0.1:" + std::to_string(backlog.port()) + "/");
+    const double elapsed = secondsSince(start);
+    EXPECT_GE(elapsed, 4.9);
+    EXPECT_LT(elapsed, 8.0);
+    EXPECT_EQ(outcome.text, "");
+    EXPECT_STREQ(nameOf(outcome.failure), "Timeout");
+}
+
 TEST_F(FetchText, Redirects) {
     struct Case {
         std::string path;
@@ -378,7 +398,7 @@ TEST_F(FetchText, BodyCap) {
 }
 
 TEST_F(FetchText, DefaultBodyCapIsFourMebibytes) {
-    const std::size_t cap = FetchOptions{}.maxBodyBytes;
+    constexpr std::size_t cap = 4u * 1024u * 1024u;
     EXPECT_EQ(fetchText(url("/sized/" + std::to_string(cap))).size(), cap);
     EXPECT_EQ(fetchText(url("/stream/" + std::to_string(cap))).size(), cap);
     for (const std::string& path :

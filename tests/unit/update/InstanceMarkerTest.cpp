@@ -12,11 +12,22 @@
 
 namespace zorvast::update {
 
-void PrintTo(MarkerResult result, std::ostream* out) {
-    *out << markerResultName(result);
-}
 void PrintTo(MarkerResult::Value result, std::ostream* out) {
-    *out << markerResultName(result);
+    switch (result) {
+    case MarkerResult::Ok:
+        *out << "Ok";
+        return;
+    case MarkerResult::OtherCopyRuns:
+        *out << "OtherCopyRuns";
+        return;
+    case MarkerResult::Error:
+        *out << "Error";
+        return;
+    }
+    *out << "?";
+}
+void PrintTo(MarkerResult result, std::ostream* out) {
+    PrintTo(result.value(), out);
 }
 
 namespace {

@@ -64,7 +64,7 @@ class PackageDownload : public ::testing::Test, public FlowFixture {
 public:
     PackageDownload() {
         state.setServerBase("http://a.test");
-        state.setAnnouncedDataVersion("261210");
+        state.setAnnouncedDataVersion(Version("261210"));
     }
 
     // A valid signed package with a database that opens, signed as data of `version`.
@@ -354,7 +354,7 @@ TEST_F(PackageDownload, OnlyTheAnnouncedNewerDataIsInstalled) {
             journal.lines.clear();
             downloadMode = firstDownload;
             localVersion = firstDownload ? "" : "261209";
-            state.setAnnouncedDataVersion(c.announced);
+            state.setAnnouncedDataVersion(Version(c.announced));
             answers["http://a.test/du.htm"] = "http://m1/p.zip" + kComma + "http://m2/p.zip";
             downloader.served["http://m1/p.zip"] = goodPackage(c.signedVersion, c.kind);
             downloader.served["http://m2/p.zip"] = goodPackage(c.signedVersion, c.kind);

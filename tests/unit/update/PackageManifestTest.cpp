@@ -289,7 +289,8 @@ TEST(PackageManifest, CheckRelease) {
     const SignedPackages packages;
     for (const Case& c : cases) {
         const VerifiedPackage package = packages.signedWith(c.manifest);
-        const ReleaseFault fault = checkRelease(package, c.expected, c.announced, c.installed);
+        const ReleaseFault fault =
+            checkRelease(package, c.expected, Version(c.announced), Version(c.installed));
         EXPECT_EQ(fault, c.fault) << c.what << ": got " << faultName(fault) << ", expected "
                                   << faultName(c.fault);
     }

@@ -6,6 +6,7 @@
 #include <sodium.h>
 
 #include <array>
+#include <chrono>
 #include <cstdlib>
 #include <ctime>
 #include <optional>
@@ -17,10 +18,11 @@ namespace {
 
 using testing::testPublicKey;
 using testing::testSecretKey;
+using namespace std::chrono_literals;
 
 const std::string kDomain("Zorvast release statement\0", 26);
 const std::string kGoodLines = "format=1\r\ndata=261210\r\nprogram=1.03\r\nissued=2026-12-10\r\n";
-const ReleaseStatement kGood{"261210", "1.03", 2026, 12, 10};
+const ReleaseStatement kGood{"261210", "1.03", 2026y / 12 / 10};
 
 std::string signatureOf(const std::string& message, const SecretKey& key = testSecretKey()) {
     EXPECT_GE(sodium_init(), 0);
@@ -38,8 +40,9 @@ std::string signedByHand(const std::string& lines, const SecretKey& key = testSe
 }
 
 std::string describe(const ReleaseStatement& s) {
-    return s.dataVersion + " " + s.programVersion + " " + std::to_string(s.year) + "-" +
-           std::to_string(s.month) + "-" + std::to_string(s.day);
+    return s.dataVersion + " " + s.programVersion + " " + std::to_string(int(s.issued.year())) +
+           "-" + std::to_string(unsigned(s.issued.month())) + "-" +
+           std::to_string(unsigned(s.issued.day()));
 }
 
 TEST(ReleaseStatement, SignedTextIsTheFiveLinesAndVerifies) {
@@ -53,8 +56,9 @@ TEST(ReleaseStatement, SignedTextIsTheFiveLinesAndVerifies) {
 
 TEST(ReleaseStatement, RoundTripsAtTheEdgesOfItsFields) {
     const std::vector<ReleaseStatement> good = {
-        {"1234567", "12345", 2024, 2, 29}, {"1", "1", 1970, 1, 1},  {"261210", "1e-7", 2000, 2, 29},
-        {"!~", "~", 9999, 12, 31},         {"0", "0", 2026, 1, 31},
+        {"1234567", "12345", 2024y / 2 / 29}, {"1", "1", 1970y / 1 / 1},
+        {"261210", "1e-7", 2000y / 2 / 29},   {"!~", "~", 9999y / 12 / 31},
+        {"0", "0", 2026y / 1 / 31},
     };
     for (const ReleaseStatement& statement : good) {
         const std::optional<std::string> text = signReleaseStatement(statement, testSecretKey());
@@ -67,13 +71,13 @@ TEST(ReleaseStatement, RoundTripsAtTheEdgesOfItsFields) {
 
 TEST(ReleaseStatement, TheSignerRefusesWhatTheReaderWouldRefuse) {
     const std::vector<ReleaseStatement> bad = {
-        {"", "1.03", 2026, 12, 10},       {"12345678", "1.03", 2026, 12, 10},
-        {"261210", "", 2026, 12, 10},     {"261210", "1.0300", 2026, 12, 10},
-        {"2612 0", "1.03", 2026, 12, 10}, {"261210", "1.03\r", 2026, 12, 10},
-        {"261210", "1.03", 2026, 2, 29},  {"261210", "1.03", 2100, 2, 29},
-        {"261210", "1.03", 2026, 4, 31},  {"261210", "1.03", 2026, 13, 1},
-        {"261210", "1.03", 2026, 0, 1},   {"261210", "1.03", 2026, 1, 0},
-        {"261210", "1.03", 1969, 12, 31}, {"261210", "1.03", 10000, 1, 1},
+        {"", "1.03", 2026y / 12 / 10},       {"12345678", "1.03", 2026y / 12 / 10},
+        {"261210", "", 2026y / 12 / 10},     {"261210", "1.0300", 2026y / 12 / 10},
+        {"2612 0", "1.03", 2026y / 12 / 10}, {"261210", "1.03\r", 2026y / 12 / 10},
+        {"261210", "1.03", 2026y / 2 / 29},  {"261210", "1.03", 2100y / 2 / 29},
+        {"261210", "1.03", 2026y / 4 / 31},  {"261210", "1.03", 2026y / 13 / 1},
+        {"261210", "1.03", 2026y / 0 / 1},   {"261210", "1.03", 2026y / 1 / 0},
+        {"261210", "1.03", 1969y / 12 / 31}, {"261210", "1.03", 10000y / 1 / 1},
     };
     for (const ReleaseStatement& statement : bad) {
         EXPECT_FALSE(signReleaseStatement(statement, testSecretKey())) << describe(statement);
@@ -222,7 +226,7 @@ TEST(ReleaseStatement, AgeInWholeDaysUtc) {
         int days;
     };
     const auto on = [](int year, int month, int day) {
-        return ReleaseStatement{"261210", "1.03", year, month, day};
+        return ReleaseStatement{"261210", "1.03", std::chrono::year{year} / month / day};
     };
     const std::vector<Case> cases = {
         {"the start of the issue day", on(2026, 12, 10), utc(2026, 12, 10), 0},

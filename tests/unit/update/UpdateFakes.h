@@ -367,8 +367,8 @@ public:
         fs::create_directories(temp.path() / "tmp");
         fs::create_directories(paths.programFolder);
         fs::create_directories(paths.downloadFolder);
-        state.setAnnouncedDataVersion(kAnnouncedDataVersion);
-        state.setAnnouncedProgramVersion(kAnnouncedProgramVersion);
+        state.setAnnouncedDataVersion(Version(kAnnouncedDataVersion));
+        state.setAnnouncedProgramVersion(Version(kAnnouncedProgramVersion));
         flow.dataServers = {"http://a.test", "http://b.test", "http://c.test", "http://c.test"};
         flow.fetch = [this](const std::string& url) {
             journal.add("fetch " + url);

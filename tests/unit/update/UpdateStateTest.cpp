@@ -117,9 +117,11 @@ TEST(VersionAnswers, NumbersAndTheNewerRule) {
         {"1.03x", "1.02", true},    {"-5", "", false},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(isNewer(parseVersion(c.server), parseVersion(c.local)), c.newer)
-            << "server \"" << c.server << "\" local \"" << c.local
-            << "\": " << parseVersion(c.server) << " - " << parseVersion(c.local);
+        const Version server(c.server);
+        const Version local(c.local);
+        EXPECT_EQ(server.newerThan(local), c.newer)
+            << "server \"" << c.server << "\" local \"" << c.local << "\": " << server.number()
+            << " - " << local.number();
     }
 }
 
@@ -246,6 +248,8 @@ TEST(UpdateStateRecord, StartsZeroedOnTheFirstServer) {
     state.totalBytes = 12.5;
     state.setServerRoot("http://x/");
     state.setMirrorList({"a"});
+    state.setAnnouncedDataVersion(Version("261210"));
+    state.setAnnouncedProgramVersion(Version("1.03"));
     state.reset({"http://first", "http://second"});
     EXPECT_FALSE(state.serverReached);
     EXPECT_FALSE(state.transferRunning);
@@ -256,6 +260,9 @@ TEST(UpdateStateRecord, StartsZeroedOnTheFirstServer) {
     EXPECT_EQ(state.serverBase(), "http://first");
     EXPECT_EQ(state.serverRoot(), "");
     EXPECT_TRUE(state.mirrorList().empty());
+    EXPECT_EQ(state.announcedDataVersion().text(), "");
+    EXPECT_EQ(state.announcedProgramVersion().text(), "");
+    EXPECT_FALSE(state.statement());
 }
 
 } // namespace
