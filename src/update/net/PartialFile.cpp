@@ -1,7 +1,8 @@
 #include "update/net/PartialFile.h"
 
+#include "common/platform/Platform.h"
+
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -41,7 +42,8 @@ bool PartialFile::open(const DownloadSpot& spot) {
                        O_RDWR | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600));
     struct stat info {};
     if (!fd_ || ::fstat(fd_.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink != 1 ||
-        ::flock(fd_.get(), LOCK_EX | LOCK_NB) != 0) {
+        common::platform::tryLock(fd_.get(), common::platform::LockKind::Exclusive) !=
+            common::platform::LockResult::Held) {
         fd_.reset();
         return false;
     }

@@ -1,6 +1,6 @@
 #include "update/package/PackageDownload.h"
 
-#include "common/PrivateFolder.h"
+#include "common/platform/Platform.h"
 #include "update/Messages.h"
 #include "update/package/DataApply.h"
 #include "update/package/SoftwareApply.h"
@@ -168,7 +168,7 @@ bool startPackageDownload(UpdateFlow& flow, PackageKind kind) {
     }
     state.releaseRefused = false;
     // Partial downloads wait there between runs; a folder that is not ours fails the transfer.
-    common::preparePrivateFolder(flow.store.paths().downloadFolder);
+    common::platform::preparePrivateFolder(flow.store.paths().downloadFolder);
 
     std::vector<std::string> mirrors =
         readMirrorList(state, flow.fetch, mirrorListPath(kind), flow.randomDraw);

@@ -1,10 +1,10 @@
 #include "update/roles/InstanceMarker.h"
 
 #include "common/FolderHandle.h"
+#include "common/platform/Platform.h"
 
 #include <cerrno>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -22,8 +22,19 @@ constexpr int kOpenFlags = O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK;
 // sits on a file nobody sees. A few fresh tries settle it.
 constexpr int kAttempts = 5;
 
-bool lockBusy() {
-    return errno == EWOULDBLOCK || errno == EAGAIN;
+namespace platform = common::platform;
+
+// Only a lock held elsewhere means another copy runs; a lock that fails otherwise is an error.
+MarkerResult lockMarker(int fd) {
+    switch (platform::tryLock(fd, platform::LockKind::Exclusive)) {
+    case platform::LockResult::Held:
+        return MarkerResult::Ok;
+    case platform::LockResult::Busy:
+        return MarkerResult::OtherCopyRuns;
+    case platform::LockResult::Failed:
+        break;
+    }
+    return MarkerResult::Error;
 }
 
 // Only our own regular file with no second name (a hard link would let truncating it reach
@@ -58,8 +69,8 @@ MarkerResult InstanceMarker::hold(const fs::path& marker) {
         if (file.get() < 0 || !isOurs(file.get(), status)) {
             return MarkerResult::Error;
         }
-        if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0) {
-            return lockBusy() ? MarkerResult::OtherCopyRuns : MarkerResult::Error;
+        if (const MarkerResult lock = lockMarker(file.get()); !lock) {
+            return lock;
         }
         const Name name = nameNow(marker, status);
         if (name == Name::Gone || name == Name::Other) {
@@ -97,8 +108,8 @@ MarkerResult removeStaleMarker(const fs::path& marker) {
             return MarkerResult::Error;
         }
         // Lock before deleting, so the copy that holds it is never robbed of its marker.
-        if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0) {
-            return lockBusy() ? MarkerResult::OtherCopyRuns : MarkerResult::Error;
+        if (const MarkerResult lock = lockMarker(file.get()); !lock) {
+            return lock;
         }
         switch (nameNow(marker, status)) {
         case Name::Gone:
@@ -123,7 +134,7 @@ bool markerHeld(const fs::path& marker) {
         return false;
     }
     // A shared lock is refused only while an exclusive one is held; closing drops the probe's.
-    return ::flock(file.get(), LOCK_SH | LOCK_NB) != 0 && lockBusy();
+    return platform::tryLock(file.get(), platform::LockKind::Shared) == platform::LockResult::Busy;
 }
 
 } // namespace zorvast::update

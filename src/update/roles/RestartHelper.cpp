@@ -4,13 +4,7 @@
 #include "update/Messages.h"
 #include "update/roles/InstanceMarker.h"
 
-#include <signal.h>
-#include <spawn.h>
-
 #include <chrono>
-#include <vector>
-
-extern char** environ;
 
 namespace zorvast::update {
 
@@ -21,59 +15,10 @@ using namespace std::chrono_literals;
 
 constexpr std::size_t kShortestPath = 4; // bytes; a path needs more
 
-// A posix_spawn object, destroyed when it goes out of scope.
-template <typename T, int (*Init)(T*), int (*Destroy)(T*)> struct SpawnObject {
-    T value;
-    SpawnObject() { Init(&value); }
-    ~SpawnObject() { Destroy(&value); }
-    SpawnObject(const SpawnObject&) = delete;
-    SpawnObject& operator=(const SpawnObject&) = delete;
-};
-using SpawnAttributes =
-    SpawnObject<posix_spawnattr_t, posix_spawnattr_init, posix_spawnattr_destroy>;
-using SpawnActions = SpawnObject<posix_spawn_file_actions_t, posix_spawn_file_actions_init,
-                                 posix_spawn_file_actions_destroy>;
-
 } // namespace
 
 bool startProgram(const ProgramStarter& starter, const ProgramStart& start) {
     return starter ? starter(start) : startDetached(start).has_value();
-}
-
-std::optional<pid_t> startDetached(const ProgramStart& start) {
-    SpawnAttributes attributes;
-    SpawnActions actions;
-    // Its own session: the new program outlives us and is no part of our terminal's group.
-    short flags = POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
-    sigset_t none;
-    sigemptyset(&none);
-    posix_spawnattr_setsigmask(&attributes.value, &none);
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGPIPE);
-    sigaddset(&defaults, SIGCHLD);
-    posix_spawnattr_setsigdefault(&attributes.value, &defaults);
-    posix_spawnattr_setflags(&attributes.value, flags);
-    if (!start.workingFolder.empty() &&
-        posix_spawn_file_actions_addchdir_np(&actions.value, start.workingFolder.c_str()) != 0) {
-        return std::nullopt;
-    }
-    const std::string path = start.program.string();
-    std::vector<std::string> arguments = start.arguments;
-    if (arguments.empty()) {
-        arguments.push_back(path);
-    }
-    std::vector<char*> argv;
-    for (std::string& argument : arguments) {
-        argv.push_back(argument.data());
-    }
-    argv.push_back(nullptr);
-    pid_t child = 0;
-    if (posix_spawn(&child, path.c_str(), &actions.value, &attributes.value, argv.data(),
-                    environ) != 0) {
-        return std::nullopt;
-    }
-    return child;
 }
 
 bool startHelper(const HelperHandOver& handOver, const char* helperName,

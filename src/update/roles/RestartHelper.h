@@ -5,8 +5,7 @@
 #pragma once
 
 #include "common/Clock.h"
-
-#include <sys/types.h>
+#include "common/platform/Platform.h"
 
 #include <chrono>
 #include <filesystem>
@@ -19,20 +18,8 @@ namespace zorvast::update {
 
 inline constexpr const char* kRestartHelperFile = "plumo_updata_69656858.exe";
 
-// One program start: the file executed, the argument vector it gets (argv[0] first) and the
-// folder it starts in.
-struct ProgramStart {
-    std::filesystem::path program;
-    // Empty: the program's path alone.
-    std::vector<std::string> arguments;
-    // Empty: the caller's.
-    std::filesystem::path workingFolder;
-};
-
-// Starts a program as a new process in its own session, not waited for. No shell is involved,
-// so any path and any argument text work. The child's id, or nullopt when it could not be
-// started.
-std::optional<pid_t> startDetached(const ProgramStart& start);
+using common::platform::ProgramStart;
+using common::platform::startDetached;
 
 // How the hand-overs and the roles start a program; true when it was started.
 using ProgramStarter = std::function<bool(const ProgramStart& start)>;
