@@ -3,6 +3,7 @@
 #include "channels/jet/JetConnection.h"
 #include "channels/jet/JetCursor.h"
 #include "common/Files.h"
+#include "common/Hooks.h"
 #include "pointing/report/SatelliteInfo.h"
 
 namespace zorvast::shell {
@@ -25,12 +26,6 @@ const InitControl kDataControls[] = {
     InitControl::Calculate,       InitControl::ProvinceList,        InitControl::CityList,
     InitControl::TransponderGrid,
 };
-
-void call(const std::function<void()>& hook) {
-    if (hook) {
-        hook();
-    }
-}
 
 void fillList(MainWindowInitView& view, InitList list, std::initializer_list<const char*> items,
               int selected) {
@@ -179,8 +174,8 @@ InitOutcome initialiseMainWindow(AppState& state, channels::store::DatabaseStore
         view.showMessage("错误106", "失败，写临时数据发生错误，软件将被迫退出。");
         return InitOutcome::Fatal;
     }
-    call(hooks.fillLocationLists);
-    call(hooks.lookupCityCoordinates);
+    common::callIfSet(hooks.fillLocationLists);
+    common::callIfSet(hooks.lookupCityCoordinates);
 
     std::vector<std::string> codes;
     for (const SatelliteEntry& e : satellites) {
@@ -197,15 +192,15 @@ InitOutcome initialiseMainWindow(AppState& state, channels::store::DatabaseStore
     view.checkFeedDefaults();
     view.setEnabled(InitControl::UprightButton, false);
     view.setEnabled(InitControl::InvertedButton, false);
-    call(hooks.fillAntennaList);
-    call(hooks.createDiagramSprites);
+    common::callIfSet(hooks.fillAntennaList);
+    common::callIfSet(hooks.createDiagramSprites);
     if (stop) {
         return InitOutcome::Stopped;
     }
 
     view.processEvents();
     view.setEnabled(InitControl::Calculate, true);
-    call(hooks.runPointingCalculation);
+    common::callIfSet(hooks.runPointingCalculation);
     for (InitControl control : kDataControls) {
         view.setEnabled(control, true);
     }

@@ -4,6 +4,7 @@
 #include "channels/jet/JetCursor.h"
 #include "common/Files.h"
 #include "common/FolderHandle.h"
+#include "common/Hooks.h"
 #include "common/PrivateFolder.h"
 #include "update/package/DataApply.h"
 
@@ -18,12 +19,6 @@ constexpr const char* kFolderMissingError =
 constexpr const char* kRestartFailureText =
     "重启过程中读写临时数据时失败，请检查C盘是否已满或有无读写权限。";
 constexpr const char* kBusyText = "上一次数据访问未完成，稍候请再重试。";
-
-void call(const std::function<void()>& hook) {
-    if (hook) {
-        hook();
-    }
-}
 
 void startWorker(StartUpContext& c, const char* name, const std::function<void()>& job) {
     if (job) {
@@ -71,11 +66,11 @@ StartUpResult startUp(StartUpContext& c) {
 
     // Update roles: the same program file, started under a helper's name.
     if (c.executableName == kReplaceHelperName) {
-        call(c.hooks.runReplaceHelper);
+        common::callIfSet(c.hooks.runReplaceHelper);
         return StartUpResult::Quit;
     }
     if (c.executableName == kRestartHelperName) {
-        call(c.hooks.runRestartHelper);
+        common::callIfSet(c.hooks.runRestartHelper);
         return StartUpResult::Quit;
     }
 
@@ -115,7 +110,7 @@ StartUpResult startUp(StartUpContext& c) {
     c.view.prepareMainWindow();
     c.state.downloadMode = false;
     c.store.databaseBusy() = false;
-    call(c.hooks.resetUpdateState);
+    common::callIfSet(c.hooks.resetUpdateState);
 
     if (common::fileExists(paths.dataPackage)) {
         if (common::folderExists(paths.workFolder)) {

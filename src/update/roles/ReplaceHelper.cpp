@@ -1,6 +1,7 @@
 #include "update/roles/ReplaceHelper.h"
 
 #include "common/FolderHandle.h"
+#include "common/Hooks.h"
 #include "common/ProgramVersion.h"
 #include "update/package/PackageManifest.h"
 
@@ -23,12 +24,6 @@ constexpr const char* kCaption = "错误204";
 constexpr const char* kFailedText = "无法读取临时文件，升级失败，请稍后重试。";
 // Fresh names are tried this often before a folder full of planted names is given up on.
 constexpr int kPartialAttempts = 8;
-
-void call(const std::function<void()>& hook) {
-    if (hook) {
-        hook();
-    }
-}
 
 void tell(const ReplaceHelperRole& role) {
     if (role.showMessage) {
@@ -175,7 +170,7 @@ ReplaceOutcome runReplaceHelper(const ReplaceHelperRole& role) {
     const std::optional<std::string> target = handedOverPath(role.arguments);
     if (!target) {
         tell(role);
-        call(role.cleanupWorkFiles);
+        common::callIfSet(role.cleanupWorkFiles);
         return ReplaceOutcome::HandOverMissing;
     }
     if (!waitForMarkerRelease(role.instanceMarker, clock, role.oldProgramLimit)) {
@@ -189,18 +184,18 @@ ReplaceOutcome runReplaceHelper(const ReplaceHelperRole& role) {
     if (!package) {
         tell(role);
         removeDownload(role);
-        call(role.cleanupWorkFiles);
+        common::callIfSet(role.cleanupWorkFiles);
         return ReplaceOutcome::PackageRefused;
     }
     if (!installProgram(role, *target, *package)) {
         tell(role);
         removeDownload(role);
-        call(role.cleanupWorkFiles);
+        common::callIfSet(role.cleanupWorkFiles);
         return ReplaceOutcome::InstallFailed;
     }
     removeDownload(role);
     // The clean-up comes first: the new program makes the working folder anew as it starts.
-    call(role.cleanupWorkFiles);
+    common::callIfSet(role.cleanupWorkFiles);
     const ProgramStart start{*target, {*target}, {}};
     const bool started = role.start ? role.start(start) : startDetached(start).has_value();
     return started ? ReplaceOutcome::Started : ReplaceOutcome::StartFailed;
