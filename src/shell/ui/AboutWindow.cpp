@@ -3,10 +3,10 @@
 #include "common/Clock.h"
 #include "common/Files.h"
 #include "common/ProgramVersion.h"
+#include "common/ui/UiThread.h"
 #include "info/forum/ForumLoader.h"
 #include "info/pages/ExternalPages.h"
 #include "shell/ui/LogoArtwork.h"
-#include "shell/ui/UiThread.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -154,9 +154,9 @@ void AboutWindow::openAbout() {
     const QRect first = geometry();
     opening_ = std::thread([this, first] {
         runAboutSteps(first, kAboutOpening, clock_, [this](const QRect& step) {
-            postToUi(this, [this, step] { applyStep(step); });
+            common::ui::postToUi(this, [this, step] { applyStep(step); });
         });
-        postToUi(this, [this] { close_->setEnabled(true); });
+        common::ui::postToUi(this, [this] { close_->setEnabled(true); });
     });
 }
 

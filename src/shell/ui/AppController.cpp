@@ -8,6 +8,7 @@
 #include "channels/ui/ParameterTab.h"
 #include "channels/ui/ResultGrid.h"
 #include "common/Files.h"
+#include "common/ui/UiThread.h"
 #include "info/forum/ForumLoader.h"
 #include "info/lists/NewsLists.h"
 #include "info/pages/ExternalPages.h"
@@ -27,7 +28,6 @@
 #include "shell/ui/LogoArtwork.h"
 #include "shell/ui/MainWindow.h"
 #include "shell/ui/SplashWindow.h"
-#include "shell/ui/UiThread.h"
 #include "shell/ui/UpdateWindowView.h"
 #include "update/check/UpdateFlow.h"
 #include "update/net/FetchText.h"
@@ -62,6 +62,9 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr auto q = common::ui::qText;
+using common::ui::onUiThread;
+using common::ui::postToUi;
+using common::ui::runOnUi;
 
 } // namespace
 

@@ -1,7 +1,7 @@
 #include "shell/ui/SplashWindow.h"
 
 #include "common/Clock.h"
-#include "shell/ui/UiThread.h"
+#include "common/ui/UiThread.h"
 
 #include <QEvent>
 #include <QLabel>
@@ -10,6 +10,9 @@
 using namespace std::chrono_literals;
 
 namespace zorvast::shell::ui {
+
+using common::ui::postToUi;
+using common::ui::runOnUi;
 
 SplashWindow::SplashWindow(QWidget* owner)
     : QWidget(owner, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {

@@ -1,8 +1,8 @@
 #include "shell/ui/UpdateWindowView.h"
 #include "common/ui/QtText.h"
 
+#include "common/ui/UiThread.h"
 #include "shell/ui/MainWindow.h"
-#include "shell/ui/UiThread.h"
 #include "update/ui/DownloadWindow.h"
 
 #include <QAbstractButton>
@@ -16,6 +16,8 @@ namespace zorvast::shell::ui {
 namespace {
 
 constexpr auto q = common::ui::qText;
+using common::ui::postToUi;
+using common::ui::runOnUi;
 
 void restart(QTimer& timer, int milliseconds) {
     if (milliseconds <= 0) {
@@ -132,9 +134,7 @@ void UpdateWindowView::setDeferredTimerInterval(int milliseconds) {
 }
 
 void UpdateWindowView::processEvents() {
-    if (onUiThread()) {
-        QCoreApplication::processEvents();
-    }
+    common::ui::processUiEvents();
 }
 
 QWidget* UpdateWindowView::boxOwner() const {
