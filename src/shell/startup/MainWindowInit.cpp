@@ -5,6 +5,7 @@
 #include "common/Files.h"
 #include "common/Hooks.h"
 #include "pointing/report/SatelliteInfo.h"
+#include "shell/Messages.h"
 
 namespace zorvast::shell {
 
@@ -12,10 +13,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-constexpr const char* kReadError = "读数据发生错误，软件将退出！请重新下载后再重试。";
-constexpr const char* kBusyText = "上一次数据访问未完成，稍候请再重试。";
-constexpr const char* kGridHint = "提示：选卫星后点击[显示结果](也可在右边下拉表选)  →";
-constexpr const char* kOverviewIndent = "　　　　☆ "; // four ideographic spaces, a star, a space
 constexpr Rgb kHintColour{255, 255, 150};
 constexpr Rgb kShadeColour{240, 240, 255};
 constexpr int kPointingSearchStart = 26; // the pointing list still holds its placeholder
@@ -70,11 +67,11 @@ InitOutcome initialiseMainWindow(AppState& state, channels::store::DatabaseStore
         return InitOutcome::Stopped;
     }
     if (!store.prepareWorkingCopy()) {
-        view.showMessage("错误105", kReadError);
+        view.showMessage(messages::kCaptionError105, messages::kDataReadError);
         return InitOutcome::Fatal;
     }
     if (store.waitForDatabase()) {
-        view.showMessage("错误106", kBusyText);
+        view.showMessage(messages::kCaptionError106, messages::kDatabaseBusy);
         return InitOutcome::Busy;
     }
 
@@ -91,14 +88,13 @@ InitOutcome initialiseMainWindow(AppState& state, channels::store::DatabaseStore
             const int rows = cursor.recordCount();
             view.setGridShape(rows + 2, 5);
             view.setGridColumnWidths({120, 140, 130, 420, 100});
-            const char* titles[] = {"频率", "极化", "符号率", "频 道 名", "权限"};
             for (int c = 0; c < 5; ++c) {
-                view.setGridText(1, c + 1, titles[c]);
+                view.setGridText(1, c + 1, messages::kGridColumnTitles[c]);
             }
             view.setGridRowLayout(1, {true, 33, 48, true});
             view.mergeGridRow(2);
             view.setGridRowLayout(2, {true, 29, 0, false});
-            view.setGridText(2, 1, kGridHint);
+            view.setGridText(2, 1, messages::kGridHint);
             view.setGridRowBackground(2, kHintColour);
 
             for (InitList list : {InitList::ParameterSatellites, InitList::PointingSatellites,
@@ -126,7 +122,7 @@ InitOutcome initialiseMainWindow(AppState& state, channels::store::DatabaseStore
                 view.addListItem(InitList::PointingSatellites, e.s_loca + "(" + e.s_name + ")");
                 view.addListItem(InitList::OffsetSatellites, e.s_loca);
                 view.setGridText(rows + 5 - j, 1,
-                                 kOverviewIndent + e.s_loca + "【" + e.s_name + "】");
+                                 messages::kOverviewIndent + e.s_loca + "【" + e.s_name + "】");
                 view.mergeGridRow(j);
                 view.setGridRowLayout(j, {false, 34, 48, false});
                 if (j % 2 == 0) {
@@ -153,7 +149,7 @@ InitOutcome initialiseMainWindow(AppState& state, channels::store::DatabaseStore
     }
     if (!readOk) {
         // A copy that cannot be read is as bad as none.
-        view.showMessage("错误105", kReadError);
+        view.showMessage(messages::kCaptionError105, messages::kDataReadError);
         return InitOutcome::Fatal;
     }
     state.setSatellites(satellites);
@@ -171,7 +167,7 @@ InitOutcome initialiseMainWindow(AppState& state, channels::store::DatabaseStore
     view.setDetailText(std::string(pointing::kDefaultDetailText));
 
     if (hooks.extractCityDatabase && !hooks.extractCityDatabase()) {
-        view.showMessage("错误106", "失败，写临时数据发生错误，软件将被迫退出。");
+        view.showMessage(messages::kCaptionError106, messages::kTemporaryWriteError);
         return InitOutcome::Fatal;
     }
     common::callIfSet(hooks.fillLocationLists);

@@ -6,19 +6,12 @@
 #include "common/FolderHandle.h"
 #include "common/Hooks.h"
 #include "common/PrivateFolder.h"
+#include "shell/Messages.h"
 #include "update/package/DataApply.h"
 
 namespace zorvast::shell {
 
 namespace {
-
-constexpr const char* kFolderError =
-    "存取临时目录错误。点击[重试]重新尝试读取，点击[取消]则结束本软件运行。";
-constexpr const char* kFolderMissingError =
-    "存取临时目录错误。点击[重试]重新尝试，点击[取消]则结束本软件运行。";
-constexpr const char* kRestartFailureText =
-    "重启过程中读写临时数据时失败，请检查C盘是否已满或有无读写权限。";
-constexpr const char* kBusyText = "上一次数据访问未完成，稍候请再重试。";
 
 void startWorker(StartUpContext& c, const char* name, const std::function<void()>& job) {
     if (job) {
@@ -34,7 +27,7 @@ StartUpResult folderFailure(StartUpContext& c, const char* caption, const char* 
             c.view.processEvents();
             return StartUpResult::Quit;
         }
-        c.view.showMessage("错误208", kRestartFailureText);
+        c.view.showMessage(messages::kCaptionError208, messages::kRestartFailure);
     }
     if (cleanUp) {
         c.store.cleanupWorkFiles();
@@ -78,7 +71,7 @@ StartUpResult startUp(StartUpContext& c) {
     // file or another user's is never used, not even wiped: it may lead to someone else's files.
     const std::filesystem::path area = paths.workFolder.parent_path();
     if (common::preparePrivateFolder(area) != common::PrivateFolderStatus::Ready) {
-        return folderFailure(c, "错误101", kFolderError, false);
+        return folderFailure(c, messages::kCaptionError101, messages::kFolderReadError, false);
     }
 
     // Only a lock held by another running copy means another copy runs; a marker nobody holds
@@ -89,21 +82,21 @@ StartUpResult startUp(StartUpContext& c) {
             return StartUpResult::QuitSilently;
         }
         if (stale == update::MarkerResult::Error) {
-            return folderFailure(c, "错误101", kFolderError);
+            return folderFailure(c, messages::kCaptionError101, messages::kFolderReadError);
         }
         c.store.cleanupWorkFiles();
     }
 
     const std::optional<common::FolderHandle> areaFolder = common::FolderHandle::open(area);
     if (!areaFolder || !areaFolder->makeFolder(paths.workFolder.filename().string(), 0700)) {
-        return folderFailure(c, "错误101", kFolderError);
+        return folderFailure(c, messages::kCaptionError101, messages::kFolderReadError);
     }
     const update::MarkerResult held = c.marker.hold(paths.instanceMarker);
     if (held == update::MarkerResult::OtherCopyRuns) {
         return StartUpResult::QuitSilently; // started at the same moment as ours
     }
     if (held == update::MarkerResult::Error) {
-        return folderFailure(c, "错误101", kFolderError);
+        return folderFailure(c, messages::kCaptionError101, messages::kFolderReadError);
     }
 
     c.view.showSplash();
@@ -124,7 +117,7 @@ StartUpResult startUp(StartUpContext& c) {
             }
         }
         if (!common::folderExists(paths.workFolder)) {
-            return folderFailure(c, "错误101a", kFolderMissingError);
+            return folderFailure(c, messages::kCaptionError101a, messages::kFolderMissingError);
         }
     } else {
         c.state.downloadMode = true;
@@ -138,7 +131,7 @@ StartUpResult startUp(StartUpContext& c) {
         startWorker(c, "sng list", c.hooks.loadSngList);
         startWorker(c, kLocalPagesWorker, c.hooks.checkLocalPages);
         if (c.store.waitForDatabase()) {
-            c.view.showMessage("错误118", kBusyText);
+            c.view.showMessage(messages::kCaptionError118, messages::kDatabaseBusy);
             return StartUpResult::Running;
         }
         c.store.databaseBusy() = true;

@@ -23,6 +23,7 @@
 #include "pointing/ui/DiagramCanvas.h"
 #include "pointing/ui/PointingController.h"
 #include "pointing/ui/PointingTab.h"
+#include "shell/Messages.h"
 #include "shell/startup/TabHints.h"
 #include "shell/ui/AboutWindow.h"
 #include "shell/ui/LogoArtwork.h"
@@ -337,8 +338,8 @@ Answer AppController::askRetryCancel(const std::string& caption, const std::stri
     runOnUi(this, [&] {
         QMessageBox box(QMessageBox::Warning, q(caption), q(text), QMessageBox::NoButton,
                         window_.get());
-        box.addButton(QStringLiteral("重试"), QMessageBox::AcceptRole);
-        QPushButton* cancel = box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
+        box.addButton(q(messages::kButtonRetry), QMessageBox::AcceptRole);
+        QPushButton* cancel = box.addButton(q(messages::kButtonCancel), QMessageBox::RejectRole);
         box.exec();
         answer = box.clickedButton() == cancel ? Answer::Cancel : Answer::Retry;
     });
@@ -349,7 +350,7 @@ void AppController::showMessage(const std::string& caption, const std::string& t
     runOnUi(this, [&] {
         QMessageBox box(QMessageBox::Information, q(caption), q(text), QMessageBox::NoButton,
                         window_.get());
-        box.addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
+        box.addButton(q(messages::kButtonOk), QMessageBox::AcceptRole);
         box.exec();
     });
 }

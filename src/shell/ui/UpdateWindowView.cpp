@@ -2,6 +2,7 @@
 #include "common/ui/QtText.h"
 
 #include "common/ui/UiThread.h"
+#include "shell/Messages.h"
 #include "shell/ui/MainWindow.h"
 #include "update/ui/DownloadWindow.h"
 
@@ -146,7 +147,7 @@ void UpdateWindowView::showMessage(const std::string& caption, const std::string
     runOnUi(this, [&] {
         QMessageBox box(QMessageBox::NoIcon, q(caption), q(text), QMessageBox::NoButton,
                         boxOwner());
-        box.addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
+        box.addButton(q(messages::kButtonOk), QMessageBox::AcceptRole);
         box.exec();
     });
 }
@@ -156,8 +157,8 @@ bool UpdateWindowView::askOkCancel(const std::string& caption, const std::string
     runOnUi(this, [&] {
         QMessageBox box(QMessageBox::Information, q(caption), q(text), QMessageBox::NoButton,
                         boxOwner());
-        QAbstractButton* okButton = box.addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
-        box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
+        QAbstractButton* okButton = box.addButton(q(messages::kButtonOk), QMessageBox::AcceptRole);
+        box.addButton(q(messages::kButtonCancel), QMessageBox::RejectRole);
         box.exec();
         ok = box.clickedButton() == okButton;
     });
