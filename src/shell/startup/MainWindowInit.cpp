@@ -56,14 +56,14 @@ DefaultSelections defaultSelectionsFor(const std::vector<std::string>& codes) {
 
 InitOutcome initialiseMainWindow(AppState& state, channels::store::DatabaseStore& store,
                                  MainWindowInitView& view, const InitHooks& hooks,
-                                 common::Clock& clock, const std::atomic<bool>& stop) {
+                                 common::Clock& clock, std::stop_token stop) {
     for (InitControl control : kDataControls) {
         view.setEnabled(control, false);
     }
     if (!common::fileExists(state.paths.storedFile)) {
         clock.sleepFor(6000ms); // a data update may be replacing it
     }
-    if (stop) {
+    if (stop.stop_requested()) {
         return InitOutcome::Stopped;
     }
     if (!store.prepareWorkingCopy()) {
@@ -103,7 +103,7 @@ InitOutcome initialiseMainWindow(AppState& state, channels::store::DatabaseStore
                 view.addListItem(list, kPlaceholderItem);
             }
             int j = 3;
-            for (cursor.moveFirst(); !cursor.atEnd() && !stop; cursor.moveNext()) {
+            for (cursor.moveFirst(); !cursor.atEnd() && !stop.stop_requested(); cursor.moveNext()) {
                 SatelliteEntry e;
                 e.s_loca = cursor.readText("s_loca").value_or("");
                 if (e.s_loca.empty()) {
@@ -144,7 +144,7 @@ InitOutcome initialiseMainWindow(AppState& state, channels::store::DatabaseStore
     }
     store.removeWorkingCopy();
     store.databaseBusy() = false;
-    if (stop) {
+    if (stop.stop_requested()) {
         return InitOutcome::Stopped;
     }
     if (!readOk) {
@@ -190,7 +190,7 @@ InitOutcome initialiseMainWindow(AppState& state, channels::store::DatabaseStore
     view.setEnabled(InitControl::InvertedButton, false);
     common::callIfSet(hooks.fillAntennaList);
     common::callIfSet(hooks.createDiagramSprites);
-    if (stop) {
+    if (stop.stop_requested()) {
         return InitOutcome::Stopped;
     }
 

@@ -1,6 +1,7 @@
 #include "shell/ui/UpdateWindowView.h"
 #include "common/ui/QtText.h"
 
+#include "common/Hooks.h"
 #include "common/ui/UiThread.h"
 #include "shell/Messages.h"
 #include "shell/ui/MainWindow.h"
@@ -30,12 +31,12 @@ void restart(QTimer& timer, int milliseconds) {
 
 } // namespace
 
-UpdateWindowView::UpdateWindowView(MainWindow* window, std::function<void()> transferMonitorTick,
-                                   std::function<void()> deferredTimerTick,
-                                   std::function<void()> endProgram, QObject* parent)
-    : QObject(parent), window_(window), endProgram_(std::move(endProgram)) {
-    connect(&transferMonitor_, &QTimer::timeout, this, std::move(transferMonitorTick));
-    connect(&deferredTimer_, &QTimer::timeout, this, std::move(deferredTimerTick));
+UpdateWindowView::UpdateWindowView(MainWindow* window, UpdateWindowHooks hooks, QObject* parent)
+    : QObject(parent), window_(window), hooks_(std::move(hooks)) {
+    connect(&transferMonitor_, &QTimer::timeout, this,
+            [this] { common::callIfSet(hooks_.transferMonitorTick); });
+    connect(&deferredTimer_, &QTimer::timeout, this,
+            [this] { common::callIfSet(hooks_.deferredTimerTick); });
 }
 
 void UpdateWindowView::setDownloadWindow(update::ui::DownloadWindow* window) {
@@ -166,11 +167,7 @@ bool UpdateWindowView::askOkCancel(const std::string& caption, const std::string
 }
 
 void UpdateWindowView::endProgram() {
-    postToUi(this, [this] {
-        if (endProgram_) {
-            endProgram_();
-        }
-    });
+    postToUi(this, [this] { common::callIfSet(hooks_.endProgram); });
 }
 
 } // namespace zorvast::shell::ui

@@ -19,12 +19,17 @@ namespace zorvast::shell::ui {
 
 class MainWindow;
 
+// What the window side calls back into the update flows; an empty member does nothing.
+struct UpdateWindowHooks {
+    std::function<void()> transferMonitorTick; // each TransferMonitor timeout
+    std::function<void()> deferredTimerTick;   // each DeferredTimer timeout
+    std::function<void()> endProgram;          // on the window thread
+};
+
 class UpdateWindowView final : public QObject, public update::UpdateView {
     Q_OBJECT
 public:
-    UpdateWindowView(MainWindow* window, std::function<void()> transferMonitorTick,
-                     std::function<void()> deferredTimerTick, std::function<void()> endProgram,
-                     QObject* parent = nullptr);
+    UpdateWindowView(MainWindow* window, UpdateWindowHooks hooks, QObject* parent = nullptr);
 
     // The download window the label and its bar go to while it is open.
     void setDownloadWindow(update::ui::DownloadWindow* window);
@@ -56,7 +61,7 @@ private:
     QPointer<update::ui::DownloadWindow> downloadWindow_;
     QTimer transferMonitor_;
     QTimer deferredTimer_;
-    std::function<void()> endProgram_;
+    UpdateWindowHooks hooks_;
 };
 
 } // namespace zorvast::shell::ui
