@@ -91,9 +91,10 @@ InitOutcome initialiseMainWindow(AppState& state, channels::store::DatabaseStore
             for (int c = 0; c < 5; ++c) {
                 view.setGridText(1, c + 1, messages::kGridColumnTitles[c]);
             }
-            view.setGridRowLayout(1, {true, 33, 48, true});
+            view.setGridRowLayout(
+                1, {.centred = true, .textHeight = 33, .rowHeight = 48, .bold = true});
             view.mergeGridRow(2);
-            view.setGridRowLayout(2, {true, 29, 0, false});
+            view.setGridRowLayout(2, {.centred = true, .textHeight = 29});
             view.setGridText(2, 1, messages::kGridHint);
             view.setGridRowBackground(2, kHintColour);
 
@@ -124,7 +125,7 @@ InitOutcome initialiseMainWindow(AppState& state, channels::store::DatabaseStore
                 view.setGridText(rows + 5 - j, 1,
                                  messages::kOverviewIndent + e.s_loca + "【" + e.s_name + "】");
                 view.mergeGridRow(j);
-                view.setGridRowLayout(j, {false, 34, 48, false});
+                view.setGridRowLayout(j, {.textHeight = 34, .rowHeight = 48});
                 if (j % 2 == 0) {
                     view.setGridRowBackground(j, kShadeColour);
                 }

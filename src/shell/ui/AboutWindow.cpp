@@ -150,7 +150,7 @@ void AboutWindow::openAbout() {
     const QRect first = geometry();
     opening_ = std::thread([this, first] {
         runAboutSteps(first, kAboutOpening, clock_, [this](const QRect& step) {
-            common::ui::postToUi(this, [this, step] { applyStep(step); });
+            common::ui::postToUi(this, [this, step] { setGeometry(step); });
         });
         common::ui::postToUi(this, [this] { close_->setEnabled(true); });
     });
@@ -164,7 +164,7 @@ void AboutWindow::closeAbout() {
     const QRect first = geometry();
     close_->setEnabled(false);
     runAboutSteps(first, kAboutClosing, clock_, [this](const QRect& step) {
-        applyStep(step);
+        setGeometry(step);
         QCoreApplication::processEvents();
     });
     close_->setEnabled(true);
@@ -177,13 +177,6 @@ void AboutWindow::reject() {
     // Escape shrinks the window like "关 闭", but not while it is still growing.
     if (close_->isEnabled()) {
         closeAbout();
-    }
-}
-
-void AboutWindow::applyStep(const QRect& geometry) {
-    setGeometry(geometry);
-    if (stepObserver_) {
-        stepObserver_(geometry);
     }
 }
 

@@ -80,7 +80,8 @@ AppController::AppController(AppEnvironment environment, QObject* parent)
             .coverageAt =
                 [this](int index) {
                     const std::optional<SatelliteEntry> entry = state_.satelliteAt(index);
-                    return entry ? pointing::ui::SatelliteCoverage{entry->s_c, entry->s_ku}
+                    return entry ? pointing::ui::SatelliteCoverage{.sC = entry->s_c,
+                                                                   .sKu = entry->s_ku}
                                  : pointing::ui::SatelliteCoverage{};
                 },
         },

@@ -72,7 +72,7 @@ QWidget* controlFor(MainWindow* w, InitControl control) {
 
 // The whole width of a grid row.
 channels::CellBlock wholeRow(channels::ui::ResultGrid* grid, int row) {
-    return {row, 1, 1, grid->content().columnCount()};
+    return {.row = row, .column = 1, .rows = 1, .columns = grid->content().columnCount()};
 }
 
 } // namespace
