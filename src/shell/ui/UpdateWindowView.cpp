@@ -95,9 +95,7 @@ void UpdateWindowView::setDownloadBarVisible(bool visible) {
 
 void UpdateWindowView::setBarRange(update::ProgressBar bar, int minimum, int maximum) {
     postToUi(this, [this, bar, minimum, maximum] {
-        QProgressBar* target = bar == update::ProgressBar::Main
-                                   ? (window_ ? window_->downloadProgress() : nullptr)
-                                   : (downloadWindow_ ? downloadWindow_->progressBar() : nullptr);
+        QProgressBar* target = barFor(bar);
         if (target) {
             target->setRange(minimum, maximum);
         }
@@ -106,9 +104,7 @@ void UpdateWindowView::setBarRange(update::ProgressBar bar, int minimum, int max
 
 void UpdateWindowView::setBarValue(update::ProgressBar bar, int value) {
     postToUi(this, [this, bar, value] {
-        QProgressBar* target = bar == update::ProgressBar::Main
-                                   ? (window_ ? window_->downloadProgress() : nullptr)
-                                   : (downloadWindow_ ? downloadWindow_->progressBar() : nullptr);
+        QProgressBar* target = barFor(bar);
         if (target) {
             target->setValue(value);
         }
@@ -118,9 +114,7 @@ void UpdateWindowView::setBarValue(update::ProgressBar bar, int value) {
 int UpdateWindowView::barValue(update::ProgressBar bar) {
     int value = 0;
     runOnUi(this, [&] {
-        QProgressBar* target = bar == update::ProgressBar::Main
-                                   ? (window_ ? window_->downloadProgress() : nullptr)
-                                   : (downloadWindow_ ? downloadWindow_->progressBar() : nullptr);
+        QProgressBar* target = barFor(bar);
         // A bar that was never moved reads as its minimum, not -1.
         value = target ? std::max(target->value(), target->minimum()) : 0;
     });
@@ -137,6 +131,13 @@ void UpdateWindowView::setDeferredTimerInterval(int milliseconds) {
 
 void UpdateWindowView::processEvents() {
     common::ui::processUiEvents();
+}
+
+QProgressBar* UpdateWindowView::barFor(update::ProgressBar bar) const {
+    if (bar == update::ProgressBar::Main) {
+        return window_ ? window_->downloadProgress() : nullptr;
+    }
+    return downloadWindow_ ? downloadWindow_->progressBar() : nullptr;
 }
 
 QWidget* UpdateWindowView::boxOwner() const {

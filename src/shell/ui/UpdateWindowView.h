@@ -11,6 +11,8 @@
 
 #include <functional>
 
+class QProgressBar;
+
 namespace zorvast::update::ui {
 class DownloadWindow;
 }
@@ -56,6 +58,8 @@ public:
 private:
     // What the message boxes belong to: the download window while it is shown.
     QWidget* boxOwner() const;
+    // The bar on the window thread; null when its window is gone or not shown.
+    QProgressBar* barFor(update::ProgressBar bar) const;
 
     QPointer<MainWindow> window_;
     QPointer<update::ui::DownloadWindow> downloadWindow_;

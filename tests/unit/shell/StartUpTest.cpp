@@ -93,12 +93,17 @@ public:
         hooks.runDataCheck = record("data check");
         hooks.initialiseMainWindow = record("init");
         hooks.splashWorker = record("splash worker");
+        return runWith(hooks, name);
+    }
+
+    // This copy's state, window and workers with the given hooks, the test key trusted.
+    StartUpResult runWith(StartUpHooks hooks, const std::string& name) {
         StartUpContext context{.state = state,
                                .store = store,
                                .marker = marker,
                                .view = view,
                                .workers = workers,
-                               .hooks = hooks,
+                               .hooks = std::move(hooks),
                                .executableName = name,
                                .packageKey = testPackageKey()};
         return startUp(context);
@@ -517,15 +522,7 @@ TEST_F(StartUpTest, ABusyDatabaseStopsBeforeTheInitialisation) {
     hooks.loadLatestChannelList = [this] {
         store.databaseBusy() = true;
     };
-    StartUpContext context{.state = state,
-                           .store = store,
-                           .marker = marker,
-                           .view = view,
-                           .workers = workers,
-                           .hooks = hooks,
-                           .executableName = "zorvast",
-                           .packageKey = testPackageKey()};
-    EXPECT_EQ(startUp(context), StartUpResult::Running);
+    EXPECT_EQ(runWith(hooks, "zorvast"), StartUpResult::Running);
     EXPECT_EQ(view.events.back(), "message 错误118 上一次数据访问未完成，稍候请再重试。");
     EXPECT_EQ(clock.sleepCount(), 61u);
     EXPECT_EQ(workers.started, (std::vector<std::string>{"latest channels"}));
