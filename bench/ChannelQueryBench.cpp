@@ -159,7 +159,7 @@ Timed timeAccess(const std::string& what, const std::function<QueryOutcome(Silen
 bool measure(const std::string& title, const store::StorePaths& paths, const fs::path& exportCopy,
              bool withExport) {
     store::DatabaseStore store(paths, common::systemClock());
-    const std::optional<std::vector<ChannelRecord>> all = readChannelRows(exportCopy.string(), "");
+    const std::optional<std::vector<ChannelRecord>> all = readChannelRows(exportCopy.string(), {});
     if (!all || all->empty()) {
         quit("the channel table cannot be read");
     }
@@ -183,14 +183,14 @@ bool measure(const std::string& title, const store::StorePaths& paths, const fs:
     const auto [provider, providerRows] = mostCommon(perProvider);
     const auto [prefix, prefixRows] = mostCommon(perPrefix);
 
+    const std::string item = satellite + "（" + listedName(exportCopy.string(), satellite) + "）";
     CombinedSelection selection;
-    selection.satelliteItem = satellite + "（" + listedName(exportCopy.string(), satellite) + "）";
-    selection.format = "全部显示"; // every row of the satellite
+    selection.satellite = satelliteChoiceOf(item);
+    selection.kind = ProgrammeKind::Everything; // every row of the satellite
 
     using Access = std::function<QueryOutcome(SilentView&)>;
     const std::vector<std::pair<std::string, Access>> accesses = {
-        {"combined query " + selection.satelliteItem + ", " + std::to_string(satelliteRows) +
-             " rows",
+        {"combined query " + item + ", " + std::to_string(satelliteRows) + " rows",
          [&](SilentView& view) {
              return runCombinedQuery(store, selection, view);
          }},

@@ -131,7 +131,7 @@ std::optional<GridContent> largestSearchGrid(const std::filesystem::path& packag
         const auto scaled = zorvast::bench::scaledChannelDatabase(shipped.string(), 20000, 60);
         const fs::path database = folder / "scaled.mdb";
         if (scaled && common::writeFileBytes(database, scaled->bytes)) {
-            const auto all = zorvast::channels::readChannelRows(database.string(), "");
+            const auto all = zorvast::channels::readChannelRows(database.string(), {});
             std::map<std::string, int> perPrefix;
             for (const auto& record :
                  all.value_or(std::vector<zorvast::channels::ChannelRecord>{})) {

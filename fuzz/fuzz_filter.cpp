@@ -1,5 +1,6 @@
 // Filter criteria and order-by queries of hostile text against a small table: parse, bind,
-// evaluate on every row; and the like-pattern matcher on its own.
+// evaluate on every row; the same text as the value of a filter the program builds; and the
+// like-pattern matcher on its own.
 #include "FuzzSupport.h"
 
 #include "channels/jet/JetFilter.h"
@@ -81,6 +82,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     } else {
         fuzz::check(!filter.error.empty(), "a refused filter without a reason");
+    }
+
+    // Typed text as a filter value: on a text field any text binds; on a number or Yes/No
+    // field exactly the texts that read as one.
+    const std::string typed(input);
+    for (CompareOp op : {CompareOp::Equal, CompareOp::Like, CompareOp::GreaterOrEqual}) {
+        const FilterResult value =
+            bindFilter(compare("s_ch", op, FilterLiteral::ofText(typed)), table.fields);
+        fuzz::check(value.ok, "a text value refused on a text field");
+        for (const auto& row : table.rows) {
+            (void)value.filter.matches(row);
+        }
+    }
+    const FilterResult number =
+        bindFilter(compare("s_freq", CompareOp::Less, FilterLiteral::ofText(typed)), table.fields);
+    fuzz::check(number.ok == readFilterNumber(typed).has_value(),
+                "a number field took a text that is no number, or refused one");
+    const FilterResult flag =
+        bindFilter(compare("s_free", CompareOp::Equal, FilterLiteral::ofText(typed)), table.fields);
+    fuzz::check(flag.ok == readFilterYesNo(typed).has_value(),
+                "a Yes/No field took a text that is no Yes/No, or refused one");
+    for (const auto& row : table.rows) {
+        (void)number.filter.matches(row);
+        (void)flag.filter.matches(row);
     }
 
     const SelectQuery query = parseSelectQuery(input);

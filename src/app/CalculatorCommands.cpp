@@ -2,6 +2,8 @@
 
 #include "app/CliSupport.h"
 #include "app/JsonText.h"
+#include "common/Numbers.h"
+#include "pointing/Messages.h"
 #include "pointing/antennas/AntennaCatalogue.h"
 #include "pointing/calculators/FeedSpacing.h"
 #include "pointing/calculators/Obstacle.h"
@@ -36,26 +38,16 @@ struct SpacingOptions {
 
 SpacingOptions parseSpacingOptions(const std::vector<std::string>& args) {
     SpacingOptions o;
-    readOptions(
-        args, {"--json"},
-        {"--main", "--offset", "--city", "--lon", "--lat", "--feed", "--model", "--package"},
-        [&o](const std::string& option, const std::string& value) {
-            if (option == "--json") {
-                o.json = true;
-            } else if (option == "--main") {
-                o.mainCode = value;
-            } else if (option == "--offset") {
-                o.offsetCode = value;
-            } else if (takePlaceOption(o.place, option, value)) {
-                // --city, --lon or --lat
-            } else if (option == "--feed") {
-                o.feed = feedTypeOf(value);
-            } else if (option == "--model") {
-                o.model = value;
-            } else {
-                o.package = fs::path(value);
-            }
-        });
+    Options options = {
+        flagOption("--json", o.json),
+        textOption("--main", o.mainCode),
+        textOption("--offset", o.offsetCode),
+        valueOption("--feed", [&o](const std::string& value) { o.feed = feedTypeOf(value); }),
+        textOption("--model", o.model),
+        pathOption("--package", o.package),
+    };
+    addPlaceOptions(options, o.place);
+    readOptions(args, options);
     if (!o.mainCode) {
         fail("no main satellite given: --main CODE");
     }
@@ -92,61 +84,54 @@ int spacing(const std::vector<std::string>& args) {
     const int modelIndex = antennaIndexFor(o.feed, o.model);
 
     Workspace workspace;
-    const Site site = siteOf(o.place, workspace.store());
+    const Place place = placeOf(o.place, workspace.store());
     SatelliteList satellites(dataPackagePath(o.package), workspace.store());
     const Satellite main = satellites.find(*o.mainCode);
     // The offset list shows the position code alone; the lookup only proves it exists.
     satellites.find(*o.offsetCode);
 
-    FeedSpacingInputs inputs;
-    inputs.mainSatelliteText = main.itemText;
-    inputs.offsetSatelliteText = *o.offsetCode;
-    inputs.feed = o.feed;
-    inputs.modelText = antennaCatalogueFor(o.feed)[static_cast<std::size_t>(modelIndex)].modelText;
-    inputs.longitudeText = site.longitudeText;
-    inputs.latitudeText = site.latitudeText;
-    const FeedSpacingResult result = estimateFeedSpacing(inputs);
-    if (!result.spacing) {
+    if (samePosition(main.itemText, *o.offsetCode)) {
         fail(std::string(kSameSatelliteText));
     }
-    writeOutput(o.json ? spacingJson(*result.spacing, result.polarisationText)
-                       : spacingText(*result.spacing, result.polarisationText));
+    const FeedSpacingResult result =
+        estimateFeedSpacing({.main = readPositionCode(positionCodeOf(main.itemText)),
+                             .offset = readPositionCode(*o.offsetCode),
+                             .feed = o.feed,
+                             .diameterCm = static_cast<double>(
+                                 antennaDiameterAt(antennaCatalogueFor(o.feed), modelIndex)),
+                             .site = place.site});
+    const std::string polarisation = common::formatDouble(result.polarisation);
+    writeOutput(o.json ? spacingJson(result.spacing, polarisation)
+                       : spacingText(result.spacing, polarisation));
     return 0;
 }
 
 int obstacle(const std::vector<std::string>& args) {
-    ObstacleInputs inputs;
+    std::string distance;
+    std::string height;
+    std::string antenna;
     bool json = false;
     // A box left out is an empty box.
-    readOptions(args, {"--json"}, {"--distance", "--height", "--antenna"},
-                [&](const std::string& option, const std::string& value) {
-                    if (option == "--json") {
-                        json = true;
-                    } else if (option == "--distance") {
-                        inputs.distanceText = value;
-                    } else if (option == "--height") {
-                        inputs.obstacleHeightText = value;
-                    } else {
-                        inputs.antennaHeightText = value;
-                    }
-                });
-    const ObstacleOutcome outcome = computeObstacleClearance(inputs);
+    readOptions(args, {flagOption("--json", json), textOption("--distance", distance),
+                       textOption("--height", height), textOption("--antenna", antenna)});
+    const ObstacleOutcome outcome =
+        computeObstacleClearance(readObstacleInputs(distance, height, antenna));
     if (!outcome.message.empty()) {
-        fail(outcome.message);
+        fail(std::string(outcome.message));
     }
-    writeOutput(json ? JsonObject().text("minimumElevation", outcome.resultText).str() + "\n"
-                     : outcome.resultText + "\n");
+    const std::string result = common::formatDouble(outcome.result.value_or(0));
+    writeOutput(json ? JsonObject().text("minimumElevation", result).str() + "\n" : result + "\n");
     return 0;
 }
 
 } // namespace
 
 int runSpacingCommand(const std::vector<std::string>& args) {
-    return runReportingErrors([&args] { return spacing(args); });
+    return runReportingErrors(spacing, args);
 }
 
 int runObstacleCommand(const std::vector<std::string>& args) {
-    return runReportingErrors([&args] { return obstacle(args); });
+    return runReportingErrors(obstacle, args);
 }
 
 } // namespace zorvast::app

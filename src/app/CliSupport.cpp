@@ -4,7 +4,6 @@
 #include "common/Clock.h"
 #include "common/Files.h"
 #include "pointing/antennas/AntennaCatalogue.h"
-#include "pointing/geometry/PointingGeometry.h"
 #include "pointing/places/CityLookup.h"
 #include "pointing/places/ProvinceCodes.h"
 #include "update/package/DataApply.h"
@@ -51,32 +50,68 @@ std::string unixLines(std::string_view text) {
     return out;
 }
 
+Option flagOption(std::string_view name, bool& target) {
+    return {name, [&target](const std::string&) { target = true; }, true};
+}
+
+Option textOption(std::string_view name, std::optional<std::string>& target) {
+    return {name, [&target](const std::string& value) {
+                target = value;
+            }};
+}
+
+Option textOption(std::string_view name, std::string& target) {
+    return {name, [&target](const std::string& value) {
+                target = value;
+            }};
+}
+
+Option pathOption(std::string_view name, std::optional<fs::path>& target) {
+    return {name, [&target](const std::string& value) {
+                target = fs::path(value);
+            }};
+}
+
+Option valueOption(std::string_view name, std::function<void(const std::string&)> take) {
+    return {name, std::move(take)};
+}
+
+void readOptions(const std::vector<std::string>& args, const Options& options) {
+    std::set<std::string> seen;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& word = args[i];
+        const auto option = std::find_if(options.begin(), options.end(),
+                                         [&word](const Option& o) { return o.name == word; });
+        if (option == options.end()) {
+            fail("unknown option: " + word);
+        }
+        if (!seen.insert(word).second) {
+            fail("option given twice: " + word);
+        }
+        if (option->flag) {
+            option->take(std::string());
+            continue;
+        }
+        if (i + 1 >= args.size()) {
+            fail("option " + word + " needs a value");
+        }
+        option->take(args[++i]);
+    }
+}
+
 void readOptions(const std::vector<std::string>& args,
                  std::initializer_list<std::string_view> flags,
                  std::initializer_list<std::string_view> valued,
                  const std::function<void(const std::string&, const std::string&)>& take) {
-    const auto among = [](std::initializer_list<std::string_view> names, const std::string& word) {
-        return std::find(names.begin(), names.end(), word) != names.end();
-    };
-    std::set<std::string> seen;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& option = args[i];
-        const bool flag = among(flags, option);
-        if (!flag && !among(valued, option)) {
-            fail("unknown option: " + option);
+    Options options;
+    for (const auto& [names, flag] : {std::pair{flags, true}, std::pair{valued, false}}) {
+        for (std::string_view name : names) {
+            options.push_back(
+                {name, [name, &take](const std::string& value) { take(std::string(name), value); },
+                 flag});
         }
-        if (!seen.insert(option).second) {
-            fail("option given twice: " + option);
-        }
-        if (flag) {
-            take(option, std::string());
-            continue;
-        }
-        if (i + 1 >= args.size()) {
-            fail("option " + option + " needs a value");
-        }
-        take(option, args[++i]);
     }
+    readOptions(args, options);
 }
 
 FeedType feedTypeOf(const std::string& value) {
@@ -89,17 +124,10 @@ FeedType feedTypeOf(const std::string& value) {
     fail("--feed takes prime or offset, not " + value);
 }
 
-bool takePlaceOption(PlaceOptions& place, const std::string& option, const std::string& value) {
-    if (option == "--city") {
-        place.city = value;
-    } else if (option == "--lon") {
-        place.longitude = value;
-    } else if (option == "--lat") {
-        place.latitude = value;
-    } else {
-        return false;
-    }
-    return true;
+void addPlaceOptions(Options& options, PlaceOptions& place) {
+    options.push_back(textOption("--city", place.city));
+    options.push_back(textOption("--lon", place.longitude));
+    options.push_back(textOption("--lat", place.latitude));
 }
 
 void checkPlace(const PlaceOptions& place) {
@@ -156,41 +184,39 @@ Workspace::Workspace()
 
 namespace {
 
-Site siteFromCity(const std::string& provinceAndCity, DatabaseStore& store) {
+Place placeFromCity(const std::string& provinceAndCity, DatabaseStore& store) {
     const std::size_t slash = provinceAndCity.find('/');
-    Site site;
-    site.province = provinceAndCity.substr(0, slash);
-    site.city = provinceAndCity.substr(slash + 1);
+    Place place;
+    place.province = provinceAndCity.substr(0, slash);
+    place.city = provinceAndCity.substr(slash + 1);
     std::optional<std::string_view> code;
     for (const ProvinceCode& entry : kProvinceCodes) {
-        if (entry.listText == site.province) {
+        if (entry.listText == place.province) {
             code = entry.sta;
         }
     }
     if (!code) {
-        fail("unknown province: " + site.province);
+        fail("unknown province: " + place.province);
     }
     if (!store.extractCityDatabase(channels::store::cityArchiveBytes())) {
         throw CommandError{1, "cannot unpack the built-in city database"};
     }
     const std::optional<CityPoint> point =
-        cityCoordinates(store.paths().cityDatabasePath, *code, site.city);
+        cityCoordinates(store.paths().cityDatabasePath, *code, place.city);
     if (!point) {
         fail("unknown city: " + provinceAndCity);
     }
-    site.longitudeText = coordinateText(point->lo);
-    site.latitudeText = coordinateText(point->la);
-    return site;
+    place.site = {point->lo / 100.0, point->la / 100.0};
+    return place;
 }
 
 } // namespace
 
-Site siteOf(const PlaceOptions& place, DatabaseStore& store) {
+Place placeOf(const PlaceOptions& place, DatabaseStore& store) {
     if (place.city) {
-        return siteFromCity(*place.city, store);
+        return placeFromCity(*place.city, store);
     }
-    return Site{place.longitude.value_or(""), place.latitude.value_or(""), std::string(),
-                std::string()};
+    return {.site = readSite(place.longitude.value_or(""), place.latitude.value_or(""))};
 }
 
 fs::path dataPackagePath(const std::optional<fs::path>& package) {
@@ -248,8 +274,10 @@ Satellite SatelliteList::find(const std::string& code) {
     for (cursor_.moveFirst(); !cursor_.atEnd(); cursor_.moveNext()) {
         if (cursor_.readText("s_loca").value_or("") == code) {
             const std::string name = cursor_.readText("s_name").value_or("");
-            return {code + "(" + name + ")", name, cursor_.readText("s_c").value_or(""),
-                    cursor_.readText("s_ku").value_or("")};
+            const std::string item = code + "(" + name + ")";
+            return {item, name, readSatelliteItem(item),
+                    readCoverage(cursor_.readText("s_c").value_or(""),
+                                 cursor_.readText("s_ku").value_or(""))};
         }
     }
     fail("unknown satellite: " + code);
@@ -260,6 +288,11 @@ void writeOutput(const std::string& text) {
         std::fflush(stdout) != 0) {
         throw CommandError{1, "cannot write the output"};
     }
+}
+
+int runReportingErrors(int (*body)(const std::vector<std::string>&),
+                       const std::vector<std::string>& args) {
+    return runReportingErrors([body, &args] { return body(args); });
 }
 
 int runReportingErrors(const std::function<int()>& body) {

@@ -5,6 +5,8 @@
 #include "channels/jet/JetConnection.h"
 #include "channels/jet/JetCursor.h"
 #include "channels/store/DatabaseStore.h"
+#include "pointing/coverage/Coverage.h"
+#include "pointing/geometry/Positions.h"
 #include "pointing/results/PointingResult.h"
 
 #include <filesystem>
@@ -33,8 +35,26 @@ std::string oneLine(std::string text);
 // CR LF pairs become LF and the text ends with one LF, so each line is one output line.
 std::string unixLines(std::string_view text);
 
-// Walks `args`: every word must be one of `flags` (called with an empty value) or one of
-// `valued` followed by its value, and none may come twice. `take` sees the options in order.
+// One option of a command: a flag, or a name followed by its value. `take` is called as the
+// option is met (with an empty value for a flag), so a value it refuses is refused in order.
+struct Option {
+    std::string_view name;
+    std::function<void(const std::string& value)> take;
+    bool flag = false;
+};
+using Options = std::vector<Option>;
+
+Option flagOption(std::string_view name, bool& target);
+Option textOption(std::string_view name, std::optional<std::string>& target);
+Option textOption(std::string_view name, std::string& target);
+Option pathOption(std::string_view name, std::optional<std::filesystem::path>& target);
+Option valueOption(std::string_view name, std::function<void(const std::string& value)> take);
+
+// Walks `args`: every word must be one of `options`, a valued one followed by its value, and
+// none may come twice.
+void readOptions(const std::vector<std::string>& args, const Options& options);
+
+// The same with the names in two lists: `flags` (`take` gets an empty value) and `valued`.
 void readOptions(
     const std::vector<std::string>& args, std::initializer_list<std::string_view> flags,
     std::initializer_list<std::string_view> valued,
@@ -50,8 +70,8 @@ struct PlaceOptions {
     std::optional<std::string> latitude;
 };
 
-// Takes --city, --lon or --lat into `place`; false for any other option.
-bool takePlaceOption(PlaceOptions& place, const std::string& option, const std::string& value);
+// --city, --lon and --lat into `place`.
+void addPlaceOptions(Options& options, PlaceOptions& place);
 
 // Refuses a missing, half or doubled place.
 void checkPlace(const PlaceOptions& place);
@@ -89,15 +109,15 @@ private:
     channels::store::DatabaseStore store_;
 };
 
-struct Site {
-    std::string longitudeText;
-    std::string latitudeText;
+struct Place {
+    pointing::Site site;
     std::string province; // empty for typed coordinates
     std::string city;
 };
 
-// The coordinates of the place: looked up in the built-in city database, or as typed.
-Site siteOf(const PlaceOptions& place, channels::store::DatabaseStore& store);
+// The coordinates of the place: looked up in the built-in city database, or read from the
+// typed texts the way the pointing tab reads its boxes.
+Place placeOf(const PlaceOptions& place, channels::store::DatabaseStore& store);
 
 // `package` when given, else satdata.sta beside the program, else in the current folder.
 std::filesystem::path dataPackagePath(const std::optional<std::filesystem::path>& package);
@@ -111,8 +131,8 @@ void unpackDataPackage(const std::filesystem::path& package, channels::store::Da
 struct Satellite {
     std::string itemText; // code "(" name ")", as the pointing list shows it
     std::string name;     // s_name
-    std::string sC;
-    std::string sKu;
+    pointing::OrbitalPosition position;
+    pointing::CoverageStrengths coverage;
 };
 
 // The table `satlist` of the package's working copy (unpacked first), open for lookups.
@@ -135,5 +155,7 @@ void writeOutput(const std::string& text);
 
 // Runs a command body and prints the reason of a CommandError it throws; the exit status.
 int runReportingErrors(const std::function<int()>& body);
+int runReportingErrors(int (*body)(const std::vector<std::string>& args),
+                       const std::vector<std::string>& args);
 
 } // namespace zorvast::app

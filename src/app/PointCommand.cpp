@@ -25,6 +25,16 @@ namespace {
 namespace fs = std::filesystem;
 using namespace zorvast::pointing;
 
+Mounting mountingOf(const std::string& value) {
+    if (value == "upright") {
+        return Mounting::Upright;
+    }
+    if (value == "inverted") {
+        return Mounting::Inverted;
+    }
+    fail("--mount takes upright or inverted, not " + value);
+}
+
 struct PointOptions {
     PlaceOptions place;
     std::optional<std::string> satellite;
@@ -39,36 +49,18 @@ struct PointOptions {
 
 PointOptions parseOptions(const std::vector<std::string>& args) {
     PointOptions o;
-    readOptions(args, {"--declination", "--json"},
-                {"--city", "--lon", "--lat", "--sat", "--feed", "--mount", "--model", "--strength",
-                 "--package"},
-                [&o](const std::string& option, const std::string& value) {
-                    if (option == "--declination") {
-                        o.declination = true;
-                    } else if (option == "--json") {
-                        o.json = true;
-                    } else if (takePlaceOption(o.place, option, value)) {
-                        // --city, --lon or --lat
-                    } else if (option == "--sat") {
-                        o.satellite = value;
-                    } else if (option == "--feed") {
-                        o.feed = feedTypeOf(value);
-                    } else if (option == "--mount") {
-                        if (value == "upright") {
-                            o.mounting = Mounting::Upright;
-                        } else if (value == "inverted") {
-                            o.mounting = Mounting::Inverted;
-                        } else {
-                            fail("--mount takes upright or inverted, not " + value);
-                        }
-                    } else if (option == "--model") {
-                        o.model = value;
-                    } else if (option == "--strength") {
-                        o.strength = value;
-                    } else {
-                        o.package = fs::path(value);
-                    }
-                });
+    Options options = {
+        flagOption("--declination", o.declination),
+        flagOption("--json", o.json),
+        textOption("--sat", o.satellite),
+        valueOption("--feed", [&o](const std::string& value) { o.feed = feedTypeOf(value); }),
+        valueOption("--mount", [&o](const std::string& value) { o.mounting = mountingOf(value); }),
+        textOption("--model", o.model),
+        textOption("--strength", o.strength),
+        pathOption("--package", o.package),
+    };
+    addPlaceOptions(options, o.place);
+    readOptions(args, options);
     checkPlace(o.place);
     if (!o.satellite) {
         fail("no satellite given: --sat CODE");
@@ -78,10 +70,12 @@ PointOptions parseOptions(const std::vector<std::string>& args) {
 
 std::string jsonOutcome(const PointingResult& r, const PointingOutcome& outcome,
                         const std::string& strengthBefore, const std::string& report) {
+    const std::optional<DishSizeTexts> sizes =
+        outcome.dishSizeSuggested ? std::optional(dishSizeTexts(outcome.dishSize)) : std::nullopt;
     JsonObject json;
-    json.text("azimuth", r.azimuthText)
-        .text("elevation", r.elevationText)
-        .text("polarisation", r.polarisationText)
+    json.text("azimuth", r.azimuth.text())
+        .text("elevation", r.elevation.text())
+        .text("polarisation", r.polarisation.text())
         .number("compassBearing", common::formatSingle(r.compassBearing))
         .integer("signedOffset", r.signedOffset)
         .text("southSide", r.southSide)
@@ -94,9 +88,10 @@ std::string jsonOutcome(const PointingResult& r, const PointingOutcome& outcome,
         .text("compassText", r.compassText)
         .integer("cStrength", outcome.signal.cStrength)
         .integer("kuStrength", outcome.signal.kuStrength)
-        .text("strengthBox", outcome.strengthText.value_or(strengthBefore))
-        .text("threshold", outcome.dishSize ? outcome.dishSize->threshold : "")
-        .text("recommended", outcome.dishSize ? outcome.dishSize->recommended : "")
+        .text("strengthBox",
+              outcome.strength ? common::formatInteger(*outcome.strength) : strengthBefore)
+        .text("threshold", sizes ? sizes->threshold : "")
+        .text("recommended", sizes ? sizes->recommended : "")
         .text("report", report);
     return json.str() + "\n";
 }
@@ -108,30 +103,26 @@ int point(const std::vector<std::string>& args) {
     const int modelIndex = antennaIndexFor(o.feed, o.model);
 
     Workspace workspace;
-    const Site site = siteOf(o.place, workspace.store());
+    const Place place = placeOf(o.place, workspace.store());
     const Satellite satellite =
         SatelliteList(dataPackagePath(o.package), workspace.store()).find(*o.satellite);
 
-    PointingInputs inputs;
-    inputs.longitudeText = site.longitudeText;
-    inputs.latitudeText = site.latitudeText;
-    inputs.satelliteText = satellite.itemText;
-    inputs.feed = o.feed;
-    inputs.mounting = o.mounting;
-    inputs.antennaOffset = antennaOffsetOf(models, modelIndex);
-    inputs.declinationCorrection = o.declination;
-    inputs.sC = satellite.sC;
-    inputs.sKu = satellite.sKu;
-
+    const PointingInputs inputs{.site = place.site,
+                                .satellite = satellite.position,
+                                .feed = o.feed,
+                                .mounting = o.mounting,
+                                .antennaOffset = antennaOffsetOf(models, modelIndex),
+                                .declinationCorrection = o.declination,
+                                .coverage = satellite.coverage};
     PointingResult result;
-    const PointingOutcome outcome = runPointing(inputs, o.strength, result);
+    const PointingOutcome outcome = runPointing(inputs, readStrength(o.strength), result);
     if (outcome.error != SiteError::None) {
         fail(std::string(siteErrorText(outcome.error)));
     }
 
     ReportInputs reportInputs;
-    reportInputs.province = site.province;
-    reportInputs.city = site.city;
+    reportInputs.province = place.province;
+    reportInputs.city = place.city;
     reportInputs.satellite = satellite.itemText;
     reportInputs.antenna = models[static_cast<std::size_t>(modelIndex)].modelText;
     reportInputs.feed = o.feed;
@@ -148,7 +139,7 @@ int point(const std::vector<std::string>& args) {
 } // namespace
 
 int runPointCommand(const std::vector<std::string>& args) {
-    return runReportingErrors([&args] { return point(args); });
+    return runReportingErrors(point, args);
 }
 
 } // namespace zorvast::app

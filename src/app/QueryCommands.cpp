@@ -1,14 +1,13 @@
 #include "app/QueryCommands.h"
 
 #include "app/CliSupport.h"
+#include "channels/Messages.h"
 #include "channels/query/ChannelQuery.h"
 #include "channels/query/QueryRun.h"
 #include "channels/query/TableExport.h"
 #include "common/Text.h"
 
-#include <algorithm>
 #include <filesystem>
-#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,18 +15,30 @@
 
 namespace zorvast::app {
 
-const char* const kTableUsage =
-    "  zorvast-cli table --sat CODE [--band 全部|Ku|C] [--pol 全部|水平(H)|垂直(V)]\n"
-    "                    [--access 全部|免费|加密]\n"
-    "                    [--format 全部显示|所有电视|标清电视|高清电视|测试或临传|广播|数据]\n"
-    "                    [--package PATH] [--gbk]\n";
+namespace {
+
+using namespace zorvast::channels;
+
+// The choice options of `table`, each listing its list's item texts.
+std::string tableUsageText() {
+    return "  zorvast-cli table --sat CODE [--band " + joinedLabels<Band>("|") + "] [--pol " +
+           joinedLabels<Polarisation>("|") + "]\n" + "                    [--access " +
+           joinedLabels<Access>("|") + "]\n" + "                    [--format " +
+           joinedLabels<ProgrammeKind>("|") + "]\n" +
+           "                    [--package PATH] [--gbk]\n";
+}
+
+const std::string kTableUsageText = tableUsageText();
+
+} // namespace
+
+const char* const kTableUsage = kTableUsageText.c_str();
 const char* const kSearchUsage = "  zorvast-cli search --name TEXT [--package PATH] [--gbk]\n";
 const char* const kProviderUsage = "  zorvast-cli provider --name TEXT [--package PATH] [--gbk]\n";
 
 namespace {
 
 namespace fs = std::filesystem;
-using namespace zorvast::channels;
 
 // The tab as far as a terminal needs it: the last message, the status text and the grid.
 // Progress and window events have nothing to show here.
@@ -68,17 +79,13 @@ bool takeShared(OutputOptions& o, const std::string& option, const std::string& 
     return false;
 }
 
-// `value` when it is one of the list's item texts.
-std::string itemOf(const std::string& option, const std::string& value,
-                   std::initializer_list<std::string_view> items) {
-    if (std::find(items.begin(), items.end(), value) != items.end()) {
-        return value;
+// The choice whose item text `value` is.
+template <typename Choice>
+Choice choiceOption(const std::string& option, const std::string& value) {
+    if (const std::optional<Choice> choice = choiceOf<Choice>(value)) {
+        return *choice;
     }
-    std::string listed;
-    for (std::string_view item : items) {
-        listed += (listed.empty() ? "" : ", ") + std::string(item);
-    }
-    fail(oneLine(option + " takes one of " + listed + "; not " + value));
+    fail(oneLine(option + " takes one of " + joinedLabels<Choice>(", ") + "; not " + value));
 }
 
 // The run's outcome turned into the exit: the whole-table text on stdout, or the reason.
@@ -87,17 +94,20 @@ int printTable(QueryOutcome outcome, const RecordingView& view, bool gbk) {
     case QueryOutcome::InputRefused:
         throw CommandError{2, view.message};
     case QueryOutcome::Busy:
-        throw CommandError{1, view.message.empty() ? std::string(kBusyText) : view.message};
+        throw CommandError{1,
+                           view.message.empty() ? std::string(messages::kBusyText) : view.message};
     case QueryOutcome::Fatal:
-        throw CommandError{1, view.message.empty() ? std::string(kReadFailureText) : view.message};
+        throw CommandError{1, view.message.empty() ? std::string(messages::kReadFailureText)
+                                                   : view.message};
     case QueryOutcome::Shown:
         break;
     }
     if (view.ended) {
-        throw CommandError{1, view.message.empty() ? std::string(kReadFailureText) : view.message};
+        throw CommandError{1, view.message.empty() ? std::string(messages::kReadFailureText)
+                                                   : view.message};
     }
     if (buildTableText(view.grid).empty()) {
-        throw CommandError{1, std::string(kNothingToSaveText)};
+        throw CommandError{1, std::string(messages::kNothingToSaveText)};
     }
     const std::string text = finalTableText(view.grid, view.statusText);
     writeOutput(gbk ? common::toGbk(text).bytes : text);
@@ -108,26 +118,23 @@ int table(const std::vector<std::string>& args) {
     OutputOptions output;
     std::optional<std::string> code;
     CombinedSelection selection;
-    readOptions(
-        args, {"--gbk"}, {"--sat", "--band", "--pol", "--access", "--format", "--package"},
-        [&](const std::string& option, const std::string& value) {
-            if (takeShared(output, option, value)) {
-                return;
-            }
-            if (option == "--sat") {
-                code = value;
-            } else if (option == "--band") {
-                selection.band = itemOf(option, value, {"全部", "Ku", "C"});
-            } else if (option == "--pol") {
-                selection.polarisation = itemOf(option, value, {"全部", "水平(H)", "垂直(V)"});
-            } else if (option == "--access") {
-                selection.access = itemOf(option, value, {"全部", "免费", "加密"});
-            } else {
-                selection.format = itemOf(
-                    option, value,
-                    {"全部显示", "所有电视", "标清电视", "高清电视", "测试或临传", "广播", "数据"});
-            }
-        });
+    readOptions(args, {"--gbk"}, {"--sat", "--band", "--pol", "--access", "--format", "--package"},
+                [&](const std::string& option, const std::string& value) {
+                    if (takeShared(output, option, value)) {
+                        return;
+                    }
+                    if (option == "--sat") {
+                        code = value;
+                    } else if (option == "--band") {
+                        selection.band = choiceOption<Band>(option, value);
+                    } else if (option == "--pol") {
+                        selection.polarisation = choiceOption<Polarisation>(option, value);
+                    } else if (option == "--access") {
+                        selection.access = choiceOption<Access>(option, value);
+                    } else {
+                        selection.kind = choiceOption<ProgrammeKind>(option, value);
+                    }
+                });
     if (!code || code->empty()) {
         fail("no satellite given: --sat CODE");
     }
@@ -136,7 +143,8 @@ int table(const std::vector<std::string>& args) {
     {
         // Closed again before the query rebuilds the working copy.
         SatelliteList satellites(dataPackagePath(output.package), workspace.store());
-        selection.satelliteItem = *code + "（" + satellites.find(*code).name + "）";
+        // Read back from the item text the tab's list would show, as the tab reads it.
+        selection.satellite = satelliteChoiceOf(*code + "（" + satellites.find(*code).name + "）");
     }
     RecordingView view;
     const QueryOutcome outcome = runCombinedQuery(workspace.store(), selection, view);
@@ -165,21 +173,15 @@ SearchOptions parseSearchOptions(const std::vector<std::string>& args) {
     return o;
 }
 
-int search(const std::vector<std::string>& args) {
-    const SearchOptions o = parseSearchOptions(args);
-    Workspace workspace;
-    unpackDataPackage(dataPackagePath(o.output.package), workspace.store());
-    RecordingView view;
-    const QueryOutcome outcome = runChannelSearch(workspace.store(), o.name, view);
-    return printTable(outcome, view, o.output.gbk);
-}
+using SearchRun = QueryOutcome (*)(store::DatabaseStore&, const std::string&, QueryView&);
 
-int provider(const std::vector<std::string>& args) {
+// `search` and `provider`: the named text looked for by `run` in the unpacked package.
+int searchCommand(const std::vector<std::string>& args, SearchRun run) {
     const SearchOptions o = parseSearchOptions(args);
     Workspace workspace;
     unpackDataPackage(dataPackagePath(o.output.package), workspace.store());
     RecordingView view;
-    const QueryOutcome outcome = runProviderSearch(workspace.store(), o.name, view);
+    const QueryOutcome outcome = run(workspace.store(), o.name, view);
     return printTable(outcome, view, o.output.gbk);
 }
 
@@ -190,11 +192,11 @@ int runTableCommand(const std::vector<std::string>& args) {
 }
 
 int runSearchCommand(const std::vector<std::string>& args) {
-    return runReportingErrors([&args] { return search(args); });
+    return runReportingErrors([&args] { return searchCommand(args, runChannelSearch); });
 }
 
 int runProviderCommand(const std::vector<std::string>& args) {
-    return runReportingErrors([&args] { return provider(args); });
+    return runReportingErrors([&args] { return searchCommand(args, runProviderSearch); });
 }
 
 } // namespace zorvast::app

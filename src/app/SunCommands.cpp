@@ -56,17 +56,10 @@ struct SatelliteOptions {
     std::optional<std::string> longitude;
 };
 
-// Takes --sat or --sat-lon into `satellite`; false for any other option.
-bool takeSatelliteOption(SatelliteOptions& satellite, const std::string& option,
-                         const std::string& value) {
-    if (option == "--sat") {
-        satellite.code = value;
-    } else if (option == "--sat-lon") {
-        satellite.longitude = value;
-    } else {
-        return false;
-    }
-    return true;
+// --sat and --sat-lon into `satellite`.
+void addSatelliteOptions(Options& options, SatelliteOptions& satellite) {
+    options.push_back(textOption("--sat", satellite.code));
+    options.push_back(textOption("--sat-lon", satellite.longitude));
 }
 
 // The place and the satellite, read the way the other commands read them.
@@ -77,10 +70,8 @@ public:
 
     // The site's coordinates, refused outside the pointing tab's ranges.
     void readSite() {
-        const Site site = siteOf(place_, workspace());
-        longitude_ = common::parseLeadingNumber(site.longitudeText);
-        latitude_ = common::parseLeadingNumber(site.latitudeText);
-        const SiteError error = checkSite(longitude_, latitude_);
+        site_ = placeOf(place_, workspace()).site;
+        const SiteError error = checkSite(site_);
         if (error != SiteError::None) {
             fail(std::string(siteErrorText(error)));
         }
@@ -90,12 +81,9 @@ public:
     double satelliteLongitude(const SatelliteOptions& satellite) {
         double longitude = 0;
         if (satellite.code) {
-            const Satellite found =
-                SatelliteList(dataPackagePath(package_), workspace()).find(*satellite.code);
-            longitude = satelliteLongitudeOf(found.itemText);
-            if (!satellite.code->empty() && ((*satellite.code)[0] == 'W')) {
-                longitude = -longitude;
-            }
+            longitude = SatelliteList(dataPackagePath(package_), workspace())
+                            .find(*satellite.code)
+                            .position.east();
         } else {
             const std::optional<double> typed = strictNumber(*satellite.longitude);
             if (!typed || *typed < -180 || *typed > 360) {
@@ -103,14 +91,14 @@ public:
             }
             longitude = *typed;
         }
-        if (sun::satelliteDirection(longitude_, latitude_, longitude).elevation < 0) {
+        if (sun::satelliteDirection(site_.longitude, site_.latitude, longitude).elevation < 0) {
             fail("the satellite is below the horizon at this site");
         }
         return longitude;
     }
 
-    double longitude() const { return longitude_; }
-    double latitude() const { return latitude_; }
+    double longitude() const { return site_.longitude; }
+    double latitude() const { return site_.latitude; }
 
 private:
     channels::store::DatabaseStore& workspace() {
@@ -123,8 +111,7 @@ private:
     PlaceOptions place_;
     std::optional<fs::path> package_;
     std::optional<Workspace> workspace_; // only for a city or a satellite code
-    double longitude_ = 0;
-    double latitude_ = 0;
+    Site site_;
 };
 
 // Exactly one satellite for sun-outage.
@@ -179,28 +166,17 @@ sun::Band bandOf(const std::string& value) {
 
 OutageOptions parseOutageOptions(const std::vector<std::string>& args) {
     OutageOptions o;
-    readOptions(args, {"--json"},
-                {"--city", "--lon", "--lat", "--sat", "--sat-lon", "--diameter", "--model",
-                 "--band", "--year", "--package"},
-                [&o](const std::string& option, const std::string& value) {
-                    if (option == "--json") {
-                        o.json = true;
-                    } else if (takePlaceOption(o.place, option, value)) {
-                        // --city, --lon or --lat
-                    } else if (takeSatelliteOption(o.satellite, option, value)) {
-                        // --sat or --sat-lon
-                    } else if (option == "--diameter") {
-                        o.diameter = value;
-                    } else if (option == "--model") {
-                        o.model = value;
-                    } else if (option == "--band") {
-                        o.band = bandOf(value);
-                    } else if (option == "--year") {
-                        o.year = value;
-                    } else {
-                        o.package = fs::path(value);
-                    }
-                });
+    Options options = {
+        flagOption("--json", o.json),
+        textOption("--diameter", o.diameter),
+        textOption("--model", o.model),
+        valueOption("--band", [&o](const std::string& value) { o.band = bandOf(value); }),
+        textOption("--year", o.year),
+        pathOption("--package", o.package),
+    };
+    addPlaceOptions(options, o.place);
+    addSatelliteOptions(options, o.satellite);
+    readOptions(args, options);
     checkPlace(o.place);
     checkSatellite(o.satellite);
     if (o.diameter && o.model) {
@@ -226,24 +202,24 @@ Dish dishOf(const OutageOptions& o) {
         }
         return {*cm / 100.0, o.band.value_or(sun::Band::C)};
     }
-    std::string modelText;
-    sun::Band band = sun::Band::C;
+    // The model's feed type decides its catalogue and the band it goes with.
+    FeedType feed = o.band == sun::Band::Ku ? FeedType::Offset : FeedType::PrimeFocus;
+    int index = defaultAntennaIndex(feed);
     if (o.model) {
-        if (antennaIndexOf(primeFocusCatalogue(), *o.model)) {
-            band = sun::Band::C;
-        } else if (antennaIndexOf(offsetCatalogue(), *o.model)) {
-            band = sun::Band::Ku;
-        } else {
+        std::optional<int> found = antennaIndexOf(primeFocusCatalogue(), *o.model);
+        feed = FeedType::PrimeFocus;
+        if (!found) {
+            found = antennaIndexOf(offsetCatalogue(), *o.model);
+            feed = FeedType::Offset;
+        }
+        if (!found) {
             fail("unknown antenna model: " + *o.model);
         }
-        modelText = *o.model;
-    } else {
-        const FeedType feed = o.band == sun::Band::Ku ? FeedType::Offset : FeedType::PrimeFocus;
-        modelText = antennaCatalogueFor(feed)[static_cast<std::size_t>(defaultAntennaIndex(feed))]
-                        .modelText;
-        band = o.band.value_or(sun::Band::C);
+        index = *found;
     }
-    return {antennaDiameterOf(modelText) / 100.0, o.band.value_or(band)};
+    const sun::Band modelBand = feed == FeedType::Offset ? sun::Band::Ku : sun::Band::C;
+    const sun::Band band = o.model ? modelBand : sun::Band::C;
+    return {antennaDiameterAt(antennaCatalogueFor(feed), index) / 100.0, o.band.value_or(band)};
 }
 
 int yearOf(const std::string& text) {
@@ -310,24 +286,15 @@ struct AzimuthOptions {
 
 AzimuthOptions parseAzimuthOptions(const std::vector<std::string>& args) {
     AzimuthOptions o;
-    readOptions(
-        args, {"--json"},
-        {"--city", "--lon", "--lat", "--sat", "--sat-lon", "--azimuth", "--date", "--package"},
-        [&o](const std::string& option, const std::string& value) {
-            if (option == "--json") {
-                o.json = true;
-            } else if (takePlaceOption(o.place, option, value)) {
-                // --city, --lon or --lat
-            } else if (takeSatelliteOption(o.satellite, option, value)) {
-                // --sat or --sat-lon
-            } else if (option == "--azimuth") {
-                o.azimuth = value;
-            } else if (option == "--date") {
-                o.date = value;
-            } else {
-                o.package = fs::path(value);
-            }
-        });
+    Options options = {
+        flagOption("--json", o.json),
+        textOption("--azimuth", o.azimuth),
+        textOption("--date", o.date),
+        pathOption("--package", o.package),
+    };
+    addPlaceOptions(options, o.place);
+    addSatelliteOptions(options, o.satellite);
+    readOptions(args, options);
     checkPlace(o.place);
     checkDirection(o.satellite, o.azimuth.has_value());
     return o;
@@ -384,11 +351,11 @@ int sunAzimuth(const std::vector<std::string>& args) {
 } // namespace
 
 int runSunOutageCommand(const std::vector<std::string>& args) {
-    return runReportingErrors([&args] { return sunOutage(args); });
+    return runReportingErrors(sunOutage, args);
 }
 
 int runSunAzimuthCommand(const std::vector<std::string>& args) {
-    return runReportingErrors([&args] { return sunAzimuth(args); });
+    return runReportingErrors(sunAzimuth, args);
 }
 
 } // namespace zorvast::app

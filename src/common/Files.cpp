@@ -3,50 +3,99 @@
 #include "common/FolderHandle.h"
 
 #include <cerrno>
-#include <cstring>
-
-#include <atomic>
-#include <chrono>
 #include <cstdio>
+#include <cstring>
+#include <ctime>
 #include <system_error>
 
-#if defined(__unix__) || defined(__APPLE__)
-#include <ctime>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#endif
 
 namespace zorvast::common {
 namespace {
 
 namespace fs = std::filesystem;
 
+constexpr int kFreshNameAttempts = 100;
+
 // Writes and closes `file`; true only when every byte reached the file.
-bool writeAndClose(std::FILE* file, std::string_view bytes, bool flushToDisk) {
+bool writeAndClose(std::FILE* file, std::string_view bytes) {
     bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
     ok = std::fflush(file) == 0 && ok;
-#if defined(__unix__) || defined(__APPLE__)
-    if (ok && flushToDisk) {
-        ok = ::fsync(::fileno(file)) == 0;
-    }
-#endif
     ok = std::fclose(file) == 0 && ok;
     return ok;
 }
 
-// A name beside `path` that no other writer in this or another process picks at the same time.
-fs::path temporarySibling(const fs::path& path) {
-    static std::atomic<unsigned> counter{0};
-    const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
-#if defined(__unix__) || defined(__APPLE__)
-    const long long pid = ::getpid();
-#else
-    const long long pid = 0;
-#endif
-    fs::path sibling = path;
-    sibling += ".tmp-" + std::to_string(pid) + "-" + std::to_string(ticks) + "-" +
-               std::to_string(counter.fetch_add(1));
-    return sibling;
+// The one write-to-temporary-then-rename writer. `folderError` is the errno of opening the
+// folder when `folder` is null.
+AtomicWriteResult writeInFolder(const FolderHandle* folder, int folderError, std::string_view name,
+                                const FileContent& content, const AtomicWriteOptions& options) {
+    AtomicWriteResult result;
+    const auto failed = [&result](AtomicWriteStep step, int error) {
+        result.failedStep = step;
+        result.error = error;
+        return result;
+    };
+    const bool fixedName = !options.temporaryName.empty();
+    result.temporary =
+        fixedName ? std::string(options.temporaryName) : FolderHandle::partialName(name);
+    if (!folder) {
+        return failed(AtomicWriteStep::Create, folderError);
+    }
+    if (!FolderHandle::plainName(name) || !FolderHandle::plainName(result.temporary) ||
+        result.temporary == name) {
+        return failed(AtomicWriteStep::Create, EINVAL);
+    }
+    if (fixedName) {
+        folder->removeFile(result.temporary);
+    }
+    UniqueFd fd = folder->createFile(result.temporary, options.mode);
+    // A fresh name that is taken was planted or is another writer's: take the next one.
+    for (int attempt = 0; !fd && !fixedName && errno == EEXIST && attempt < kFreshNameAttempts;
+         ++attempt) {
+        result.temporary = FolderHandle::partialName(name);
+        fd = folder->createFile(result.temporary, options.mode);
+    }
+    if (!fd) {
+        return failed(AtomicWriteStep::Create, errno);
+    }
+    errno = 0;
+    int error = content(fd.get()) ? 0 : (errno != 0 ? errno : EIO);
+    if (error == 0 && options.exactMode && ::fchmod(fd.get(), options.mode) != 0) {
+        error = errno;
+    }
+    if (error == 0 && options.modified) {
+        // The date is what a reader shows, not what makes the content whole: a refused one is
+        // no reason to fail the write.
+        const struct timespec times[2] = {{*options.modified, 0}, {*options.modified, 0}};
+        ::futimens(fd.get(), times);
+    }
+    if (error == 0 && options.durability == Durability::Durable && ::fsync(fd.get()) != 0) {
+        error = errno;
+    }
+    if (!fd.close() && error == 0) {
+        error = errno;
+    }
+    if (error != 0) {
+        folder->removeFile(result.temporary);
+        return failed(AtomicWriteStep::Write, error);
+    }
+    if (!folder->rename(result.temporary, name)) {
+        error = errno;
+        folder->removeFile(result.temporary);
+        return failed(AtomicWriteStep::Rename, error);
+    }
+    if (options.durability == Durability::Durable) {
+        ::fsync(folder->fd());
+    }
+    return result;
+}
+
+FileContent contentOf(std::string_view bytes) {
+    return [bytes](int fd) {
+        return writeAllTo(fd, bytes);
+    };
 }
 
 } // namespace
@@ -80,7 +129,7 @@ bool writeFileBytes(const fs::path& path, std::string_view bytes) {
     if (!file) {
         return false;
     }
-    return writeAndClose(file, bytes, false);
+    return writeAndClose(file, bytes);
 }
 
 std::optional<std::string> writeFileOrReason(const fs::path& path, std::string_view bytes) {
@@ -91,24 +140,31 @@ std::optional<std::string> writeFileOrReason(const fs::path& path, std::string_v
     return errno != 0 ? std::string(std::strerror(errno)) : std::string("write error");
 }
 
-bool writeFileAtomically(const fs::path& path, std::string_view bytes) {
-    const fs::path temporary = temporarySibling(path);
-    // "x": fail rather than reuse a file somebody else created under that name.
-    std::FILE* file = std::fopen(temporary.c_str(), "wbx");
-    if (!file) {
-        return false;
-    }
-    std::error_code ec;
-    if (!writeAndClose(file, bytes, true)) {
-        fs::remove(temporary, ec);
-        return false;
-    }
-    fs::rename(temporary, path, ec);
-    if (ec) {
-        fs::remove(temporary, ec);
-        return false;
-    }
-    return true;
+AtomicWriteResult writeFileAtomically(const FolderHandle& folder, std::string_view name,
+                                      const FileContent& content,
+                                      const AtomicWriteOptions& options) {
+    return writeInFolder(folder.valid() ? &folder : nullptr, EBADF, name, content, options);
+}
+
+AtomicWriteResult writeFileAtomically(const FolderHandle& folder, std::string_view name,
+                                      std::string_view bytes, const AtomicWriteOptions& options) {
+    return writeFileAtomically(folder, name, contentOf(bytes), options);
+}
+
+AtomicWriteResult writeFileAtomically(const fs::path& path, const FileContent& content,
+                                      const AtomicWriteOptions& options) {
+    const fs::path parent = path.parent_path();
+    // Followed as given: only the last component is ours to replace.
+    const FolderHandle folder(UniqueFd(
+        ::open(parent.empty() ? "." : parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)));
+    const int openError = folder.valid() ? 0 : errno;
+    return writeInFolder(folder.valid() ? &folder : nullptr, openError, path.filename().string(),
+                         content, options);
+}
+
+AtomicWriteResult writeFileAtomically(const fs::path& path, std::string_view bytes,
+                                      const AtomicWriteOptions& options) {
+    return writeFileAtomically(path, contentOf(bytes), options);
 }
 
 std::optional<std::uint64_t> fileSize(const fs::path& path) {

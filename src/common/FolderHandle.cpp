@@ -1,5 +1,7 @@
 #include "common/FolderHandle.h"
 
+#include "common/Files.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -243,30 +245,12 @@ std::string FolderHandle::partialName(std::string_view name) {
 
 bool FolderHandle::replaceFile(std::string_view name, std::string_view bytes, mode_t mode,
                                bool durable) const {
-    if (!valid() || !plainName(name)) {
-        return false;
-    }
-    const std::string partial = partialName(name);
-    UniqueFd fd = createFile(partial, mode);
-    if (!fd) {
-        return false;
-    }
-    bool ok = writeAllTo(fd.get(), bytes);
-    // The creation mode is narrowed by the umask; the caller asked for exactly this one.
-    ok = ::fchmod(fd.get(), mode) == 0 && ok;
-    if (durable) {
-        ok = ::fsync(fd.get()) == 0 && ok;
-    }
-    ok = fd.close() && ok;
-    ok = ok && ::renameat(fd_.get(), partial.c_str(), fd_.get(), nameText(name).c_str()) == 0;
-    if (!ok) {
-        ::unlinkat(fd_.get(), partial.c_str(), 0);
-        return false;
-    }
-    if (durable) {
-        ::fsync(fd_.get());
-    }
-    return true;
+    return writeFileAtomically(
+               *this, name, bytes,
+               {.durability = durable ? Durability::Durable : Durability::Disposable,
+                .mode = mode,
+                .exactMode = true})
+        .ok();
 }
 
 std::optional<struct stat> FolderHandle::entryStatus(std::string_view name) const {

@@ -71,8 +71,9 @@ public:
     UniqueFd openFile(std::string_view name) const;
     std::optional<std::string> readFile(std::string_view name) const;
 
-    // Writes `bytes` to a new file beside `name` and renames it over `name`: whatever held the
-    // name (a link too) is replaced, never written through. `durable` flushes it to the disk.
+    // writeFileAtomically (common/Files.h) of `bytes` with exactly `mode`: whatever held the
+    // name (a link too) is replaced, never written through. `durable`: Durability::Durable,
+    // else Durability::Disposable.
     bool replaceFile(std::string_view name, std::string_view bytes, mode_t mode = 0600,
                      bool durable = false) const;
 

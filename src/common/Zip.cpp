@@ -2,48 +2,32 @@
 
 #include "common/Files.h"
 #include "common/FolderHandle.h"
+#include "common/LibzipHandles.h"
 #include "common/Text.h"
 
-#include <cstdio>
-#include <cstring>
+#include <algorithm>
 #include <filesystem>
 #include <memory>
-#include <set>
 #include <system_error>
 
 #include <zip.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <ctime>
 
 namespace zorvast::common {
 namespace {
 
 namespace fs = std::filesystem;
+using libzip::ArchivePtr;
+using libzip::zipErrorText;
 
 constexpr std::size_t kEndRecordBytes = 22;
-
-struct ArchiveCloser {
-    void operator()(zip_t* archive) const { zip_discard(archive); }
-};
-using ArchivePtr = std::unique_ptr<zip_t, ArchiveCloser>;
 
 struct EntryCloser {
     void operator()(zip_file_t* file) const { zip_fclose(file); }
 };
 using EntryPtr = std::unique_ptr<zip_file_t, EntryCloser>;
-
-std::string zipErrorText(int code) {
-    zip_error_t error;
-    zip_error_init_with_code(&error, code);
-    std::string text = zip_error_strerror(&error);
-    zip_error_fini(&error);
-    return text;
-}
 
 ExtractResult failure(std::string error) {
     ExtractResult result;
@@ -141,8 +125,7 @@ UnpackResult unpackOpened(zip_t* archive, const ExtractLimits& limits) {
     }
     UnpackResult result;
     std::vector<std::uint64_t> declaredSizes;
-    std::set<std::string> files;
-    std::set<std::string> folders;
+    EntryNameClaims claims;
     std::uint64_t declaredTotal = 0;
     for (zip_uint64_t i = 0; i < static_cast<zip_uint64_t>(count); ++i) {
         const std::optional<std::string> name = decodedEntryName(archive, i);
@@ -170,21 +153,9 @@ UnpackResult unpackOpened(zip_t* archive, const ExtractLimits& limits) {
         if (entry.folder && stat.size != 0) {
             return unpackFailure("folder entry " + *name + " has data");
         }
-        // One name, one thing: a second entry under a name (or a file where a folder is
-        // needed) would decide by its order which one wins.
-        if (files.count(entry.relative) != 0 ||
-            (!entry.folder && folders.count(entry.relative) != 0)) {
+        if (!claims.claim(entry.relative, entry.folder)) {
             return unpackFailure("entry name occurs twice: " + *name);
         }
-        for (std::size_t slash = entry.relative.find('/'); slash != std::string::npos;
-             slash = entry.relative.find('/', slash + 1)) {
-            const std::string parent = entry.relative.substr(0, slash);
-            if (files.count(parent) != 0) {
-                return unpackFailure("entry name occurs twice: " + *name);
-            }
-            folders.insert(parent);
-        }
-        (entry.folder ? folders : files).insert(entry.relative);
         declaredTotal += stat.size;
         if (stat.size > limits.maxEntryBytes || declaredTotal > limits.maxTotalBytes) {
             return unpackFailure("entry " + *name + " exceeds the size limit");
@@ -211,136 +182,24 @@ UnpackResult unpackOpened(zip_t* archive, const ExtractLimits& limits) {
     return result;
 }
 
-// One file written under a fresh name and renamed into place: what held the name before (a
-// file, a link) is replaced, never written through, and a failure leaves only what was there.
+// What held the name before (a file, a link) is replaced, never written through, and a failure
+// leaves only what was there. Unpacked files are working copies, made again from the package.
 std::string writeEntryFile(const FolderHandle& folder, const std::string& name,
                            const UnpackedEntry& entry) {
-    const std::string partial = FolderHandle::partialName(name);
-    UniqueFd out = folder.createFile(partial, 0644);
-    if (!out) {
+    // Keep the entry's date: the program shows the data date from the unpacked file.
+    const AtomicWriteResult written = writeFileAtomically(
+        folder, name, entry.data,
+        {.durability = Durability::Disposable, .mode = 0644, .modified = entry.modified});
+    if (written.failedStep == AtomicWriteStep::Create) {
         return "cannot create " + entry.relative;
     }
-    bool ok = writeAllTo(out.get(), entry.data);
-    // Keep the entry's date: the program shows the data date from the unpacked file.
-    if (ok && entry.modified) {
-        const struct timespec times[2] = {{*entry.modified, 0}, {*entry.modified, 0}};
-        ::futimens(out.get(), times);
-    }
-    ok = out.close() && ok;
-    ok = ok && folder.rename(partial, name);
-    if (!ok) {
-        folder.removeFile(partial);
+    if (!written) {
         return "cannot write " + entry.relative;
     }
     return {};
 }
 
-std::uint32_t readLittleEndian(const std::string& bytes, std::size_t at, int count) {
-    std::uint32_t value = 0;
-    for (int i = count - 1; i >= 0; --i) {
-        value = (value << 8) | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
-    }
-    return value;
-}
-
-// libzip flags every valid non-ASCII UTF-8 name as UTF-8. Tools and tests must also be able to
-// write such bytes unflagged (as old packers did), so clear bit 11 of those entries afterwards,
-// in the central directory and in each local header.
-bool clearUtf8Flags(const std::string& path, const std::set<std::string>& names,
-                    std::string& error) {
-    std::optional<std::string> read = readFileBytes(path);
-    if (!read) {
-        error = "cannot reread archive " + path;
-        return false;
-    }
-    std::string& bytes = *read;
-    const std::size_t eocd = bytes.rfind(std::string("PK\x05\x06", 4));
-    if (eocd == std::string::npos || eocd + 22 > bytes.size()) {
-        error = "archive " + path + " has no end record";
-        return false;
-    }
-    const std::size_t count = readLittleEndian(bytes, eocd + 10, 2);
-    std::size_t p = readLittleEndian(bytes, eocd + 16, 4);
-    bool changed = false;
-    for (std::size_t i = 0; i < count; ++i) {
-        if (p + 46 > bytes.size() || readLittleEndian(bytes, p, 4) != 0x02014b50u) {
-            error = "archive " + path + " has an unexpected directory";
-            return false;
-        }
-        const std::size_t nameLength = readLittleEndian(bytes, p + 28, 2);
-        const std::size_t recordLength = 46 + nameLength + readLittleEndian(bytes, p + 30, 2) +
-                                         readLittleEndian(bytes, p + 32, 2);
-        const std::size_t local = readLittleEndian(bytes, p + 42, 4);
-        if (p + recordLength > bytes.size() || local + 30 > bytes.size()) {
-            error = "archive " + path + " has an unexpected directory";
-            return false;
-        }
-        if (names.count(bytes.substr(p + 46, nameLength)) != 0 && (bytes[p + 9] & 0x08) != 0) {
-            bytes[p + 9] = static_cast<char>(bytes[p + 9] & ~0x08);
-            bytes[local + 7] = static_cast<char>(bytes[local + 7] & ~0x08);
-            changed = true;
-        }
-        p += recordLength;
-    }
-    if (changed && !writeFileBytes(path, bytes)) {
-        error = "cannot rewrite archive " + path;
-        return false;
-    }
-    return true;
-}
-
 } // namespace
-
-std::optional<std::string> entryTargetPath(std::string_view utf8Name) {
-    std::string name(utf8Name);
-    for (char& c : name) {
-        if (c == '\\') {
-            c = '/'; // Windows packers; GBK trail bytes 0x5C are gone after decoding
-        }
-    }
-    const bool absolute = !name.empty() && name.front() == '/';
-    const bool drive = name.size() >= 2 && name[1] == ':';
-    if (name.empty() || absolute || drive) {
-        return std::nullopt;
-    }
-    const bool folder = name.back() == '/';
-    std::vector<std::string_view> parts;
-    std::string_view rest = name;
-    while (!rest.empty()) {
-        const std::size_t slash = rest.find('/');
-        const std::string_view part = rest.substr(0, slash);
-        rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
-        if (part.empty() || part == ".") {
-            continue;
-        }
-        if (part == "..") {
-            if (parts.empty()) {
-                return std::nullopt;
-            }
-            parts.pop_back();
-            continue;
-        }
-        parts.push_back(part);
-    }
-    if (parts.empty()) {
-        return std::nullopt;
-    }
-    std::string path;
-    for (const std::string_view part : parts) {
-        if (!path.empty()) {
-            path += '/';
-        }
-        path.append(part);
-    }
-    // A drive letter that only shows once "x/.." is gone is refused like one given outright.
-    if (path.size() >= 2 && path[1] == ':') {
-        return std::nullopt;
-    }
-    if (folder) {
-        path += '/';
-    }
-    return path;
-}
 
 UnpackResult unpackArchive(std::span<const unsigned char> archiveBytes,
                            const ExtractLimits& limits) {
@@ -437,68 +296,6 @@ ExtractResult extractArchive(std::span<const unsigned char> archiveBytes,
         return failure(unpacked.error);
     }
     return writeUnpacked(unpacked.entries, targetFolder);
-}
-
-bool createArchive(const std::string& path, const std::vector<ArchiveEntry>& entries,
-                   std::string* error) {
-    const auto fail = [&](const std::string& text) {
-        if (error) {
-            *error = text;
-        }
-        return false;
-    };
-    int code = 0;
-    ArchivePtr archive(zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code));
-    if (!archive) {
-        return fail("cannot create archive " + path + ": " + zipErrorText(code));
-    }
-    std::set<std::string> unflagged;
-    for (const ArchiveEntry& entry : entries) {
-        // GUESS keeps the bytes exactly as given; UTF_8 also checks that they are UTF-8.
-        const zip_flags_t nameFlags = entry.utf8Name ? ZIP_FL_ENC_UTF_8 : ZIP_FL_ENC_GUESS;
-        if (!entry.utf8Name) {
-            unflagged.insert(entry.name);
-        }
-        if (!entry.name.empty() && entry.name.back() == '/' && entry.data.empty()) {
-            if (zip_dir_add(archive.get(), entry.name.c_str(), nameFlags) < 0) {
-                return fail("cannot add " + entry.name + ": " + zip_strerror(archive.get()));
-            }
-            continue;
-        }
-        // The data stays alive in `entries` until zip_close below has written it.
-        zip_source_t* source =
-            zip_source_buffer(archive.get(), entry.data.data(), entry.data.size(), 0);
-        if (!source) {
-            return fail("cannot add " + entry.name + ": " + zip_strerror(archive.get()));
-        }
-        const zip_int64_t index =
-            zip_file_add(archive.get(), entry.name.c_str(), source, nameFlags);
-        if (index < 0) {
-            zip_source_free(source);
-            return fail("cannot add " + entry.name + ": " + zip_strerror(archive.get()));
-        }
-        if (zip_set_file_compression(archive.get(), static_cast<zip_uint64_t>(index),
-                                     ZIP_CM_DEFLATE, 0) != 0) {
-            return fail("cannot deflate " + entry.name + ": " + zip_strerror(archive.get()));
-        }
-        // A date rather than the clock keeps generated packages byte for byte the same.
-        const auto dosDate = static_cast<zip_uint16_t>(((entry.date.year - 1980) << 9) |
-                                                       (entry.date.month << 5) | entry.date.day);
-        if (zip_file_set_dostime(archive.get(), static_cast<zip_uint64_t>(index), 0, dosDate, 0) !=
-            0) {
-            return fail("cannot date " + entry.name + ": " + zip_strerror(archive.get()));
-        }
-    }
-    if (zip_close(archive.get()) != 0) {
-        const std::string text = zip_strerror(archive.get());
-        return fail("cannot write archive " + path + ": " + text);
-    }
-    archive.release(); // zip_close freed it
-    std::string fixError;
-    if (!unflagged.empty() && !clearUtf8Flags(path, unflagged, fixError)) {
-        return fail(fixError);
-    }
-    return true;
 }
 
 } // namespace zorvast::common

@@ -1,7 +1,11 @@
-// ZIP archives: whole-archive extraction into a folder, and creation for tools and tests.
-// Archives come from the internet and from installers' USB sticks, so extraction checks every
-// name before writing and counts the bytes it inflates.
+// ZIP archives: whole-archive extraction into a folder (here), the checks of entry names
+// (ZipEntryNames.h) and creation for tools and tests (ZipCreation.h). Archives come from the
+// internet and from installers' USB sticks, so extraction checks every name before writing and
+// counts the bytes it inflates.
 #pragma once
+
+#include "common/ZipCreation.h"
+#include "common/ZipEntryNames.h"
 
 #include <cstdint>
 #include <ctime>
@@ -74,29 +78,5 @@ std::optional<std::string> readArchiveFile(const std::string& archivePath, std::
 inline std::span<const unsigned char> asBytes(std::string_view bytes) {
     return {reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()};
 }
-
-// The path an entry name stands for inside the target folder: '\' read as '/', "." and empty
-// components dropped, ".." resolved. nullopt when the name is absolute (also "C:..."), climbs
-// above the folder, or is empty after resolving. A trailing '/' (a folder entry) is kept.
-std::optional<std::string> entryTargetPath(std::string_view utf8Name);
-
-// Midnight of a day (1980..2107), the entry's recorded modification time.
-struct EntryDate {
-    int year = 2024;
-    int month = 1;
-    int day = 1;
-};
-
-struct ArchiveEntry {
-    std::string name; // stored exactly as given; a name ending in '/' with no data is a folder
-    std::string data;
-    bool utf8Name = true; // sets the UTF-8 flag for non-ASCII names; false stores them unflagged
-    EntryDate date;
-};
-
-// Writes a deflated archive (replacing `path`). False with a reason in `error` on failure.
-// Names must be unique; with utf8Name they must be valid UTF-8.
-bool createArchive(const std::string& path, const std::vector<ArchiveEntry>& entries,
-                   std::string* error = nullptr);
 
 } // namespace zorvast::common

@@ -1,5 +1,6 @@
 // `zorvast-cli spacing` and `zorvast-cli obstacle` driven through the built program.
 #include "cli/CliRunner.h"
+#include "pointing/Messages.h"
 #include "pointing/calculators/FeedSpacing.h"
 #include "support/TempFolder.h"
 

@@ -475,6 +475,99 @@ INSTANTIATE_TEST_SUITE_P(Cases, CliQueryOptionError, ::testing::ValuesIn(kOption
                          [](const auto& info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------------------------------------
+// Every item text of every list as an option; any other text refused with the list named.
+
+struct ChoiceCase {
+    const char* name;
+    std::string option;
+    std::string item;
+    int status;       // 0: a table naming the item; 1: nothing to print
+    std::string said; // where the summary names the item
+};
+
+void PrintTo(const ChoiceCase& c, std::ostream* os) {
+    *os << c.name << ": table --sat E115.5 " << c.option << " " << c.item;
+}
+
+const ChoiceCase kChoiceCases[] = {
+    {"BandAll", "--band", "全部", 0, "度卫星，全部波段，"},
+    {"BandKu", "--band", "Ku", 1, ""},
+    {"BandC", "--band", "C", 0, "度卫星，C波段，"},
+    {"PolarisationAll", "--pol", "全部", 0, "波段，全部极化，"},
+    {"PolarisationHorizontal", "--pol", "水平(H)", 0, "波段，水平(H)极化，"},
+    {"PolarisationVertical", "--pol", "垂直(V)", 0, "波段，垂直(V)极化，"},
+    {"AccessAll", "--access", "全部", 0, "极化，全部的"},
+    {"AccessFree", "--access", "免费", 0, "极化，免费的"},
+    {"AccessEncrypted", "--access", "加密", 0, "极化，加密的"},
+    {"FormatEverything", "--format", "全部显示", 0, "的全部显示节目。"},
+    {"FormatTelevision", "--format", "所有电视", 0, "的所有电视节目。"},
+    {"FormatStandard", "--format", "标清电视", 0, "的标清电视节目。"},
+    {"FormatHighDefinition", "--format", "高清电视", 0, "的高清电视节目。"},
+    {"FormatTestOrFeed", "--format", "测试或临传", 1, ""},
+    {"FormatRadio", "--format", "广播", 0, "的广播节目。"},
+    {"FormatData", "--format", "数据", 1, ""},
+};
+
+class CliQueryChoice : public ::testing::TestWithParam<ChoiceCase> {};
+
+TEST_P(CliQueryChoice, EveryItemTextIsAnOption) {
+    const ChoiceCase& c = GetParam();
+    const Outcome run = runSmall("table", {"--sat", "E115.5", c.option, c.item});
+    const std::string call = c.option + " " + c.item + "\n" + described(run);
+    ASSERT_EQ(run.status, c.status) << call;
+    if (c.status == 0) {
+        EXPECT_EQ(run.err, "") << call;
+        EXPECT_NE(run.out.find(c.said), std::string::npos) << call;
+    } else {
+        EXPECT_EQ(run.err, kNothingToSave + "\n") << call;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, CliQueryChoice, ::testing::ValuesIn(kChoiceCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct UnknownChoiceCase {
+    const char* name;
+    std::string option;
+    std::string value;
+    std::string message; // the whole of stderr but its line end
+};
+
+void PrintTo(const UnknownChoiceCase& c, std::ostream* os) {
+    *os << c.name << ": " << c.option << " '" << c.value << "'";
+}
+
+const UnknownChoiceCase kUnknownChoiceCases[] = {
+    {"Band", "--band", "X", "--band takes one of 全部, Ku, C; not X"},
+    {"BandInLowerCase", "--band", "ku", "--band takes one of 全部, Ku, C; not ku"},
+    {"BandEmpty", "--band", "", "--band takes one of 全部, Ku, C; not "},
+    {"Polarisation", "--pol", "H", "--pol takes one of 全部, 水平(H), 垂直(V); not H"},
+    {"PolarisationOfTheGrid", "--pol", "左旋(L)",
+     "--pol takes one of 全部, 水平(H), 垂直(V); not 左旋(L)"},
+    {"Access", "--access", "free", "--access takes one of 全部, 免费, 加密; not free"},
+    {"Format", "--format", "电视",
+     "--format takes one of 全部显示, 所有电视, 标清电视, 高清电视, 测试或临传, 广播, 数据; "
+     "not 电视"},
+    {"FormatWithALineEnd", "--format", "广\n播",
+     "--format takes one of 全部显示, 所有电视, 标清电视, 高清电视, 测试或临传, 广播, 数据; "
+     "not 广 播"},
+};
+
+class CliQueryUnknownChoice : public ::testing::TestWithParam<UnknownChoiceCase> {};
+
+TEST_P(CliQueryUnknownChoice, IsRefusedNamingTheItems) {
+    const UnknownChoiceCase& c = GetParam();
+    const Outcome run = runShipped("table", {"--sat", "E115.5", c.option, c.value});
+    const std::string call = c.option + " '" + c.value + "'\n" + described(run);
+    EXPECT_EQ(run.status, 2) << call;
+    EXPECT_EQ(run.out, "") << call;
+    EXPECT_EQ(run.err, c.message + "\n") << call;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, CliQueryUnknownChoice, ::testing::ValuesIn(kUnknownChoiceCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------------------------
 // Data package and temporary files.
 
 TEST(CliQueryPackage, FoundInTheCurrentFolder) {
@@ -519,6 +612,16 @@ TEST(CliQueryUsage, NamesTheNewCommands) {
     for (const char* line : {"zorvast-cli table --sat CODE", "zorvast-cli search --name TEXT",
                              "zorvast-cli provider --name TEXT"}) {
         EXPECT_NE(usage.err.find(line), std::string::npos) << line << "\n" << described(usage);
+    }
+}
+
+// Each choice option lists the item texts of its list, in list order.
+TEST(CliQueryUsage, ListsEveryItemOfEachList) {
+    const Outcome usage = runProgram({});
+    for (const char* part :
+         {"[--band 全部|Ku|C]", "[--pol 全部|水平(H)|垂直(V)]", "[--access 全部|免费|加密]",
+          "[--format 全部显示|所有电视|标清电视|高清电视|测试或临传|广播|数据]"}) {
+        EXPECT_NE(usage.err.find(part), std::string::npos) << part << "\n" << described(usage);
     }
 }
 

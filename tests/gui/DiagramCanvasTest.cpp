@@ -2,6 +2,8 @@
 #include "pointing/ui/DiagramCanvas.h"
 #include "pointing/run/PointingRun.h"
 
+#include "support/PointingTexts.h"
+
 #include <QTest>
 
 using namespace zorvast;
@@ -21,7 +23,7 @@ struct Canvas {
 
     void run(const char* lon, const char* lat, const char* satellite,
              FeedType feed = FeedType::PrimeFocus, Mounting mounting = Mounting::Upright) {
-        PointingInputs inputs;
+        TextInputs inputs;
         inputs.longitudeText = lon;
         inputs.latitudeText = lat;
         inputs.satelliteText = satellite;

@@ -27,6 +27,10 @@
 
 using namespace zorvast;
 using namespace zorvast::pointing::ui;
+using pointing::kBelowHorizonText;
+using pointing::kDateErrorText;
+using pointing::kDiameterErrorText;
+using pointing::kYearErrorText;
 namespace sun = zorvast::pointing::sun;
 
 namespace {

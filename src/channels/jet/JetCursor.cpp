@@ -74,11 +74,18 @@ void JetCursor::close() {
 }
 
 bool JetCursor::setFilter(std::string_view criterion) {
+    return applyFilter(open_ ? compileFilter(criterion, table_.fields) : FilterResult{});
+}
+
+bool JetCursor::setFilter(const FilterExpr& filter) {
+    return applyFilter(open_ ? bindFilter(filter, table_.fields) : FilterResult{});
+}
+
+bool JetCursor::applyFilter(FilterResult compiled) {
     if (!open_) {
         lastError_ = "the cursor is not open";
         return false;
     }
-    FilterResult compiled = compileFilter(criterion, table_.fields);
     position_ = 0;
     if (!compiled.ok) {
         lastError_ = compiled.error;
@@ -128,58 +135,70 @@ const FieldValue* JetCursor::current(std::string_view field, FieldKind* kind) co
     return &table_.rows[visible_[position_]][static_cast<std::size_t>(index)];
 }
 
-std::optional<std::string> JetCursor::readText(std::string_view field) const {
-    FieldKind kind;
+template <typename T>
+std::optional<T> JetCursor::readAs(std::string_view field,
+                                   T (*convert)(const FieldValue&, FieldKind)) const {
+    FieldKind kind = FieldKind::Text;
     const FieldValue* value = current(field, &kind);
     if (!value) {
         return std::nullopt;
     }
+    return convert(*value, kind);
+}
+
+namespace {
+
+std::string textOf(const FieldValue& value, FieldKind kind) {
     if (kind == FieldKind::Boolean) {
-        return std::string(value->integer != 0 ? "True" : "False");
+        return value.integer != 0 ? "True" : "False";
     }
-    return value->text;
+    return value.text;
+}
+
+std::int64_t integerOf(const FieldValue& value, FieldKind kind) {
+    switch (kind) {
+    case FieldKind::Integer:
+        return value.integer;
+    case FieldKind::Boolean:
+        return value.integer != 0 ? -1 : 0;
+    case FieldKind::Real:
+        return common::truncateToInteger(value.real);
+    case FieldKind::Text:
+    case FieldKind::Other:
+        break;
+    }
+    return common::parseLeadingInteger(value.text);
+}
+
+bool booleanOf(const FieldValue& value, FieldKind kind) {
+    switch (kind) {
+    case FieldKind::Integer:
+    case FieldKind::Boolean:
+        return value.integer != 0;
+    case FieldKind::Real:
+        return value.real != 0.0;
+    case FieldKind::Text:
+    case FieldKind::Other:
+        break;
+    }
+    if (equalsTextFolded(value.text, "true") || equalsTextFolded(value.text, "yes")) {
+        return true;
+    }
+    return common::parseLeadingNumber(value.text) != 0.0;
+}
+
+} // namespace
+
+std::optional<std::string> JetCursor::readText(std::string_view field) const {
+    return readAs(field, textOf);
 }
 
 std::optional<std::int64_t> JetCursor::readInteger(std::string_view field) const {
-    FieldKind kind;
-    const FieldValue* value = current(field, &kind);
-    if (!value) {
-        return std::nullopt;
-    }
-    switch (kind) {
-    case FieldKind::Integer:
-        return value->integer;
-    case FieldKind::Boolean:
-        return value->integer != 0 ? -1 : 0;
-    case FieldKind::Real:
-        return common::truncateToInteger(value->real);
-    case FieldKind::Text:
-    case FieldKind::Other:
-        break;
-    }
-    return common::parseLeadingInteger(value->text);
+    return readAs(field, integerOf);
 }
 
 std::optional<bool> JetCursor::readBoolean(std::string_view field) const {
-    FieldKind kind;
-    const FieldValue* value = current(field, &kind);
-    if (!value) {
-        return std::nullopt;
-    }
-    switch (kind) {
-    case FieldKind::Integer:
-    case FieldKind::Boolean:
-        return value->integer != 0;
-    case FieldKind::Real:
-        return value->real != 0.0;
-    case FieldKind::Text:
-    case FieldKind::Other:
-        break;
-    }
-    if (equalsTextFolded(value->text, "true") || equalsTextFolded(value->text, "yes")) {
-        return true;
-    }
-    return common::parseLeadingNumber(value->text) != 0.0;
+    return readAs(field, booleanOf);
 }
 
 } // namespace zorvast::channels::jet

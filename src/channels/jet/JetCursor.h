@@ -33,9 +33,11 @@ public:
     void close();
     bool isOpen() const { return open_; }
 
-    // "" removes the filter. A malformed criterion leaves the current filter in place and
-    // returns false; lastError() says why. Either way the cursor stands on its first row.
+    // "" or the empty filter removes the filter. A malformed criterion, or a filter that does
+    // not fit the table's fields, leaves the current filter in place and returns false;
+    // lastError() says why. Either way the cursor stands on its first row.
     bool setFilter(std::string_view criterion);
+    bool setFilter(const FilterExpr& filter);
 
     int recordCount() const { return static_cast<int>(visible_.size()); }
     bool atEnd() const { return position_ >= visible_.size(); }
@@ -58,8 +60,13 @@ public:
 
 private:
     const FieldValue* current(std::string_view field, FieldKind* kind) const;
+    // The current row's field converted; nothing where current() finds none.
+    template <typename T>
+    std::optional<T> readAs(std::string_view field,
+                            T (*convert)(const FieldValue&, FieldKind)) const;
     int fieldIndex(std::string_view field) const;
     bool load(const std::string& table, const std::vector<OrderKey>& order);
+    bool applyFilter(FilterResult compiled);
 
     JetConnection* connection_ = nullptr;
     bool open_ = false;

@@ -3,334 +3,98 @@
 #include "channels/jet/JetText.h"
 #include "common/Numbers.h"
 
-#include <cctype>
-#include <cmath>
-#include <cstdlib>
-#include <optional>
-
 namespace zorvast::channels::jet {
+
+// A comparison checked against its table: the field's index and kind, the value converted to
+// what the field compares with.
+struct BoundNode {
+    FilterNode::Kind kind = FilterNode::Kind::Compare;
+    // Compare
+    std::size_t field = 0;
+    FieldKind fieldKind = FieldKind::Text;
+    CompareOp op = CompareOp::Equal;
+    FilterLiteral value;
+    // And / Or
+    std::unique_ptr<const BoundNode> left;
+    std::unique_ptr<const BoundNode> right;
+};
+
+FilterLiteral FilterLiteral::ofText(std::string value) {
+    FilterLiteral literal;
+    literal.kind = Kind::Text;
+    literal.text = std::move(value);
+    return literal;
+}
+
+FilterLiteral FilterLiteral::ofNumber(double value) {
+    FilterLiteral literal;
+    literal.kind = Kind::Number;
+    literal.number = value;
+    return literal;
+}
+
+FilterLiteral FilterLiteral::ofBoolean(bool value) {
+    FilterLiteral literal;
+    literal.kind = Kind::Boolean;
+    literal.boolean = value;
+    return literal;
+}
+
+FilterExpr compare(std::string field, CompareOp op, FilterLiteral value) {
+    auto node = std::make_shared<FilterNode>();
+    node->field = std::move(field);
+    node->op = op;
+    node->value = std::move(value);
+    return FilterExpr(std::move(node));
+}
+
+FilterExpr allOf(const std::vector<FilterExpr>& clauses) {
+    FilterExpr result;
+    for (const FilterExpr& clause : clauses) {
+        if (clause.isEmpty()) {
+            continue;
+        }
+        if (result.isEmpty()) {
+            result = clause;
+            continue;
+        }
+        auto node = std::make_shared<FilterNode>();
+        node->kind = FilterNode::Kind::And;
+        node->left = result.root();
+        node->right = clause.root();
+        result = FilterExpr(std::move(node));
+    }
+    return result;
+}
 
 namespace {
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-bool isNameChar(char c) {
-    const auto u = static_cast<unsigned char>(c);
-    return std::isalnum(u) || c == '_' || u >= 0x80;
-}
-
-bool keywordIs(std::string_view word, std::string_view keyword) {
-    return equalsTextFolded(word, keyword);
-}
-
-// A number in full, as a filter writes it: optional sign, digits, point, exponent.
-std::optional<double> parseWholeNumber(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size() && isBlank(text[i])) {
-        ++i;
-    }
-    std::size_t end = text.size();
-    while (end > i && isBlank(text[end - 1])) {
-        --end;
-    }
-    const std::string_view core = text.substr(i, end - i);
-    if (core.empty()) {
-        return std::nullopt;
-    }
-    std::size_t p = 0;
-    if (core[p] == '+' || core[p] == '-') {
-        ++p;
-    }
-    std::size_t digits = 0;
-    while (p < core.size() && std::isdigit(static_cast<unsigned char>(core[p]))) {
-        ++p;
-        ++digits;
-    }
-    if (p < core.size() && core[p] == '.') {
-        ++p;
-        while (p < core.size() && std::isdigit(static_cast<unsigned char>(core[p]))) {
-            ++p;
-            ++digits;
+// A quoted value given to a number or Yes/No field, read as that field's kind.
+bool readTextAs(FieldKind kind, const std::string& field, FilterLiteral& value,
+                std::string& error) {
+    if (kind == FieldKind::Boolean) {
+        if (const auto flag = readFilterYesNo(value.text)) {
+            value = FilterLiteral::ofBoolean(*flag);
+            return true;
         }
+        error = "type mismatch: field '" + field + "' is Yes/No";
+        return false;
     }
-    if (digits == 0) {
-        return std::nullopt;
-    }
-    if (p < core.size() && (core[p] == 'e' || core[p] == 'E')) {
-        std::size_t q = p + 1;
-        if (q < core.size() && (core[q] == '+' || core[q] == '-')) {
-            ++q;
-        }
-        std::size_t expDigits = 0;
-        while (q < core.size() && std::isdigit(static_cast<unsigned char>(core[q]))) {
-            ++q;
-            ++expDigits;
-        }
-        if (expDigits == 0) {
-            return std::nullopt;
-        }
-        p = q;
-    }
-    if (p != core.size()) {
-        return std::nullopt;
-    }
-    return common::parseLeadingNumber(core);
-}
-
-std::optional<bool> parseBooleanText(std::string_view text) {
-    if (keywordIs(text, "true") || keywordIs(text, "yes") || keywordIs(text, "on")) {
+    if (const auto number = readFilterNumber(value.text)) {
+        value = FilterLiteral::ofNumber(*number);
         return true;
     }
-    if (keywordIs(text, "false") || keywordIs(text, "no") || keywordIs(text, "off")) {
-        return false;
-    }
-    if (const auto n = parseWholeNumber(text)) {
-        return *n != 0.0;
-    }
-    return std::nullopt;
+    error = "type mismatch: field '" + field + "' is a number";
+    return false;
 }
 
-class Parser {
-public:
-    explicit Parser(std::string_view text) : text_(text) {}
-
-    std::unique_ptr<FilterNode> parse() {
-        auto node = parseChain();
-        if (node && (skipBlanks(), pos_ < text_.size())) {
-            fail("unexpected text");
-            return nullptr;
-        }
-        return node;
-    }
-
-    const std::string& error() const { return error_; }
-
-private:
-    // Clauses joined by and/or, left to right: ADO gives neither a precedence.
-    std::unique_ptr<FilterNode> parseChain() {
-        auto left = parseTerm();
-        while (left) {
-            skipBlanks();
-            const std::size_t mark = pos_;
-            const std::string_view word = readWord();
-            FilterNode::Kind kind;
-            if (keywordIs(word, "and")) {
-                kind = FilterNode::Kind::And;
-            } else if (keywordIs(word, "or")) {
-                kind = FilterNode::Kind::Or;
-            } else {
-                pos_ = mark;
-                break;
-            }
-            auto right = parseTerm();
-            if (!right) {
-                return nullptr;
-            }
-            auto node = std::make_unique<FilterNode>();
-            node->kind = kind;
-            node->left = std::move(left);
-            node->right = std::move(right);
-            left = std::move(node);
-        }
-        return left;
-    }
-
-    std::unique_ptr<FilterNode> parseTerm() {
-        skipBlanks();
-        if (pos_ < text_.size() && text_[pos_] == '(') {
-            if (depth_ == kMaxFilterNesting) {
-                fail("parentheses nested deeper than " + std::to_string(kMaxFilterNesting));
-                return nullptr;
-            }
-            ++pos_;
-            ++depth_;
-            auto inner = parseChain();
-            --depth_;
-            if (!inner) {
-                return nullptr;
-            }
-            skipBlanks();
-            if (pos_ >= text_.size() || text_[pos_] != ')') {
-                fail("missing ')'");
-                return nullptr;
-            }
-            ++pos_;
-            return inner;
-        }
-        return parseComparison();
-    }
-
-    std::unique_ptr<FilterNode> parseComparison() {
-        skipBlanks();
-        // Binding and evaluation recurse along and/or chains: keep them short.
-        if (++clauses_ > kMaxFilterClauses) {
-            fail("more than " + std::to_string(kMaxFilterClauses) + " clauses");
-            return nullptr;
-        }
-        auto node = std::make_unique<FilterNode>();
-        if (pos_ < text_.size() && text_[pos_] == '[') {
-            const std::size_t close = text_.find(']', pos_ + 1);
-            if (close == std::string_view::npos) {
-                fail("missing ']'");
-                return nullptr;
-            }
-            node->field = std::string(text_.substr(pos_ + 1, close - pos_ - 1));
-            pos_ = close + 1;
-        } else {
-            node->field = std::string(readWord());
-        }
-        if (node->field.empty()) {
-            fail("field name expected");
-            return nullptr;
-        }
-        if (!parseOperator(node->op)) {
-            return nullptr;
-        }
-        if (!parseLiteral(node->value)) {
-            return nullptr;
-        }
-        return node;
-    }
-
-    bool parseOperator(CompareOp& op) {
-        skipBlanks();
-        auto take = [&](std::string_view symbol, CompareOp result) {
-            if (text_.substr(pos_, symbol.size()) == symbol) {
-                pos_ += symbol.size();
-                op = result;
-                return true;
-            }
-            return false;
-        };
-        if (take("<=", CompareOp::LessOrEqual) || take(">=", CompareOp::GreaterOrEqual) ||
-            take("<>", CompareOp::NotEqual) || take("=", CompareOp::Equal) ||
-            take("<", CompareOp::Less) || take(">", CompareOp::Greater)) {
-            return true;
-        }
-        const std::size_t mark = pos_;
-        if (keywordIs(readWord(), "like")) {
-            op = CompareOp::Like;
-            return true;
-        }
-        pos_ = mark;
-        fail("operator expected");
-        return false;
-    }
-
-    bool parseLiteral(FilterLiteral& value) {
-        skipBlanks();
-        if (pos_ >= text_.size()) {
-            fail("value expected");
-            return false;
-        }
-        const char c = text_[pos_];
-        if (c == '\'') {
-            value.kind = FilterLiteral::Kind::Text;
-            ++pos_;
-            while (true) {
-                if (pos_ >= text_.size()) {
-                    fail("unterminated text");
-                    return false;
-                }
-                if (text_[pos_] == '\'') {
-                    if (pos_ + 1 < text_.size() && text_[pos_ + 1] == '\'') {
-                        value.text.push_back('\'');
-                        pos_ += 2;
-                        continue;
-                    }
-                    ++pos_;
-                    return true;
-                }
-                value.text.push_back(text_[pos_++]);
-            }
-        }
-        if (c == '#') {
-            fail("dates are not supported");
-            return false;
-        }
-        const std::size_t start = pos_;
-        if (c == '+' || c == '-') {
-            ++pos_;
-        }
-        while (pos_ < text_.size() && (isNameChar(text_[pos_]) || text_[pos_] == '.' ||
-                                       ((text_[pos_] == '+' || text_[pos_] == '-') &&
-                                        (text_[pos_ - 1] == 'e' || text_[pos_ - 1] == 'E')))) {
-            ++pos_;
-        }
-        const std::string_view word = text_.substr(start, pos_ - start);
-        if (keywordIs(word, "true") || keywordIs(word, "false")) {
-            value.kind = FilterLiteral::Kind::Boolean;
-            value.boolean = keywordIs(word, "true");
-            value.text = std::string(word);
-            return true;
-        }
-        if (keywordIs(word, "null")) {
-            pos_ = start;
-            fail("a value cannot be null");
-            return false;
-        }
-        const auto number = parseWholeNumber(word);
-        if (!number) {
-            pos_ = start;
-            fail("value expected");
-            return false;
-        }
-        value.kind = FilterLiteral::Kind::Number;
-        value.number = *number;
-        value.text = std::string(word);
-        return true;
-    }
-
-    std::string_view readWord() {
-        const std::size_t start = pos_;
-        while (pos_ < text_.size() && isNameChar(text_[pos_])) {
-            ++pos_;
-        }
-        return text_.substr(start, pos_ - start);
-    }
-
-    void skipBlanks() {
-        while (pos_ < text_.size() && isBlank(text_[pos_])) {
-            ++pos_;
-        }
-    }
-
-    void fail(const std::string& why) {
-        if (error_.empty()) {
-            error_ = why + " at position " + std::to_string(pos_ + 1);
-        }
-    }
-
-    std::string_view text_;
-    std::size_t pos_ = 0;
-    int depth_ = 0;
-    int clauses_ = 0;
-    std::string error_;
-};
-
-// Checks the value against the field's kind once, so evaluation never meets a mismatch.
-bool bind(FilterNode& node, const std::vector<FieldInfo>& fields, std::string& error) {
-    if (node.kind != FilterNode::Kind::Compare) {
-        return bind(*node.left, fields, error) && bind(*node.right, fields, error);
-    }
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        if (equalsTextFolded(fields[i].name, node.field)) {
-            node.fieldIndex = static_cast<int>(i);
-            break;
-        }
-    }
-    if (node.fieldIndex < 0) {
-        error = "unknown field '" + node.field + "'";
-        return false;
-    }
-    const FieldKind kind = fields[static_cast<std::size_t>(node.fieldIndex)].kind;
-    node.fieldKind = kind;
-    FilterLiteral& value = node.value;
-    if (node.op == CompareOp::Like) {
-        if (value.kind != FilterLiteral::Kind::Text) {
-            error = "like needs a quoted pattern for field '" + node.field + "'";
+// The value as the field compares it, so evaluation never meets a mismatch.
+bool convertValue(FieldKind kind, CompareOp op, const std::string& field, FilterLiteral& value,
+                  std::string& error) {
+    using Kind = FilterLiteral::Kind;
+    if (op == CompareOp::Like) {
+        if (value.kind != Kind::Text) {
+            error = "like needs a quoted pattern for field '" + field + "'";
             return false;
         }
         return true;
@@ -338,47 +102,64 @@ bool bind(FilterNode& node, const std::vector<FieldInfo>& fields, std::string& e
     switch (kind) {
     case FieldKind::Integer:
     case FieldKind::Real:
-        if (value.kind == FilterLiteral::Kind::Text) {
-            const auto number = parseWholeNumber(value.text);
-            if (!number) {
-                error = "type mismatch: field '" + node.field + "' is a number";
-                return false;
-            }
-            value.kind = FilterLiteral::Kind::Number;
-            value.number = *number;
-        } else if (value.kind == FilterLiteral::Kind::Boolean) {
-            value.kind = FilterLiteral::Kind::Number;
-            value.number = value.boolean ? -1.0 : 0.0;
+        if (value.kind == Kind::Text) {
+            return readTextAs(kind, field, value, error);
+        }
+        if (value.kind == Kind::Boolean) {
+            value = FilterLiteral::ofNumber(value.boolean ? -1.0 : 0.0);
         }
         return true;
     case FieldKind::Boolean:
-        if (value.kind == FilterLiteral::Kind::Text) {
-            const auto flag = parseBooleanText(value.text);
-            if (!flag) {
-                error = "type mismatch: field '" + node.field + "' is Yes/No";
-                return false;
-            }
-            value.kind = FilterLiteral::Kind::Boolean;
-            value.boolean = *flag;
-        } else if (value.kind == FilterLiteral::Kind::Number &&
-                   (node.op == CompareOp::Equal || node.op == CompareOp::NotEqual)) {
+        if (value.kind == Kind::Text) {
+            return readTextAs(kind, field, value, error);
+        }
+        if (value.kind == Kind::Number && (op == CompareOp::Equal || op == CompareOp::NotEqual)) {
             // Any non-zero number stands for True, as Jet stores True as -1.
-            value.kind = FilterLiteral::Kind::Boolean;
-            value.boolean = value.number != 0.0;
+            value = FilterLiteral::ofBoolean(value.number != 0.0);
         }
         return true;
     case FieldKind::Text:
     case FieldKind::Other:
-        if (value.kind == FilterLiteral::Kind::Number) {
-            value.kind = FilterLiteral::Kind::Text;
-            value.text = common::formatDouble(value.number);
-        } else if (value.kind == FilterLiteral::Kind::Boolean) {
-            value.kind = FilterLiteral::Kind::Text;
-            value.text = value.boolean ? "True" : "False";
+        if (value.kind == Kind::Number) {
+            value = FilterLiteral::ofText(common::formatDouble(value.number));
+        } else if (value.kind == Kind::Boolean) {
+            value = FilterLiteral::ofText(value.boolean ? "True" : "False");
         }
         return true;
     }
     return true;
+}
+
+// Binding and evaluation recurse along and/or chains: `clauses` keeps them short.
+std::unique_ptr<const BoundNode> bind(const FilterNode& node, const std::vector<FieldInfo>& fields,
+                                      int& clauses, std::string& error) {
+    auto bound = std::make_unique<BoundNode>();
+    bound->kind = node.kind;
+    if (node.kind != FilterNode::Kind::Compare) {
+        bound->left = bind(*node.left, fields, clauses, error);
+        bound->right = bound->left ? bind(*node.right, fields, clauses, error) : nullptr;
+        return bound->right ? std::move(bound) : nullptr;
+    }
+    if (++clauses > kMaxFilterClauses) {
+        error = "more than " + std::to_string(kMaxFilterClauses) + " clauses";
+        return nullptr;
+    }
+    std::size_t index = 0;
+    while (index < fields.size() && !equalsTextFolded(fields[index].name, node.field)) {
+        ++index;
+    }
+    if (index == fields.size()) {
+        error = "unknown field '" + node.field + "'";
+        return nullptr;
+    }
+    bound->field = index;
+    bound->fieldKind = fields[index].kind;
+    bound->op = node.op;
+    bound->value = node.value;
+    if (!convertValue(bound->fieldKind, node.op, node.field, bound->value, error)) {
+        return nullptr;
+    }
+    return bound;
 }
 
 bool orderMatches(CompareOp op, int order) {
@@ -420,7 +201,7 @@ double numericValue(FieldKind kind, const FieldValue& field) {
     return common::parseLeadingNumber(field.text);
 }
 
-bool evaluate(const FilterNode& node, const std::vector<FieldValue>& row) {
+bool evaluate(const BoundNode& node, const std::vector<FieldValue>& row) {
     switch (node.kind) {
     case FilterNode::Kind::And:
         return evaluate(*node.left, row) && evaluate(*node.right, row);
@@ -429,7 +210,7 @@ bool evaluate(const FilterNode& node, const std::vector<FieldValue>& row) {
     case FilterNode::Kind::Compare:
         break;
     }
-    const FieldValue& field = row[static_cast<std::size_t>(node.fieldIndex)];
+    const FieldValue& field = row[node.field];
     const FilterLiteral& value = node.value;
     if (node.op == CompareOp::Like) {
         // A missing text is the empty text; a missing number matches nothing.
@@ -467,32 +248,30 @@ bool Filter::matches(const std::vector<FieldValue>& row) const {
     return !root_ || evaluate(*root_, row);
 }
 
-FilterResult compileFilter(std::string_view text, const std::vector<FieldInfo>& fields) {
+FilterResult bindFilter(const FilterExpr& expr, const std::vector<FieldInfo>& fields) {
     FilterResult result;
-    if (text.size() > kMaxFilterLength) {
-        result.error = "the filter is longer than " + std::to_string(kMaxFilterLength) + " bytes";
-        return result;
-    }
-    bool onlyBlanks = true;
-    for (char c : text) {
-        onlyBlanks = onlyBlanks && isBlank(c);
-    }
-    if (onlyBlanks) {
+    if (expr.isEmpty()) {
         result.ok = true;
         return result;
     }
-    Parser parser(text);
-    auto root = parser.parse();
+    int clauses = 0;
+    std::unique_ptr<const BoundNode> root = bind(*expr.root(), fields, clauses, result.error);
     if (!root) {
-        result.error = parser.error().empty() ? "malformed filter" : parser.error();
-        return result;
-    }
-    if (!bind(*root, fields, result.error)) {
         return result;
     }
     result.ok = true;
     result.filter = Filter(std::move(root));
     return result;
+}
+
+FilterResult compileFilter(std::string_view text, const std::vector<FieldInfo>& fields) {
+    ParsedFilter parsed = parseFilter(text);
+    if (!parsed.ok) {
+        FilterResult result;
+        result.error = std::move(parsed.error);
+        return result;
+    }
+    return bindFilter(parsed.expr, fields);
 }
 
 } // namespace zorvast::channels::jet

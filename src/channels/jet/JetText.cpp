@@ -1,6 +1,9 @@
 #include "channels/jet/JetText.h"
 
+#include "common/Numbers.h"
+
 #include <algorithm>
+#include <cctype>
 #include <cstddef>
 
 namespace zorvast::channels::jet {
@@ -91,6 +94,76 @@ bool likeMatches(std::string_view text, std::string_view pattern) {
         return sameFolded(text.substr(0, pattern.size()), pattern);
     }
     return sameFolded(text, pattern);
+}
+
+bool isFilterBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+std::optional<double> readFilterNumber(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && isFilterBlank(text[i])) {
+        ++i;
+    }
+    std::size_t end = text.size();
+    while (end > i && isFilterBlank(text[end - 1])) {
+        --end;
+    }
+    const std::string_view core = text.substr(i, end - i);
+    if (core.empty()) {
+        return std::nullopt;
+    }
+    const auto digitsFrom = [&core](std::size_t& p) {
+        std::size_t count = 0;
+        while (p < core.size() && std::isdigit(static_cast<unsigned char>(core[p]))) {
+            ++p;
+            ++count;
+        }
+        return count;
+    };
+    std::size_t p = 0;
+    if (core[p] == '+' || core[p] == '-') {
+        ++p;
+    }
+    std::size_t digits = digitsFrom(p);
+    if (p < core.size() && core[p] == '.') {
+        ++p;
+        digits += digitsFrom(p);
+    }
+    if (digits == 0) {
+        return std::nullopt;
+    }
+    if (p < core.size() && (core[p] == 'e' || core[p] == 'E')) {
+        std::size_t q = p + 1;
+        if (q < core.size() && (core[q] == '+' || core[q] == '-')) {
+            ++q;
+        }
+        if (digitsFrom(q) == 0) {
+            return std::nullopt;
+        }
+        p = q;
+    }
+    if (p != core.size()) {
+        return std::nullopt;
+    }
+    return common::parseLeadingNumber(core);
+}
+
+std::optional<bool> readFilterYesNo(std::string_view text) {
+    for (std::string_view yes : {"true", "yes", "on"}) {
+        if (equalsTextFolded(text, yes)) {
+            return true;
+        }
+    }
+    for (std::string_view no : {"false", "no", "off"}) {
+        if (equalsTextFolded(text, no)) {
+            return false;
+        }
+    }
+    if (const auto n = readFilterNumber(text)) {
+        return *n != 0.0;
+    }
+    return std::nullopt;
 }
 
 } // namespace zorvast::channels::jet

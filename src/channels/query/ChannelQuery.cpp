@@ -1,16 +1,20 @@
 #include "channels/query/ChannelQuery.h"
 
+#include "channels/Messages.h"
 #include "common/Numbers.h"
 #include "common/Text.h"
 
+#include <algorithm>
 #include <array>
+#include <initializer_list>
+#include <utility>
 
 namespace zorvast::channels {
 
 namespace {
 
-constexpr std::string_view kOpenBracket = "（";
-constexpr std::string_view kCloseBracket = "）";
+// MHz: C band below, Ku band above.
+constexpr double kBandBoundary = 10000;
 
 constexpr Rgb kFreeBackground{150, 255, 150};
 constexpr Rgb kEncryptedBackground{255, 50, 50};
@@ -19,11 +23,6 @@ constexpr Rgb kHeadingBackground{0, 0, 150};
 constexpr Rgb kHeadingForeground{255, 255, 0};
 constexpr Rgb kChannelSearchNoResultBackground{200, 255, 200};
 constexpr Rgb kBlack{0, 0, 0};
-
-constexpr std::string_view kCombinedNoResultStatus =
-    " ● 没有任何记录存在，也请重新检查组合条件是否有问题！";
-constexpr std::string_view kSearchNoResultStatus =
-    " ● 没有找到任何频道，同时也请重新检查输入的文字是否有问题！";
 
 struct ColumnLayout {
     int width;
@@ -57,25 +56,36 @@ std::string_view withoutFirstCharacter(std::string_view text) {
     return text.substr(i);
 }
 
+// The pattern with each "{name}" listed in `values` replaced by its value, in one pass: what a
+// value holds is never read as part of the pattern.
+using Fill = std::pair<std::string_view, std::string_view>;
+std::string filledPattern(std::string_view pattern, std::initializer_list<Fill> values) {
+    std::string out;
+    std::size_t i = 0;
+    while (i < pattern.size()) {
+        const std::size_t open = pattern.find('{', i);
+        if (open == std::string_view::npos) {
+            out.append(pattern.substr(i));
+            break;
+        }
+        out.append(pattern.substr(i, open - i));
+        const std::size_t close = pattern.find('}', open);
+        const auto value = std::find_if(values.begin(), values.end(), [&](const Fill& fill) {
+            return close != std::string_view::npos &&
+                   fill.first == pattern.substr(open + 1, close - open - 1);
+        });
+        if (value == values.end()) {
+            out += '{';
+            i = open + 1;
+            continue;
+        }
+        out.append(value->second);
+        i = close + 1;
+    }
+    return out;
+}
+
 } // namespace
-
-std::string satelliteCodeOf(std::string_view item) {
-    const std::size_t open = item.find(kOpenBracket);
-    return open == std::string_view::npos ? std::string() : std::string(item.substr(0, open));
-}
-
-std::string satelliteNameOf(std::string_view item) {
-    const std::size_t open = item.find(kOpenBracket);
-    if (open == std::string_view::npos) {
-        return {};
-    }
-    const std::size_t start = open + kOpenBracket.size();
-    const std::size_t close = item.find(kCloseBracket);
-    if (close == std::string_view::npos) {
-        return std::string(item.substr(start));
-    }
-    return close < start ? std::string() : std::string(item.substr(start, close - start));
-}
 
 bool beginsWithCharacter(std::string_view text, std::string_view character) {
     // Only the first character matters, so only a short head is converted.
@@ -83,75 +93,88 @@ bool beginsWithCharacter(std::string_view text, std::string_view character) {
     return common::gbkStartsWithCharacter(common::toGbk(head), common::toGbk(character));
 }
 
-std::string quotedValue(std::string_view value) {
-    std::string out = "'";
-    for (char c : value) {
-        out += c;
-        if (c == '\'') {
-            out += '\'';
-        }
+jet::FilterExpr buildCombinedFilter(const CombinedSelection& selection) {
+    using jet::CompareOp;
+    using jet::FilterLiteral;
+    const auto text = [](std::string_view field, CompareOp op, std::string_view value) {
+        return jet::compare(std::string(field), op, FilterLiteral::ofText(std::string(value)));
+    };
+    const auto number = [](std::string_view field, CompareOp op, double value) {
+        return jet::compare(std::string(field), op, FilterLiteral::ofNumber(value));
+    };
+    std::vector<jet::FilterExpr> clauses = {
+        text("s_loca", CompareOp::Equal, selection.satellite.code)};
+    switch (selection.band) {
+    case Band::All:
+        break;
+    case Band::C:
+        clauses.push_back(number("s_freq", CompareOp::Less, kBandBoundary));
+        break;
+    case Band::Ku:
+        clauses.push_back(number("s_freq", CompareOp::Greater, kBandBoundary));
+        break;
     }
-    out += '\'';
-    return out;
+    switch (selection.polarisation) {
+    case Polarisation::All:
+        break;
+    case Polarisation::Horizontal:
+        clauses.push_back(text("s_pola", CompareOp::Equal, "H"));
+        break;
+    case Polarisation::Vertical:
+        clauses.push_back(text("s_pola", CompareOp::Equal, "V"));
+        break;
+    }
+    // Compared as a number, as Jet compares a Yes/No field with 1 or 0.
+    switch (selection.access) {
+    case Access::All:
+        break;
+    case Access::Free:
+        clauses.push_back(number("s_free", CompareOp::Equal, 1));
+        break;
+    case Access::Encrypted:
+        clauses.push_back(number("s_free", CompareOp::Equal, 0));
+        break;
+    }
+    if (selection.kind == ProgrammeKind::Television) {
+        clauses.push_back(text("s_sys", CompareOp::NotEqual, labelOf(ProgrammeKind::Radio)));
+        clauses.push_back(text("s_sys", CompareOp::NotEqual, labelOf(ProgrammeKind::Data)));
+    } else if (selection.kind != ProgrammeKind::Everything) {
+        clauses.push_back(text("s_sys", CompareOp::Equal, labelOf(selection.kind)));
+    }
+    return jet::allOf(clauses);
 }
 
-std::string buildCombinedFilter(const CombinedSelection& selection) {
-    std::string filter =
-        "s_loca=" + quotedValue(satelliteCodeOf(selection.satelliteItem)) + " and ";
-    if (selection.band == "C") {
-        filter += "s_freq<10000 and ";
-    } else if (selection.band == "Ku") {
-        filter += "s_freq>10000 and ";
-    }
-    if (selection.polarisation == "水平(H)") {
-        filter += "s_pola='H' and ";
-    } else if (selection.polarisation == "垂直(V)") {
-        filter += "s_pola='V' and ";
-    }
-    if (selection.access == "免费") {
-        filter += "s_free=1 and ";
-    } else if (selection.access == "加密") {
-        filter += "s_free=0 and ";
-    }
-    if (selection.format == "所有电视") {
-        filter += "s_sys<>'广播' and s_sys<>'数据' and ";
-    } else if (selection.format != "全部显示") {
-        filter += "s_sys=" + quotedValue(selection.format) + " and ";
-    }
-    constexpr std::string_view kAnd = " and ";
-    if (filter.ends_with(kAnd)) {
-        filter.resize(filter.size() - kAnd.size());
-    }
-    return filter;
-}
-
-std::string channelFilterOf(std::string_view typedText) {
+jet::FilterExpr channelFilterOf(std::string_view typedText) {
     std::string pattern = "*";
     pattern.append(typedText);
     pattern += '*';
-    return "s_ch like " + quotedValue(pattern);
+    return jet::compare("s_ch", jet::CompareOp::Like, jet::FilterLiteral::ofText(pattern));
 }
 
-std::string providerFilterOf(std::string_view provider) {
-    return "s_upda= " + quotedValue(provider);
+jet::FilterExpr providerFilterOf(std::string_view provider) {
+    return jet::compare("s_upda", jet::CompareOp::Equal,
+                        jet::FilterLiteral::ofText(std::string(provider)));
 }
 
 std::string combinedSummaryText(const CombinedSelection& selection, int n) {
-    const std::string code = satelliteCodeOf(selection.satelliteItem);
-    return " ◎ 总计" + std::to_string(n) + "个频道，是东经" +
-           std::string(withoutFirstCharacter(code)) + "度卫星，" + selection.band + "波段，" +
-           selection.polarisation + "极化，" + selection.access + "的" + selection.format +
-           "节目。" + "\r\n\r\n ◎ 卫星名称：" + satelliteNameOf(selection.satelliteItem);
+    return filledPattern(messages::kCombinedSummaryPattern,
+                         {{"n", std::to_string(n)},
+                          {"degrees", withoutFirstCharacter(selection.satellite.code)},
+                          {"band", labelOf(selection.band)},
+                          {"polarisation", labelOf(selection.polarisation)},
+                          {"access", labelOf(selection.access)},
+                          {"kind", labelOf(selection.kind)},
+                          {"name", selection.satellite.name}});
 }
 
 std::string channelSearchSummaryText(std::string_view typedText, int n) {
-    return " ◎ 共找到" + std::to_string(n) + "个频道。是：搜索【" + std::string(typedText) +
-           "】后的结果。";
+    return filledPattern(messages::kChannelSearchSummaryPattern,
+                         {{"n", std::to_string(n)}, {"text", typedText}});
 }
 
 std::string providerSearchSummaryText(std::string_view provider, int n) {
-    return " ◎ 共找到" + std::to_string(n) + "个频道。是：查找叫【" + std::string(provider) +
-           "】的节目提供商后的结果。";
+    return filledPattern(messages::kProviderSearchSummaryPattern,
+                         {{"n", std::to_string(n)}, {"provider", provider}});
 }
 
 SearchTextError checkSearchText(std::string_view typedText) {
@@ -173,11 +196,11 @@ std::string_view searchTextErrorMessage(SearchTextError error) {
     case SearchTextError::None:
         return {};
     case SearchTextError::Empty:
-        return "输入的频道名不能为空！";
+        return messages::kSearchTextEmptyText;
     case SearchTextError::TooShort:
-        return "输入的频道名太短，请重新输入！\r\n（不能小于3个字母或2个汉字）";
+        return messages::kSearchTextTooShortText;
     case SearchTextError::TooLong:
-        return "输入的频道名太长，请重新输入！\r\n（不能大于50个字母或25个汉字）";
+        return messages::kSearchTextTooLongText;
     }
     return {};
 }
@@ -188,10 +211,10 @@ bool isFillerRecord(const ChannelRecord& record) {
 
 std::string polarisationLabel(std::string_view pola) {
     if (pola == "V" || pola == "v") {
-        return "垂直(V)";
+        return std::string(labelOf(Polarisation::Vertical));
     }
     if (pola == "H" || pola == "h") {
-        return "水平(H)";
+        return std::string(labelOf(Polarisation::Horizontal));
     }
     if (pola == "L" || pola == "l") {
         return "左旋(L)";
@@ -203,17 +226,17 @@ std::string polarisationLabel(std::string_view pola) {
 }
 
 std::string channelNameText(const ChannelRecord& record) {
-    if (record.sys == "高清电视") {
+    if (record.sys == labelOf(ProgrammeKind::HighDefinitionTelevision)) {
         return record.ch + "(高清)";
     }
-    if (record.sys == "数据") {
+    if (record.sys == labelOf(ProgrammeKind::Data)) {
         return record.ch + "(数据)";
     }
     return record.ch;
 }
 
 std::string accessText(bool free) {
-    return free ? "免费" : "加密";
+    return std::string(labelOf(free ? Access::Free : Access::Encrypted));
 }
 
 RowKind rowKindOf(std::string_view column1) {
@@ -348,8 +371,8 @@ QueryGrid combinedQueryGrid(const std::vector<ChannelRecord>& rows,
     if (result.shown > 0) {
         result.statusText = combinedSummaryText(selection, n);
     } else {
-        result.statusText = std::string(kCombinedNoResultStatus);
-        writeNoResultCell(result.grid, "（无记录）", kFreeBackground, std::nullopt);
+        result.statusText = messages::kCombinedNoResultStatus;
+        writeNoResultCell(result.grid, messages::kNoRecordCellText, kFreeBackground, std::nullopt);
     }
     result.grid.setCurrentCell(2, 4);
     if (n > 1) {
@@ -358,24 +381,28 @@ QueryGrid combinedQueryGrid(const std::vector<ChannelRecord>& rows,
     return result;
 }
 
+namespace {
+
+// Both searches say the same when nothing was found; the grid's cell differs.
+SearchTexts searchTexts(std::string summary, const char* noResultCell, Rgb background,
+                        std::optional<Rgb> foreground) {
+    return {.summary = std::move(summary),
+            .noResultStatus = messages::kSearchNoResultStatus,
+            .noResultCell = noResultCell,
+            .noResultBackground = background,
+            .noResultForeground = foreground};
+}
+
+} // namespace
+
 SearchTexts channelSearchTexts(std::string_view typedText, int n) {
-    SearchTexts texts;
-    texts.summary = channelSearchSummaryText(typedText, n);
-    texts.noResultStatus = std::string(kSearchNoResultStatus);
-    texts.noResultCell = "（没有找到任何记录）";
-    texts.noResultBackground = kChannelSearchNoResultBackground;
-    texts.noResultForeground = kBlack;
-    return texts;
+    return searchTexts(channelSearchSummaryText(typedText, n), messages::kNothingFoundCellText,
+                       kChannelSearchNoResultBackground, kBlack);
 }
 
 SearchTexts providerSearchTexts(std::string_view provider, int n) {
-    SearchTexts texts;
-    texts.summary = providerSearchSummaryText(provider, n);
-    texts.noResultStatus = std::string(kSearchNoResultStatus);
-    texts.noResultCell = "（无记录）";
-    texts.noResultBackground = kFreeBackground;
-    texts.noResultForeground = std::nullopt;
-    return texts;
+    return searchTexts(providerSearchSummaryText(provider, n), messages::kNoRecordCellText,
+                       kFreeBackground, std::nullopt);
 }
 
 QueryGrid searchGrid(const std::vector<ChannelRecord>& rows,

@@ -1,9 +1,11 @@
-// The texts of the parameter tab's queries: filter criteria for the channel table, the
-// channel-row texts, the summaries and the input checks of the searches. Values put into a
-// criterion have their single quotes doubled, so typed text can never change its meaning.
+// The parameter tab's queries: their filters on the channel table, the channel-row texts, the
+// summaries and the input checks of the searches. Filters are values: what the user typed or
+// picked is compared as it stands, never read as filter syntax.
 #pragma once
 
 #include "channels/grid/GridContent.h"
+#include "channels/jet/JetFilter.h"
+#include "channels/query/Selection.h"
 
 #include <cstdint>
 #include <functional>
@@ -14,29 +16,16 @@
 
 namespace zorvast::channels {
 
-// The five lists of "组合条件：" as their selected item texts.
-struct CombinedSelection {
-    std::string satelliteItem; // "E115.5（中星6B）"
-    std::string band = "全部";
-    std::string polarisation = "全部";
-    std::string access = "全部";
-    std::string format = "所有电视";
-};
-
-// The text before the first "（" / between the first "（" and the first "）". Without a "（"
-// both are empty; without a "）" after it the name runs to the end of the item.
-std::string satelliteCodeOf(std::string_view item);
-std::string satelliteNameOf(std::string_view item);
-
 // True when the first GBK character of `text` is `character` (one character, UTF-8).
 bool beginsWithCharacter(std::string_view text, std::string_view character);
 
-// A value in single quotes with every quote inside doubled.
-std::string quotedValue(std::string_view value);
-
-std::string buildCombinedFilter(const CombinedSelection& selection);
-std::string channelFilterOf(std::string_view typedText);
-std::string providerFilterOf(std::string_view provider);
+// The satellite's rows, narrowed by each list not at "全部" / "全部显示". A frequency of
+// exactly 10000 is in neither band; "所有电视" leaves out radio and data.
+jet::FilterExpr buildCombinedFilter(const CombinedSelection& selection);
+// Channel names containing the typed text; a "*" in it is a character like any other.
+jet::FilterExpr channelFilterOf(std::string_view typedText);
+// The provider's rows.
+jet::FilterExpr providerFilterOf(std::string_view provider);
 
 // The status line after a query or a search that showed channels; n is the filtered count.
 std::string combinedSummaryText(const CombinedSelection& selection, int n);

@@ -1,5 +1,6 @@
 #include "channels/query/QueryRun.h"
 
+#include "channels/Messages.h"
 #include "channels/jet/JetConnection.h"
 #include "channels/jet/JetCursor.h"
 #include "channels/store/DatabaseStore.h"
@@ -34,14 +35,14 @@ bool beginAccess(store::DatabaseStore& store, const std::string& fatalCaption,
                  const std::string& busyCaption, const std::vector<QueryControl>& controls,
                  QueryView& view, QueryOutcome& outcome) {
     if (!store.prepareWorkingCopy()) {
-        view.showMessage(fatalCaption, kReadFailureText);
+        view.showMessage(fatalCaption, messages::kReadFailureText);
         store.cleanupWorkFiles();
         view.endProgram();
         outcome = QueryOutcome::Fatal;
         return false;
     }
     if (store.waitForDatabase()) {
-        view.showMessage(busyCaption, kBusyText);
+        view.showMessage(busyCaption, messages::kBusyText);
         outcome = QueryOutcome::Busy;
         return false;
     }
@@ -63,8 +64,8 @@ void endAccess(store::DatabaseStore& store, const std::vector<QueryControl>& con
 }
 
 // Reads with the progress bar moving, letting the window paint on a time slice.
-std::vector<ChannelRecord> readWithProgress(store::DatabaseStore& store, const std::string& filter,
-                                            QueryView& view) {
+std::vector<ChannelRecord> readWithProgress(store::DatabaseStore& store,
+                                            const jet::FilterExpr& filter, QueryView& view) {
     auto lastEvents = Clock::now();
     auto rows =
         readChannelRows(store.paths().workDatabasePath.string(), filter, [&](int read, int total) {
@@ -84,7 +85,7 @@ std::vector<ChannelRecord> readWithProgress(store::DatabaseStore& store, const s
 } // namespace
 
 std::optional<std::vector<ChannelRecord>>
-readChannelRows(const std::string& databasePath, const std::string& filter,
+readChannelRows(const std::string& databasePath, const jet::FilterExpr& filter,
                 const std::function<void(int read, int total)>& onRow) {
     jet::JetConnection connection;
     if (!connection.open(databasePath)) {
@@ -96,7 +97,7 @@ readChannelRows(const std::string& databasePath, const std::string& filter,
         return std::nullopt;
     }
     cursor.moveFirst();
-    cursor.setFilter("");
+    cursor.setFilter(jet::FilterExpr());
     if (!cursor.setFilter(filter)) {
         return std::nullopt;
     }
@@ -112,7 +113,7 @@ readChannelRows(const std::string& databasePath, const std::string& filter,
             onRow(static_cast<int>(rows.size()), total);
         }
     }
-    cursor.setFilter("");
+    cursor.setFilter(jet::FilterExpr());
     cursor.close();
     connection.close();
     return rows;
@@ -124,19 +125,20 @@ QueryOutcome runCombinedQuery(store::DatabaseStore& store, const CombinedSelecti
         QueryControl::Grid,          QueryControl::ShowResults, QueryControl::ProviderShowResults,
         QueryControl::ChannelSearch, QueryControl::Provinces,   QueryControl::Cities};
     QueryOutcome outcome = QueryOutcome::Shown;
-    if (!beginAccess(store, "错误102", "错误116", controls, view, outcome)) {
+    if (!beginAccess(store, messages::kCaptionError102, messages::kCaptionError116, controls, view,
+                     outcome)) {
         return outcome;
     }
-    view.setProgressText("读取进度：");
+    view.setProgressText(messages::kReadingProgressText);
     const std::vector<ChannelRecord> rows =
         readWithProgress(store, buildCombinedFilter(selection), view);
     if (rows.size() > 1) {
-        view.setProgressText("整理显示...");
+        view.setProgressText(messages::kArrangingProgressText);
     }
     const QueryGrid result = combinedQueryGrid(rows, selection);
     view.setStatusText(result.statusText);
     view.showGrid(result.grid);
-    view.setProgressText("读数据完成！");
+    view.setProgressText(messages::kReadDoneText);
     endAccess(store, controls, view);
     return outcome;
 }
@@ -148,15 +150,15 @@ QueryOutcome runSatelliteSearch(store::DatabaseStore& store, const SearchRequest
                      outcome)) {
         return outcome;
     }
-    view.setProgressText("搜索进度：");
+    view.setProgressText(messages::kSearchingProgressText);
     const std::vector<ChannelRecord> rows = readWithProgress(store, request.filter, view);
     if (rows.size() > 1) {
-        view.setProgressText("整理显示...");
+        view.setProgressText(messages::kArrangingProgressText);
     }
     const QueryGrid result = searchGrid(rows, request.texts);
     view.setStatusText(result.statusText);
     view.showGrid(result.grid);
-    view.setProgressText("搜索完成！");
+    view.setProgressText(messages::kSearchDoneText);
     endAccess(store, request.controls, view);
     return outcome;
 }
@@ -165,14 +167,14 @@ QueryOutcome runChannelSearch(store::DatabaseStore& store, const std::string& ty
                               QueryView& view) {
     const SearchTextError error = checkSearchText(typedText);
     if (error != SearchTextError::None) {
-        view.showMessage("输入错误", std::string(searchTextErrorMessage(error)));
+        view.showMessage(messages::kCaptionInputError, std::string(searchTextErrorMessage(error)));
         view.resetSearchBox();
         return QueryOutcome::InputRefused;
     }
     SearchRequest request;
     request.filter = channelFilterOf(typedText);
-    request.fatalCaption = "错误103";
-    request.busyCaption = "错误106";
+    request.fatalCaption = messages::kCaptionError103;
+    request.busyCaption = messages::kCaptionError106;
     request.controls = {QueryControl::ShowResults, QueryControl::ProviderShowResults,
                         QueryControl::ChannelSearch};
     request.texts = [typedText](int n) {
@@ -185,8 +187,8 @@ QueryOutcome runProviderSearch(store::DatabaseStore& store, const std::string& p
                                QueryView& view) {
     SearchRequest request;
     request.filter = providerFilterOf(provider);
-    request.fatalCaption = "错误104";
-    request.busyCaption = "错误106";
+    request.fatalCaption = messages::kCaptionError104;
+    request.busyCaption = messages::kCaptionError106;
     request.controls = {QueryControl::ShowResults, QueryControl::ProviderShowResults,
                         QueryControl::ChannelSearch, QueryControl::Provinces, QueryControl::Cities};
     request.texts = [provider](int n) {

@@ -42,9 +42,6 @@ public:
 
 enum class QueryOutcome { Shown, InputRefused, Busy, Fatal };
 
-inline constexpr const char* kReadFailureText = "读数据发生错误，软件将退出！请重新下载后再重试。";
-inline constexpr const char* kBusyText = "上一次数据访问未完成，稍候请再重试。";
-
 QueryOutcome runCombinedQuery(store::DatabaseStore& store, const CombinedSelection& selection,
                               QueryView& view);
 QueryOutcome runChannelSearch(store::DatabaseStore& store, const std::string& typedText,
@@ -54,7 +51,7 @@ QueryOutcome runProviderSearch(store::DatabaseStore& store, const std::string& p
 
 // What the two searches hand to the shared procedure.
 struct SearchRequest {
-    std::string filter;
+    jet::FilterExpr filter;
     std::string fatalCaption;
     std::string busyCaption;
     std::vector<QueryControl> controls;
@@ -64,9 +61,9 @@ QueryOutcome runSatelliteSearch(store::DatabaseStore& store, const SearchRequest
                                 QueryView& view);
 
 // The filtered rows of table `sat` in channel order, read from a database file; nothing when
-// it cannot be opened or the filter is malformed. `onRow` sees each row as it is read.
+// it cannot be opened or the filter does not fit the table. `onRow` sees each row as it is read.
 std::optional<std::vector<ChannelRecord>>
-readChannelRows(const std::string& databasePath, const std::string& filter,
+readChannelRows(const std::string& databasePath, const jet::FilterExpr& filter,
                 const std::function<void(int read, int total)>& onRow = {});
 
 } // namespace zorvast::channels

@@ -47,17 +47,4 @@ std::optional<std::string> headingCodeOf(std::string_view column1);
 std::optional<std::size_t> satelliteItemIndexFor(const std::vector<std::string>& items,
                                                  std::string_view code);
 
-// The messages of the three export buttons.
-inline constexpr std::string_view kNothingToSaveText =
-    "没有任何频道信息可以被保存，请重新选择列表里的显示条件。";
-inline constexpr std::string_view kNothingToCopyText =
-    "没有任何频道信息被复制到剪贴板，请重新选择列表显示条件。";
-inline constexpr std::string_view kTableSavedText = "已保存成功，生成的目标文件是：";
-inline constexpr std::string_view kTableCopiedText =
-    "资料复制到剪切板成功，请粘贴到其它软件中查看。";
-inline constexpr std::string_view kRowCopiedText =
-    "资料已复制到剪切板成功，请粘贴到其它软件中查看。";
-inline constexpr std::string_view kRowNotCopiedText =
-    "没有任何频道信息被复制到剪贴板，请在表中重新选择频道";
-
 } // namespace zorvast::channels

@@ -1,6 +1,7 @@
 #include "channels/ui/ParameterController.h"
 #include "common/ui/QtText.h"
 
+#include "channels/Messages.h"
 #include "channels/query/TableExport.h"
 #include "channels/store/DatabaseStore.h"
 #include "channels/ui/ParameterTab.h"
@@ -22,6 +23,12 @@ namespace {
 
 constexpr auto q = common::ui::qText;
 constexpr auto text = common::ui::stdText;
+
+// The list's selected item as a choice; a list the start-up has not filled yet stands at its
+// initial choice.
+template <typename Choice> Choice selectedChoice(const QComboBox* list) {
+    return choiceOf<Choice>(text(list->currentText())).value_or(ChoiceTable<Choice>::initial);
+}
 
 } // namespace
 
@@ -47,23 +54,22 @@ ParameterController::ParameterController(ParameterTab* tab, ParameterDependencie
 // --- the accesses
 
 void ParameterController::runCombinedQuery() {
-    CombinedSelection selection;
-    selection.satelliteItem = text(tab_->satelliteList()->currentText());
-    selection.band = text(tab_->bandFilter()->currentText());
-    selection.polarisation = text(tab_->polarisationFilter()->currentText());
-    selection.access = text(tab_->accessFilter()->currentText());
-    selection.format = text(tab_->formatFilter()->currentText());
-    lastOutcome_ = channels::runCombinedQuery(*deps_.store, selection, *this);
+    const CombinedSelection selection = {
+        .satellite = satelliteChoiceOf(text(tab_->satelliteList()->currentText())),
+        .band = selectedChoice<Band>(tab_->bandFilter()),
+        .polarisation = selectedChoice<Polarisation>(tab_->polarisationFilter()),
+        .access = selectedChoice<Access>(tab_->accessFilter()),
+        .kind = selectedChoice<ProgrammeKind>(tab_->formatFilter()),
+    };
+    channels::runCombinedQuery(*deps_.store, selection, *this);
 }
 
 void ParameterController::runChannelSearch() {
-    lastOutcome_ =
-        channels::runChannelSearch(*deps_.store, text(tab_->channelSearchEdit()->text()), *this);
+    channels::runChannelSearch(*deps_.store, text(tab_->channelSearchEdit()->text()), *this);
 }
 
 void ParameterController::runProviderSearch() {
-    lastOutcome_ =
-        channels::runProviderSearch(*deps_.store, text(tab_->providerList()->currentText()), *this);
+    channels::runProviderSearch(*deps_.store, text(tab_->providerList()->currentText()), *this);
 }
 
 // --- exports
@@ -73,28 +79,29 @@ void ParameterController::exportWholeTable(ExportTarget target) {
     const bool empty = buildTableText(grid).empty();
     if (target == ExportTarget::Clipboard) {
         if (empty) {
-            showMessage("复制失败", std::string(kNothingToCopyText));
+            showMessage(messages::kCaptionCopyFailed, messages::kNothingToCopyText);
             return;
         }
         QGuiApplication::clipboard()->setText(q(finalTableText(grid, statusText())));
-        showMessage("复制成功", std::string(kTableCopiedText));
+        showMessage(messages::kCaptionCopied, messages::kTableCopiedText);
         return;
     }
     if (empty) {
-        showMessage("保存失败", std::string(kNothingToSaveText));
+        showMessage(messages::kCaptionSaveFailed, messages::kNothingToSaveText);
         return;
     }
     const std::optional<std::filesystem::path> file = askSaveFile();
     if (!file) {
-        showMessage("保存失败", "文件名不能为空，请重新填写。");
+        showMessage(messages::kCaptionSaveFailed, messages::kNoFileNameText);
         return;
     }
     if (const auto reason = common::writeFileOrReason(
             *file, common::toGbk(finalTableText(grid, statusText())).bytes)) {
-        showMessage("保存失败", "无法写入文件：" + file->string() + "\r\n" + *reason);
+        showMessage(messages::kCaptionSaveFailed,
+                    messages::kCannotWriteFileText + file->string() + "\r\n" + *reason);
         return;
     }
-    showMessage("保存成功", std::string(kTableSavedText) + file->string());
+    showMessage(messages::kCaptionSaved, messages::kTableSavedText + file->string());
 }
 
 void ParameterController::copySelectedRow() {
@@ -106,9 +113,9 @@ void ParameterController::copySelectedRow() {
                                          grid->currentGridColumn(), statusText())));
     }
     if (!clipboard->text().isEmpty()) {
-        showMessage("成功", std::string(kRowCopiedText));
+        showMessage(messages::kCaptionRowCopied, messages::kRowCopiedText);
     } else {
-        showMessage("失败", std::string(kRowNotCopiedText));
+        showMessage(messages::kCaptionRowNotCopied, messages::kRowNotCopiedText);
     }
 }
 
@@ -153,26 +160,20 @@ void ParameterController::showMessage(const std::string& caption, const std::str
 }
 
 void ParameterController::setControlEnabled(QueryControl control, bool enabled) {
-    switch (control) {
-    case QueryControl::Grid:
-        tab_->resultGrid()->setEnabled(enabled);
-        break;
-    case QueryControl::ShowResults:
-        tab_->showResultsButton()->setEnabled(enabled);
-        break;
-    case QueryControl::ProviderShowResults:
-        tab_->providerShowResultsButton()->setEnabled(enabled);
-        break;
-    case QueryControl::ChannelSearch:
-        tab_->channelSearchButton()->setEnabled(enabled);
-        break;
-    case QueryControl::Provinces:
-    case QueryControl::Cities:
-        // One call covers both lists.
-        if (control == QueryControl::Provinces && deps_.setPlaceListsEnabled) {
-            deps_.setPlaceListsEnabled(enabled);
+    const std::pair<QueryControl, QWidget*> widgets[] = {
+        {QueryControl::Grid, tab_->resultGrid()},
+        {QueryControl::ShowResults, tab_->showResultsButton()},
+        {QueryControl::ProviderShowResults, tab_->providerShowResultsButton()},
+        {QueryControl::ChannelSearch, tab_->channelSearchButton()},
+    };
+    for (const auto& [which, widget] : widgets) {
+        if (which == control) {
+            widget->setEnabled(enabled);
         }
-        break;
+    }
+    // The pointing tab's lists: one call covers both.
+    if (control == QueryControl::Provinces && deps_.setPlaceListsEnabled) {
+        deps_.setPlaceListsEnabled(enabled);
     }
 }
 

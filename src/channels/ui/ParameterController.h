@@ -38,9 +38,11 @@ struct ParameterDependencies {
 class ParameterController : public QObject, private QueryView {
     Q_OBJECT
 public:
+    // Wires the tab's buttons, its search box and its grid to the handlers below.
     ParameterController(ParameterTab* tab, ParameterDependencies dependencies,
                         QObject* parent = nullptr);
 
+private:
     void runCombinedQuery();
     void runChannelSearch();
     void runProviderSearch();
@@ -49,9 +51,6 @@ public:
     void copySelectedRow();
     void showRowDetails();
 
-    QueryOutcome lastOutcome() const { return lastOutcome_; }
-
-private:
     // QueryView
     void showMessage(const std::string& caption, const std::string& text) override;
     void setControlEnabled(QueryControl control, bool enabled) override;
@@ -69,7 +68,6 @@ private:
 
     ParameterTab* tab_;
     ParameterDependencies deps_;
-    QueryOutcome lastOutcome_ = QueryOutcome::Shown;
 };
 
 } // namespace zorvast::channels::ui

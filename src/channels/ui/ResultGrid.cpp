@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QMouseEvent>
 #include <QResizeEvent>
 
 #include <algorithm>
@@ -70,6 +71,14 @@ public:
             scale_ = scale;
             fonts_.clear();
         }
+    }
+
+    // Sets one style of a block's cells and shows it.
+    template <typename Value>
+    void styleBlock(const CellBlock& block, void (GridContent::*set)(const CellBlock&, Value),
+                    Value value) {
+        (content_.*set)(block, value);
+        blockChanged(block);
     }
 
     // Tells the view that the cells of a block (1-based, clipped) changed.
@@ -213,28 +222,23 @@ void ResultGrid::mergeBlock(const CellBlock& block) {
 }
 
 void ResultGrid::setBlockBackground(const CellBlock& block, Rgb colour) {
-    model_->content().setBackground(block, colour);
-    model_->blockChanged(block);
+    model_->styleBlock(block, &GridContent::setBackground, colour);
 }
 
 void ResultGrid::setBlockForeground(const CellBlock& block, Rgb colour) {
-    model_->content().setForeground(block, colour);
-    model_->blockChanged(block);
+    model_->styleBlock(block, &GridContent::setForeground, colour);
 }
 
 void ResultGrid::setBlockBold(const CellBlock& block, bool bold) {
-    model_->content().setBold(block, bold);
-    model_->blockChanged(block);
+    model_->styleBlock(block, &GridContent::setBold, bold);
 }
 
 void ResultGrid::setBlockAlign(const CellBlock& block, CellAlign align) {
-    model_->content().setAlign(block, align);
-    model_->blockChanged(block);
+    model_->styleBlock(block, &GridContent::setAlign, align);
 }
 
 void ResultGrid::setBlockTextHeight(const CellBlock& block, int height) {
-    model_->content().setTextHeight(block, height);
-    model_->blockChanged(block);
+    model_->styleBlock(block, &GridContent::setTextHeight, height);
 }
 
 void ResultGrid::setRowHeightUnits(int row, int units) {
@@ -368,6 +372,16 @@ int ResultGrid::rowPixels(int row) const {
     const int units = model_->content().rowHeight(row);
     return std::max(1,
                     static_cast<int>(std::lround((units > 0 ? units : kDefaultRowUnits) * scale_)));
+}
+
+QItemSelectionModel::SelectionFlags ResultGrid::selectionCommand(const QModelIndex& index,
+                                                                 const QEvent* event) const {
+    const bool click = event && (event->type() == QEvent::MouseButtonPress ||
+                                 event->type() == QEvent::MouseButtonRelease);
+    if (click && static_cast<const QMouseEvent*>(event)->modifiers() == Qt::NoModifier) {
+        return QItemSelectionModel::NoUpdate;
+    }
+    return QTableView::selectionCommand(index, event);
 }
 
 void ResultGrid::applyCurrentCell() {

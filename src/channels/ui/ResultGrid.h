@@ -39,8 +39,6 @@ public:
     // 1-based; 0 when there is no current cell.
     int currentGridRow() const;
     int currentGridColumn() const;
-    // Also scrolls to it and makes it the only selected cell; outside the grid it is ignored.
-    void setCurrentGridCell(int row, int column);
     // Selects exactly the block's cells (clipped), leaving the current cell alone.
     void selectBlock(const CellBlock& block);
 
@@ -56,6 +54,10 @@ signals:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    // A plain click only moves the current cell; what it selects is up to the handler of
+    // currentCellChanged, which the view's own click selection would otherwise overwrite.
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                         const QEvent* event) const override;
 
 private:
     void applySpans();
@@ -64,6 +66,8 @@ private:
     void applyRowHeights();
     int rowPixels(int row) const;
     void applyCurrentCell();
+    // Also scrolls to it and makes it the only selected cell; outside the grid it is ignored.
+    void setCurrentGridCell(int row, int column);
     void onCurrentChanged(const QModelIndex& current);
 
     ResultGridModel* model_ = nullptr;

@@ -1,13 +1,14 @@
 #include "pointing/antennas/AntennaCatalogue.h"
 
-#include "common/Numbers.h"
-
-#include <array>
 #include <initializer_list>
 
 namespace zorvast::pointing {
 
 namespace {
+
+std::string modelTextOf(std::string_view brand, int diameter) {
+    return std::string(brand) + "[" + std::to_string(diameter) + "cm]";
+}
 
 struct BrandRange {
     std::string_view brand;
@@ -25,27 +26,29 @@ std::vector<AntennaModel> makePrimeFocusCatalogue() {
     std::vector<AntennaModel> models;
     for (const BrandRange& range : brands) {
         for (int diameter : range.diameters) {
-            models.push_back(
-                {std::string(range.brand) + "[" + std::to_string(diameter) + "cm]", 0});
+            models.push_back({modelTextOf(range.brand, diameter), 0, diameter});
         }
     }
     return models;
 }
 
-// Model text, then its offset angle as digits.
-constexpr std::array<std::string_view, 32> kOffsetCatalogueTexts = {
-    "中卫[35cm]",   "2462", "中卫[45cm]",   "2462", "中卫[55cm]",   "2462", "中卫[60cm]",    "2275",
-    "中卫[75cm]",   "2275", "中卫[90cm]",   "2462", "中卫[100cm]",  "2462", "中卫[120cm]",   "2462",
-    "中卫[150cm]",  "2462", "斯威克[35cm]", "2462", "斯威克[45cm]", "2412", "斯威克[55cm]",  "2356",
-    "斯威克[60cm]", "2500", "斯威克[75cm]", "2270", "斯威克[90cm]", "2462", "斯威克[120cm]", "2364",
+struct OffsetModel {
+    std::string_view brand;
+    int diameter; // cm
+    int offset;   // hundredths of a degree
+};
+
+constexpr OffsetModel kOffsetModels[] = {
+    {"中卫", 35, 2462},   {"中卫", 45, 2462},   {"中卫", 55, 2462},   {"中卫", 60, 2275},
+    {"中卫", 75, 2275},   {"中卫", 90, 2462},   {"中卫", 100, 2462},  {"中卫", 120, 2462},
+    {"中卫", 150, 2462},  {"斯威克", 35, 2462}, {"斯威克", 45, 2412}, {"斯威克", 55, 2356},
+    {"斯威克", 60, 2500}, {"斯威克", 75, 2270}, {"斯威克", 90, 2462}, {"斯威克", 120, 2364},
 };
 
 std::vector<AntennaModel> makeOffsetCatalogue() {
     std::vector<AntennaModel> models;
-    for (std::size_t i = 0; i + 1 < kOffsetCatalogueTexts.size(); i += 2) {
-        models.push_back(
-            {std::string(kOffsetCatalogueTexts[i]),
-             static_cast<int>(common::parseLeadingInteger(kOffsetCatalogueTexts[i + 1]))});
+    for (const OffsetModel& model : kOffsetModels) {
+        models.push_back({modelTextOf(model.brand, model.diameter), model.offset, model.diameter});
     }
     return models;
 }
@@ -87,13 +90,11 @@ std::optional<int> antennaIndexOf(const std::vector<AntennaModel>& models,
     return std::nullopt;
 }
 
-double antennaDiameterOf(std::string_view modelText) {
-    const std::size_t open = modelText.find('[');
-    const std::size_t unit = modelText.find("cm");
-    if (open == std::string_view::npos || unit == std::string_view::npos || unit <= open) {
+int antennaDiameterAt(const std::vector<AntennaModel>& models, int index) {
+    if (index < 0 || index >= static_cast<int>(models.size())) {
         return 0;
     }
-    return common::parseLeadingNumber(modelText.substr(open + 1, unit - open - 1));
+    return models[static_cast<std::size_t>(index)].diameterCm;
 }
 
 int signedOffsetOf(int antennaOffset, FeedType feed, Mounting mounting) {

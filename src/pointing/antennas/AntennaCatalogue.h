@@ -13,6 +13,7 @@ namespace zorvast::pointing {
 struct AntennaModel {
     std::string modelText; // brand "[" diameter "cm]"
     int offsetAngle = 0;   // hundredths of a degree; the list item's number
+    int diameterCm = 0;    // the diameter the text names
     friend bool operator==(const AntennaModel&, const AntennaModel&) = default;
 };
 
@@ -30,8 +31,8 @@ int antennaOffsetOf(const std::vector<AntennaModel>& models, int index);
 std::optional<int> antennaIndexOf(const std::vector<AntennaModel>& models,
                                   std::string_view modelText);
 
-// The diameter in cm: the text between the first "[" and the first "cm", read as a number.
-double antennaDiameterOf(std::string_view modelText);
+// The diameter of the model at `index`, 0 when there is none.
+int antennaDiameterAt(const std::vector<AntennaModel>& models, int index);
 
 // The offset an inverted offset dish turns around.
 int signedOffsetOf(int antennaOffset, FeedType feed, Mounting mounting);

@@ -1,7 +1,6 @@
 #include "pointing/calculators/FeedSpacing.h"
 
 #include "common/Numbers.h"
-#include "pointing/antennas/AntennaCatalogue.h"
 #include "pointing/geometry/PointingGeometry.h"
 
 #include <cmath>
@@ -36,27 +35,10 @@ double secondFeedPolarisation(double siteLongitude, double siteLatitude,
     return polarisation(siteLongitude, siteLatitude, satelliteLongitude);
 }
 
-std::string positionDigits(std::string_view code) {
-    return code.empty() ? std::string() : std::string(code.substr(1));
-}
-
 FeedSpacingResult estimateFeedSpacing(const FeedSpacingInputs& in) {
-    FeedSpacingResult result;
-    const std::size_t bracket = in.mainSatelliteText.find('(');
-    const std::string mainCode = in.mainSatelliteText.substr(0, bracket);
-    const std::string mainDigits = positionDigits(mainCode);
-    const std::string offsetDigits = positionDigits(in.offsetSatelliteText);
-    if (mainDigits == offsetDigits) {
-        return result;
-    }
-    const auto diameter = static_cast<float>(antennaDiameterOf(in.modelText));
-    const double delta =
-        common::parseLeadingNumber(mainDigits) - common::parseLeadingNumber(offsetDigits);
-    result.spacing = feedSpacingFor(delta, in.feed, diameter);
-    result.polarisationText = common::formatDouble(secondFeedPolarisation(
-        common::parseLeadingNumber(in.longitudeText), common::parseLeadingNumber(in.latitudeText),
-        common::parseLeadingNumber(offsetDigits)));
-    return result;
+    const double delta = in.main.degrees - in.offset.degrees;
+    return {feedSpacingFor(delta, in.feed, static_cast<float>(in.diameterCm)),
+            secondFeedPolarisation(in.site.longitude, in.site.latitude, in.offset.degrees)};
 }
 
 } // namespace zorvast::pointing

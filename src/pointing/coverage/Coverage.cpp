@@ -59,13 +59,22 @@ int regionStrength(std::string_view strengths, int region) {
     return value;
 }
 
-SignalReading readSignal(double siteLongitude, double siteLatitude, std::string_view sC,
-                         std::string_view sKu) {
-    const std::optional<int> region = coverageRegionOf(siteLongitude, siteLatitude);
+CoverageStrengths readCoverage(std::string_view sC, std::string_view sKu) {
+    CoverageStrengths strengths;
+    for (int region = 1; region <= 6; ++region) {
+        strengths.c[static_cast<std::size_t>(region - 1)] = regionStrength(sC, region);
+        strengths.ku[static_cast<std::size_t>(region - 1)] = regionStrength(sKu, region);
+    }
+    return strengths;
+}
+
+SignalReading readSignal(const Site& site, const CoverageStrengths& strengths) {
+    const std::optional<int> region = coverageRegionOf(site.longitude, site.latitude);
     if (!region) {
         return {};
     }
-    return {regionStrength(sC, *region), regionStrength(sKu, *region)};
+    const auto index = static_cast<std::size_t>(*region - 1);
+    return {strengths.c[index], strengths.ku[index]};
 }
 
 StrengthClass strengthClass(Band band, int strength) {

@@ -2,6 +2,9 @@
 // box and band, read from a satellite's `s_c` and `s_ku` texts.
 #pragma once
 
+#include "pointing/geometry/Positions.h"
+
+#include <array>
 #include <optional>
 #include <string_view>
 
@@ -21,8 +24,15 @@ std::optional<int> coverageRegionOf(double siteLongitude, double siteLatitude);
 // The region's field of a strength text: characters 2r-1..2r, the last two for region 6.
 int regionStrength(std::string_view strengths, int region);
 
-SignalReading readSignal(double siteLongitude, double siteLatitude, std::string_view sC,
-                         std::string_view sKu);
+// A satellite's strengths per region (index 0 is region 1), as read from its texts.
+struct CoverageStrengths {
+    std::array<int, 6> c{};
+    std::array<int, 6> ku{};
+    friend bool operator==(const CoverageStrengths&, const CoverageStrengths&) = default;
+};
+CoverageStrengths readCoverage(std::string_view sC, std::string_view sKu);
+
+SignalReading readSignal(const Site& site, const CoverageStrengths& strengths);
 
 enum class Band { C, Ku };
 enum class StrengthClass { None, Weak, Medium, Strong };

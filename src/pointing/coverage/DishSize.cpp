@@ -41,8 +41,11 @@ std::optional<DishSize> dishSizeFor(double strength) {
     return size;
 }
 
-DishSizeTexts dishSizeTextsFor(std::string_view strengthText) {
-    const std::optional<DishSize> size = dishSizeFor(common::parseLeadingNumber(strengthText));
+double readStrength(std::string_view strengthText) {
+    return common::parseLeadingNumber(strengthText);
+}
+
+DishSizeTexts dishSizeTexts(const std::optional<DishSize>& size) {
     if (!size) {
         return {std::string(kNoDishSize), std::string(kNoDishSize)};
     }

@@ -1,6 +1,8 @@
 // Dish diameters suggested for a signal strength, from a table of whole strengths 31..66 dBW.
 #pragma once
 
+#include "pointing/Messages.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,12 +18,14 @@ struct DishSize {
 // Nothing outside 31..66 dBW (a value a hair below 31 passes the range test but has no row).
 std::optional<DishSize> dishSizeFor(double strength);
 
-// The two value labels for a strength box text: the sizes, or "---" in both.
+// The strength box, read from its leading number.
+double readStrength(std::string_view strengthText);
+
+// The two value labels: the sizes, or "---" in both.
 struct DishSizeTexts {
     std::string threshold;
     std::string recommended;
 };
-inline constexpr std::string_view kNoDishSize = "---";
-DishSizeTexts dishSizeTextsFor(std::string_view strengthText);
+DishSizeTexts dishSizeTexts(const std::optional<DishSize>& size);
 
 } // namespace zorvast::pointing

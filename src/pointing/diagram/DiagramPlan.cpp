@@ -1,7 +1,9 @@
 #include "pointing/diagram/DiagramPlan.h"
 
 #include "common/Numbers.h"
+#include "pointing/Messages.h"
 #include "pointing/geometry/PointingGeometry.h"
+#include "pointing/results/ResultTexts.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,7 +12,6 @@
 namespace zorvast::pointing {
 
 using common::decimalRound;
-using common::parseLeadingNumber;
 
 namespace {
 
@@ -18,8 +19,8 @@ constexpr Rgb kBlack{0, 0, 0};
 constexpr Rgb kDarkRed{128, 0, 0};
 constexpr Rgb kBlue{100, 100, 255};
 constexpr Rgb kRed{255, 0, 0};
-constexpr int kPivotX = 632;
-constexpr int kPivotY = 142;
+constexpr int kPivotX = kSidePivotX;
+constexpr int kPivotY = kSidePivotY;
 
 int wholeRounded(double value) {
     return static_cast<int>(common::truncateToInteger(decimalRound(value, 0)));
@@ -70,13 +71,13 @@ DrawText text(int x, int y, std::string value, int size, bool bold, Rgb colour) 
 
 const std::array<SpriteSetup, kSpriteCount>& spriteSetups() {
     static const std::array<SpriteSetup, kSpriteCount> setups = {{
-        {SpriteId::DishTopPrime, 180, 54, 52, 0},
-        {SpriteId::DishSidePrime, 180, 544, 53, 226},
-        {SpriteId::DishTopOffset, 180, 54, 52, 0},
-        {SpriteId::DishSideOffset, 180, 542, 52, 226},
-        {SpriteId::FeedPrime, 145, 317, 114, 0},
-        {SpriteId::FeedOffset, 97, 339, 137, 0},
-        {SpriteId::HourHand, 165, 303, 23, 0},
+        {SpriteId::DishTopPrime, kDishSpriteSide, 54, 52, 0},
+        {SpriteId::DishSidePrime, kDishSpriteSide, 544, 53, 226},
+        {SpriteId::DishTopOffset, kDishSpriteSide, 54, 52, 0},
+        {SpriteId::DishSideOffset, kDishSpriteSide, 542, 52, 226},
+        {SpriteId::FeedPrime, kPrimeFeedSpriteSide, 317, 114, 0},
+        {SpriteId::FeedOffset, kOffsetLnbSpriteSide, 339, 137, 0},
+        {SpriteId::HourHand, kHourHandSpriteSide, 303, 23, 0},
     }};
     return setups;
 }
@@ -140,7 +141,7 @@ SpritePlan planSprites(const DiagramStep& step, const SpriteStates& current) {
     // Side view: angle a shows the elevation |a - 270|.
     const int side = prime ? state(SpriteId::DishSidePrime).angle
                            : offsetSide.angle - wholeRounded(r.signedOffset / 100.0);
-    const double elevation = parseLeadingNumber(r.elevationText);
+    const double elevation = r.elevation.value();
     const int elevationDelta =
         common::greaterThan(elevation, 0) ? std::abs(side - 270) - wholeRounded(elevation) : 0;
     for (SpriteId id : {SpriteId::DishSideOffset, SpriteId::DishSidePrime}) {
@@ -152,7 +153,7 @@ SpritePlan planSprites(const DiagramStep& step, const SpriteStates& current) {
     if (feed > 180) {
         feed -= 360;
     }
-    const int feedDelta = wholeRounded(parseLeadingNumber(r.polarisationText)) - feed;
+    const int feedDelta = wholeRounded(r.polarisation.value()) - feed;
     for (SpriteId id : {SpriteId::FeedPrime, SpriteId::FeedOffset}) {
         turn(id, turnBy(feedDelta, 3000));
     }
@@ -162,7 +163,8 @@ SpritePlan planSprites(const DiagramStep& step, const SpriteStates& current) {
 void drawElevation(const DiagramStep& step, Drawings& out) {
     const PointingResult& r = step.result;
     const bool prime = step.inputs.feed == FeedType::PrimeFocus;
-    const double e = parseLeadingNumber(r.elevationText);
+    const double e = r.elevation.value();
+    const std::string elevationText = r.elevation.text();
 
     if (!prime || step.inputs.mounting == Mounting::Inverted) {
         const int theta = wholeRounded(std::fabs(e - 360));
@@ -199,15 +201,15 @@ void drawElevation(const DiagramStep& step, Drawings& out) {
     out.push_back(DrawLine{kx, 270, 700, 270, 1, leader, false});
 
     if (prime) {
-        out.push_back(text(705, 254, padded(r.elevationText), 24, true, kDarkRed));
-    } else if (common::lessThan(parseLeadingNumber(r.droopAngle), 0)) {
+        out.push_back(text(705, 254, padded(elevationText), 24, true, kDarkRed));
+    } else if (common::lessThan(r.droop, 0)) {
         out.push_back(text(701, 256, padded(r.droopAngle), 20, true, kDarkRed));
     } else {
         out.push_back(text(705, 254, padded(r.droopAngle), 24, true, kDarkRed));
     }
-    out.push_back(text(732, 235, "下垂角", 10, false, kBlack));
-    out.push_back(text(703, 0, padded(r.elevationText), 24, true, kBlue));
-    out.push_back(text(733, 38, "信号角", 10, false, kBlack));
+    out.push_back(text(732, 235, std::string(kDroopCaption), 10, false, kBlack));
+    out.push_back(text(703, 0, padded(elevationText), 24, true, kBlue));
+    out.push_back(text(733, 38, std::string(kSignalAngleCaption), 10, false, kBlack));
 }
 
 void drawBearingTexts(const DiagramStep& step, Drawings& out) {
@@ -215,40 +217,41 @@ void drawBearingTexts(const DiagramStep& step, Drawings& out) {
     out.push_back(text(8, 256, padded(r.southOffset), 20, true, kDarkRed));
     out.push_back(text(4, 4, padded(r.compassText, 3), 18, true, kBlue));
     out.push_back(text(4, 235, r.southSide, 11, false, kBlack));
-    out.push_back(
-        text(7, 37, step.inputs.declinationCorrection ? "指北针" : "方位角", 10, false, kBlack));
+    out.push_back(text(
+        7, 37, std::string(step.inputs.declinationCorrection ? kCompassCaption : kAzimuthCaption),
+        10, false, kBlack));
     out.push_back(text(365, 68, step.clockText, 12, true, kRed));
     out.push_back(text(224, 5, r.watchHour, 19, true, kDarkRed));
-    out.push_back(text(243, 37, "时针指向", 10, false, kBlack));
+    out.push_back(text(243, 37, std::string(kWatchCaption), 10, false, kBlack));
 }
 
 void drawPolarisationTexts(const DiagramStep& step, Drawings& out) {
     const PointingResult& r = step.result;
-    const std::size_t length = characterCount(r.polarisationText);
+    const std::string shown = r.polarisation.text();
+    const std::size_t length = characterCount(shown);
     const std::string polarisation =
-        length == 1 ? "  " + r.polarisationText
-                    : (length == 2 || length == 3 ? " " + r.polarisationText : r.polarisationText);
+        length == 1 ? "  " + shown : (length == 2 || length == 3 ? " " + shown : shown);
     out.push_back(text(469, 254, polarisation, 24, true, kBlue));
 
     int x = 221;
-    if (r.lnbDirection == "左上45°" || r.lnbDirection == "右下45°") {
+    const LnbSector sector = lnbSectorOf(r.polarisation.value());
+    if (sector == LnbSector::Diagonal) {
         x = 225;
-    } else if (r.lnbDirection == "正上方" || r.lnbDirection == "正左方" ||
-               r.lnbDirection == "正下方" || r.lnbDirection == "正右方") {
+    } else if (sector == LnbSector::PositiveStraight || sector == LnbSector::NegativeStraight) {
         x = 231;
     }
     out.push_back(text(x, 259, r.lnbDirection, 16, true, kDarkRed));
-    out.push_back(text(487, 237, "极化角", 10, false, kBlack));
+    out.push_back(text(487, 237, std::string(kPolarisationCaption), 10, false, kBlack));
     const bool prime = step.inputs.feed == FeedType::PrimeFocus;
     out.push_back(text(prime ? 236 : 241, 236, r.lnbReferencePart, 10, false, kBlack));
 }
 
 void drawNoCoverageMarks(const DiagramStep& step, Drawings& out) {
     if (!step.result.elevationVisible()) {
-        out.push_back(text(545, 130, "【无信号覆盖】", 18, true, kDarkRed));
+        out.push_back(text(545, 130, std::string(kNoCoverageMark), 18, true, kDarkRed));
     }
     if (!step.result.azimuthVisible()) {
-        out.push_back(text(55, 130, "【无信号覆盖】", 18, true, kDarkRed));
+        out.push_back(text(55, 130, std::string(kNoCoverageMark), 18, true, kDarkRed));
     }
 }
 
@@ -270,11 +273,11 @@ Rgb barColour(Band band, int strength) {
 void drawSignal(const DiagramStep& step, Drawings& out) {
     const SignalReading& s = step.signal;
     if (!s.known()) {
-        out.push_back(text(500, 12, "未知", 10, false, kDarkRed));
+        out.push_back(text(500, 12, std::string(kUnknownCoverageMark), 10, false, kDarkRed));
         return;
     }
-    out.push_back(text(466, 6, " C", 8, false, kBlack));
-    out.push_back(text(466, 18, "Ku", 8, false, kBlack));
+    out.push_back(text(466, 6, std::string(kBandCCaption), 8, false, kBlack));
+    out.push_back(text(466, 18, std::string(kBandKuCaption), 8, false, kBlack));
     out.push_back(text(545, 6, common::formatInteger(s.cStrength), 8, false, kBlack));
     out.push_back(text(545, 18, common::formatInteger(s.kuStrength), 8, false, kBlack));
     out.push_back(DrawRoundedRect{480, 7, 542, 16, 1, kBlack});

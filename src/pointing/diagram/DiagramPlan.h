@@ -19,6 +19,17 @@ namespace zorvast::pointing {
 inline constexpr int kDiagramWidth = 777;
 inline constexpr int kDiagramHeight = 288;
 
+// The sprites' square pictures, sides in pixels.
+inline constexpr int kDishSpriteSide = 180;
+inline constexpr int kPrimeFeedSpriteSide = 145;
+inline constexpr int kOffsetLnbSpriteSide = 97;
+inline constexpr int kHourHandSpriteSide = 165;
+
+// The side view turns about this point; the ground lies 90 pixels below it.
+inline constexpr int kSidePivotX = 632;
+inline constexpr int kSidePivotY = 142;
+inline constexpr int kSideGroundY = kSidePivotY + 90;
+
 enum class SpriteId {
     DishTopPrime,
     DishSidePrime,

@@ -9,7 +9,6 @@
 namespace zorvast::pointing {
 
 using common::decimalRound;
-using common::formatDouble;
 
 double toRadians(double degrees) {
     return degrees * kPiApprox / 180;
@@ -17,14 +16,6 @@ double toRadians(double degrees) {
 
 double toDegrees(double radians) {
     return radians / kPiApprox * 180;
-}
-
-double satelliteLongitudeOf(std::string_view satelliteText) {
-    const std::size_t bracket = satelliteText.find('(');
-    if (bracket == std::string_view::npos || bracket == 0) {
-        return 0;
-    }
-    return common::parseLeadingNumber(satelliteText.substr(1, bracket - 1));
 }
 
 double azimuthRatio(double siteLongitude, double siteLatitude, double satelliteLongitude) {
@@ -50,30 +41,28 @@ double polarisation(double siteLongitude, double siteLatitude, double satelliteL
     return -p;
 }
 
-std::string azimuthLabelText(double siteLongitude, double siteLatitude, double satelliteLongitude) {
+ResultAngle azimuthLabel(double siteLongitude, double siteLatitude, double satelliteLongitude) {
     // Above the limit the satellite stands 83.7 to 90 degrees west of south; when it is in view
     // its bearing (263.7 to 270) is as good as any other and the installer needs it.
     if (common::greaterThan(azimuthRatio(siteLongitude, siteLatitude, satelliteLongitude),
                             kAzimuthRatioLimit) &&
-        elevationLabelText(siteLongitude, siteLatitude, satelliteLongitude) == kNotVisible) {
-        return std::string(kNotVisible);
+        !elevationLabel(siteLongitude, siteLatitude, satelliteLongitude).visible()) {
+        return ResultAngle::notVisible();
     }
-    return formatDouble(azimuth(siteLongitude, siteLatitude, satelliteLongitude));
+    return ResultAngle::of(azimuth(siteLongitude, siteLatitude, satelliteLongitude));
 }
 
-std::string elevationLabelText(double siteLongitude, double siteLatitude,
-                               double satelliteLongitude) {
-    std::string text = formatDouble(elevation(siteLongitude, siteLatitude, satelliteLongitude));
-    const double shown = common::parseLeadingNumber(text);
+ResultAngle elevationLabel(double siteLongitude, double siteLatitude, double satelliteLongitude) {
+    const double shown = elevation(siteLongitude, siteLatitude, satelliteLongitude);
     if (common::lessThan(shown, 0) || common::greaterThan(shown, 90)) {
-        return std::string(kNotVisible);
+        return ResultAngle::notVisible();
     }
-    return text;
+    return ResultAngle::of(shown);
 }
 
-std::string polarisationLabelText(double siteLongitude, double siteLatitude,
-                                  double satelliteLongitude) {
-    return formatDouble(polarisation(siteLongitude, siteLatitude, satelliteLongitude));
+ResultAngle polarisationLabel(double siteLongitude, double siteLatitude,
+                              double satelliteLongitude) {
+    return ResultAngle::of(polarisation(siteLongitude, siteLatitude, satelliteLongitude));
 }
 
 float declinationAt(double latitude, double longitude) {
@@ -91,11 +80,11 @@ float compassBearingOf(float trueBearing, float declination) {
     return trueBearing - declination;
 }
 
-SiteError checkSite(double siteLongitude, double siteLatitude) {
-    if (common::lessThan(siteLongitude, 70) || common::greaterThan(siteLongitude, 150)) {
+SiteError checkSite(const Site& site) {
+    if (common::lessThan(site.longitude, 70) || common::greaterThan(site.longitude, 150)) {
         return SiteError::Longitude;
     }
-    if (common::lessThan(siteLatitude, 1) || common::greaterThan(siteLatitude, 60)) {
+    if (common::lessThan(site.latitude, 1) || common::greaterThan(site.latitude, 60)) {
         return SiteError::Latitude;
     }
     return SiteError::None;
@@ -104,9 +93,9 @@ SiteError checkSite(double siteLongitude, double siteLatitude) {
 std::string_view siteErrorText(SiteError error) {
     switch (error) {
     case SiteError::Longitude:
-        return "请检查经度是否填写错误。\r\n（只能填写70到150度之间亚洲区的经度）";
+        return kLongitudeErrorText;
     case SiteError::Latitude:
-        return "请检查纬度是否填写错误。\r\n（只能填写1到60度之间亚洲区的纬度）";
+        return kLatitudeErrorText;
     case SiteError::None:
         break;
     }

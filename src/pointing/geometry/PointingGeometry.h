@@ -2,7 +2,10 @@
 // there. Every angle is in degrees; satellite positions are read as degrees east.
 #pragma once
 
-#include <string>
+#include "pointing/Messages.h"
+#include "pointing/geometry/Positions.h"
+#include "pointing/results/PointingResult.h"
+
 #include <string_view>
 
 namespace zorvast::pointing {
@@ -15,15 +18,8 @@ inline constexpr double kEarthOrbitRatio = 0.1513;
 // below the horizon; one in view keeps its azimuth.
 inline constexpr double kAzimuthRatioLimit = 9;
 
-// The text a result label shows for a satellite that cannot be seen.
-inline constexpr std::string_view kNotVisible = "- -";
-
 double toRadians(double degrees);
 double toDegrees(double radians);
-
-// The position code before the first "(", hemisphere letter dropped: "E115.5(...)" -> 115.5.
-// Text without "(" gives 0.
-double satelliteLongitudeOf(std::string_view satelliteText);
 
 // tan(site - satellite longitude) / sin(latitude).
 double azimuthRatio(double siteLongitude, double siteLatitude, double satelliteLongitude);
@@ -34,13 +30,11 @@ double elevation(double siteLongitude, double siteLatitude, double satelliteLong
 // Feed skew, one decimal: negative for a site east of the satellite.
 double polarisation(double siteLongitude, double siteLatitude, double satelliteLongitude);
 
-// The three result label texts. The azimuth is blanked only for a satellite far to the west
-// that is also below the horizon, so it is shown whenever the elevation is.
-std::string azimuthLabelText(double siteLongitude, double siteLatitude, double satelliteLongitude);
-std::string elevationLabelText(double siteLongitude, double siteLatitude,
-                               double satelliteLongitude);
-std::string polarisationLabelText(double siteLongitude, double siteLatitude,
-                                  double satelliteLongitude);
+// The three result labels. The azimuth is hidden only for a satellite far to the west that is
+// also below the horizon, so it is shown whenever the elevation is.
+ResultAngle azimuthLabel(double siteLongitude, double siteLatitude, double satelliteLongitude);
+ResultAngle elevationLabel(double siteLongitude, double siteLatitude, double satelliteLongitude);
+ResultAngle polarisationLabel(double siteLongitude, double siteLatitude, double satelliteLongitude);
 
 // Declination from the shipped grid, east positive; the site is rounded to whole degrees.
 // Outside 1..60 N / 70..150 E the nearest edge cell is used.
@@ -52,8 +46,7 @@ float compassBearingOf(float trueBearing, float declination);
 
 // The accepted site ranges and the two input messages.
 enum class SiteError { None, Longitude, Latitude };
-SiteError checkSite(double siteLongitude, double siteLatitude);
-inline constexpr std::string_view kInputErrorCaption = "输入错误";
+SiteError checkSite(const Site& site);
 std::string_view siteErrorText(SiteError error);
 
 } // namespace zorvast::pointing

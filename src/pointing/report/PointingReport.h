@@ -2,8 +2,11 @@
 // (UTF-8 here; written out as GBK).
 #pragma once
 
+#include "pointing/Messages.h"
 #include "pointing/results/PointingResult.h"
 
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -24,13 +27,14 @@ std::string buildPointingReport(const ReportInputs& inputs, const PointingResult
 // The report as it is saved or copied: followed by an empty line.
 std::string exportedReportText(const std::string& report);
 
-inline constexpr std::string_view kSavedCaption = "保存成功";
-inline constexpr std::string_view kSaveFailedCaption = "保存失败";
-inline constexpr std::string_view kCopiedCaption = "复制成功";
-inline constexpr std::string_view kSavedText = "已保存成功，目标文件是：";
-inline constexpr std::string_view kNoFileNameText = "文件名不能为空，请重新填写。";
-inline constexpr std::string_view kCopiedText = "已复制到剪切板成功，请粘贴到其它软件中查看。";
-// Followed by the path and the reason.
-inline constexpr std::string_view kWriteFailedText = "无法写入文件：";
+// The box that answers a save: its caption, its text and whether it warns.
+struct SaveNotice {
+    std::string_view caption;
+    std::string text;
+    bool warning = false;
+};
+
+// Writes `bytes` to the chosen file (nothing when the user chose none) and says how it went.
+SaveNotice saveExport(const std::optional<std::filesystem::path>& file, std::string_view bytes);
 
 } // namespace zorvast::pointing

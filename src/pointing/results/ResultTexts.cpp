@@ -1,7 +1,7 @@
 #include "pointing/results/ResultTexts.h"
 
 #include "common/Numbers.h"
-#include "pointing/geometry/PointingGeometry.h"
+#include "pointing/Messages.h"
 
 #include <cmath>
 
@@ -11,12 +11,16 @@ using common::decimalRound;
 using common::formatDouble;
 using common::formatInteger;
 
-bool PointingResult::azimuthVisible() const {
-    return azimuthText != kNotVisible;
-}
-
-bool PointingResult::elevationVisible() const {
-    return elevationText != kNotVisible;
+std::string ResultAngle::text() const {
+    switch (state_) {
+    case State::Value:
+        return formatDouble(value_);
+    case State::NotVisible:
+        return std::string(kNotVisible);
+    case State::Empty:
+        break;
+    }
+    return {};
 }
 
 std::string southSideOf(double bearing) {
@@ -59,31 +63,51 @@ WatchTexts watchTextsOf(double bearing) {
     return texts;
 }
 
-std::string droopAngleOf(double elevation, int signedOffset) {
+double droopOf(double elevation, int signedOffset) {
     const double q = decimalRound((elevation * 100 - signedOffset) / 100, 1);
-    return formatDouble(std::trunc(q * 10) / 10);
+    return std::trunc(q * 10) / 10;
 }
 
-std::string lnbDirectionOf(double polarisation, FeedType feed) {
+LnbSector lnbSectorOf(double polarisation) {
     const double p = decimalRound(polarisation, 0);
-    const bool prime = feed == FeedType::PrimeFocus;
     if (common::greaterOrEqual(p, -5) && common::lessOrEqual(p, 5)) {
-        return prime ? "左上45°" : "右下45°";
+        return LnbSector::Diagonal;
     }
     if (p > 0) {
         if (common::lessOrEqual(p, 39)) {
-            return prime ? "上方偏左" : "下方偏右";
+            return LnbSector::PositiveNear;
         }
         if (common::lessOrEqual(p, 49)) {
-            return prime ? "正上方" : "正下方";
+            return LnbSector::PositiveStraight;
         }
-        return prime ? "上方偏右" : "下方偏左";
+        return LnbSector::PositiveFar;
     }
     if (common::greaterOrEqual(p, -39)) {
-        return prime ? "左方偏上" : "右方偏下";
+        return LnbSector::NegativeNear;
     }
     if (common::greaterOrEqual(p, -49)) {
+        return LnbSector::NegativeStraight;
+    }
+    return LnbSector::NegativeFar;
+}
+
+std::string lnbDirectionOf(double polarisation, FeedType feed) {
+    const bool prime = feed == FeedType::PrimeFocus;
+    switch (lnbSectorOf(polarisation)) {
+    case LnbSector::Diagonal:
+        return prime ? "左上45°" : "右下45°";
+    case LnbSector::PositiveNear:
+        return prime ? "上方偏左" : "下方偏右";
+    case LnbSector::PositiveStraight:
+        return prime ? "正上方" : "正下方";
+    case LnbSector::PositiveFar:
+        return prime ? "上方偏右" : "下方偏左";
+    case LnbSector::NegativeNear:
+        return prime ? "左方偏上" : "右方偏下";
+    case LnbSector::NegativeStraight:
         return prime ? "正左方" : "正右方";
+    case LnbSector::NegativeFar:
+        break;
     }
     return prime ? "左方偏下" : "右方偏上";
 }
@@ -94,8 +118,8 @@ std::string_view lnbReferencePartOf(FeedType feed) {
 
 std::string composeResultTexts(PointingResult& result, FeedType feed) {
     if (feed == FeedType::Offset && result.elevationVisible()) {
-        result.droopAngle =
-            droopAngleOf(common::parseLeadingNumber(result.elevationText), result.signedOffset);
+        result.droop = droopOf(result.elevation.value(), result.signedOffset);
+        result.droopAngle = formatDouble(result.droop);
     }
     std::string clock;
     if (result.azimuthVisible()) {
@@ -107,7 +131,7 @@ std::string composeResultTexts(PointingResult& result, FeedType feed) {
         result.watchHour = std::move(watch.watchHour);
         clock = std::move(watch.clock);
     }
-    result.lnbDirection = lnbDirectionOf(common::parseLeadingNumber(result.polarisationText), feed);
+    result.lnbDirection = lnbDirectionOf(result.polarisation.value(), feed);
     result.lnbReferencePart = std::string(lnbReferencePartOf(feed));
     return clock;
 }

@@ -21,8 +21,20 @@ struct WatchTexts {
 WatchTexts watchTextsOf(double bearing);
 
 // Elevation label value less the signed offset, one decimal then truncated to one decimal.
-std::string droopAngleOf(double elevation, int signedOffset);
+double droopOf(double elevation, int signedOffset);
 
+// Where the feed is turned, by the polarisation rounded to whole degrees: the diagonal rest
+// position (-5..5), then near (up to 39), straight (up to 49) and far on either side.
+enum class LnbSector {
+    Diagonal,
+    PositiveNear,
+    PositiveStraight,
+    PositiveFar,
+    NegativeNear,
+    NegativeStraight,
+    NegativeFar
+};
+LnbSector lnbSectorOf(double polarisation);
 std::string lnbDirectionOf(double polarisation, FeedType feed);
 std::string_view lnbReferencePartOf(FeedType feed);
 

@@ -6,26 +6,24 @@
 
 namespace zorvast::pointing {
 
-PointingOutcome runPointing(const PointingInputs& inputs, const std::string& strengthBoxText,
+PointingOutcome runPointing(const PointingInputs& inputs, double strengthBox,
                             PointingResult& result, PointingDiagram* diagram) {
     PointingOutcome outcome;
-    const double lon = common::parseLeadingNumber(inputs.longitudeText);
-    const double lat = common::parseLeadingNumber(inputs.latitudeText);
-    outcome.error = checkSite(lon, lat);
+    const Site& site = inputs.site;
+    outcome.error = checkSite(site);
     if (outcome.error != SiteError::None) {
         return outcome;
     }
-    const double sat = satelliteLongitudeOf(inputs.satelliteText);
-    outcome.siteLongitude = lon;
-    outcome.siteLatitude = lat;
-    outcome.satelliteLongitude = sat;
+    const double lon = site.longitude;
+    const double lat = site.latitude;
+    const double sat = inputs.satellite.degrees;
 
-    result.azimuthText = azimuthLabelText(lon, lat, sat);
-    result.elevationText = elevationLabelText(lon, lat, sat);
-    result.polarisationText = polarisationLabelText(lon, lat, sat);
+    result.azimuth = azimuthLabel(lon, lat, sat);
+    result.elevation = elevationLabel(lon, lat, sat);
+    result.polarisation = polarisationLabel(lon, lat, sat);
 
-    // "- -" reads as 0.
-    result.compassBearing = static_cast<float>(common::parseLeadingNumber(result.azimuthText));
+    // A hidden azimuth counts as 0.
+    result.compassBearing = static_cast<float>(result.azimuth.value());
     if (inputs.declinationCorrection) {
         result.compassBearing = compassBearingOf(result.compassBearing, declinationAt(lat, lon));
     }
@@ -33,7 +31,7 @@ PointingOutcome runPointing(const PointingInputs& inputs, const std::string& str
 
     PointingDiagram quiet;
     PointingDiagram& canvas = diagram ? *diagram : quiet;
-    DiagramStep step{inputs, result, lon, lat, sat, {}, {}};
+    DiagramStep step{inputs, result, {}, {}};
     canvas.updateSprites(step);
     outcome.clockText = composeResultTexts(result, inputs.feed);
     step.clockText = outcome.clockText;
@@ -46,19 +44,19 @@ PointingOutcome runPointing(const PointingInputs& inputs, const std::string& str
     canvas.drawPolarisationTexts(step);
     canvas.drawNoCoverageMarks(step);
 
-    outcome.signal = readSignal(lon, lat, inputs.sC, inputs.sKu);
+    outcome.signal = readSignal(site, inputs.coverage);
     step.signal = outcome.signal;
-    std::string strength = strengthBoxText;
+    double strength = strengthBox;
     if (outcome.signal.known()) {
-        strength =
-            common::formatInteger(inputs.feed == FeedType::PrimeFocus ? outcome.signal.cStrength
-                                                                      : outcome.signal.kuStrength);
-        outcome.strengthText = strength;
+        outcome.strength = inputs.feed == FeedType::PrimeFocus ? outcome.signal.cStrength
+                                                               : outcome.signal.kuStrength;
+        strength = *outcome.strength;
     }
     canvas.drawSignal(step);
 
-    if (common::greaterOrEqual(common::parseLeadingNumber(strength), 0)) {
-        outcome.dishSize = dishSizeTextsFor(strength);
+    if (common::greaterOrEqual(strength, 0)) {
+        outcome.dishSizeSuggested = true;
+        outcome.dishSize = dishSizeFor(strength);
     }
     return outcome;
 }

@@ -15,24 +15,19 @@ namespace zorvast::pointing {
 
 // Read afresh from the controls at the start of every run.
 struct PointingInputs {
-    std::string longitudeText;
-    std::string latitudeText;
-    std::string satelliteText; // "E115.5(name)"
+    Site site;
+    OrbitalPosition satellite; // read as degrees east whatever its letter
     FeedType feed = FeedType::PrimeFocus;
     Mounting mounting = Mounting::Upright;
     int antennaOffset = 0; // the selected model's item number
     bool declinationCorrection = false;
-    std::string sC; // the selected satellite's coverage texts
-    std::string sKu;
+    CoverageStrengths coverage; // the selected satellite's
 };
 
 // What the diagram needs at each of its steps.
 struct DiagramStep {
     const PointingInputs& inputs;
     const PointingResult& result;
-    double siteLongitude;
-    double siteLatitude;
-    double satelliteLongitude;
     std::string clockText; // empty when the azimuth is not shown
     SignalReading signal;  // set before drawSignal
 };
@@ -51,20 +46,19 @@ public:
 
 struct PointingOutcome {
     SiteError error = SiteError::None; // nothing else is set when this is not None
-    double siteLongitude = 0;
-    double siteLatitude = 0;
-    double satelliteLongitude = 0;
     std::string clockText;
     SignalReading signal;
     // The strength box after the coverage step: unchanged (nothing) when the coverage is unknown.
-    std::optional<std::string> strengthText;
-    // The dish-size labels, when the strength box read as a number of at least 0.
-    std::optional<DishSizeTexts> dishSize;
+    std::optional<int> strength;
+    // Whether the dish-size labels are refilled: the strength is a number of at least 0. The
+    // sizes are nothing for a strength outside the table.
+    bool dishSizeSuggested = false;
+    std::optional<DishSize> dishSize;
 };
 
-// `result` holds the previous run's texts and is updated in place; `strengthBoxText` is what the
-// strength box holds before the run.
-PointingOutcome runPointing(const PointingInputs& inputs, const std::string& strengthBoxText,
+// `result` holds the previous run's texts and is updated in place; `strengthBox` is what the
+// strength box reads before the run.
+PointingOutcome runPointing(const PointingInputs& inputs, double strengthBox,
                             PointingResult& result, PointingDiagram* diagram = nullptr);
 
 } // namespace zorvast::pointing

@@ -11,6 +11,8 @@
 // - the hour hand points straight up from the centre.
 #pragma once
 
+#include "pointing/diagram/DiagramPlan.h"
+
 #include <QImage>
 
 namespace zorvast::pointing::ui {
@@ -42,9 +44,9 @@ inline constexpr double kWatchRadius = 50.0;
 inline constexpr double kFeedPlateX = 389.0;
 inline constexpr double kFeedPlateY = 186.0;
 inline constexpr double kFeedPlateRadius = 39.0;
-inline constexpr double kSidePivotX = 632.0;
-inline constexpr double kSidePivotY = 142.0;
-inline constexpr double kGroundY = 232.0;
+inline constexpr double kSidePivotX = pointing::kSidePivotX;
+inline constexpr double kSidePivotY = pointing::kSidePivotY;
+inline constexpr double kGroundY = kSideGroundY;
 inline constexpr double kHourHandLength = 41.0;
 inline constexpr double kHourHandHubRadius = 5.0;
 } // namespace artwork

@@ -191,22 +191,20 @@ void PointingController::onOffsetFeedClicked() {
 void PointingController::runPointingCalculation() {
     ++runCount_;
     PointingInputs inputs;
-    inputs.longitudeText = text(tab_->longitudeEdit()->text());
-    inputs.latitudeText = text(tab_->latitudeEdit()->text());
-    inputs.satelliteText = text(tab_->satelliteList()->currentText());
+    inputs.site = typedSite();
+    inputs.satellite = readSatelliteItem(text(tab_->satelliteList()->currentText()));
     inputs.feed = feedType();
     inputs.mounting = mounting();
     inputs.antennaOffset = tab_->antennaModelList()->currentData().toInt();
     inputs.declinationCorrection = tab_->declinationCheck()->isChecked();
     const int satellite = tab_->satelliteList()->currentIndex();
     if (deps_.coverageAt && satellite >= 0) {
-        SatelliteCoverage coverage = deps_.coverageAt(satellite);
-        inputs.sC = std::move(coverage.sC);
-        inputs.sKu = std::move(coverage.sKu);
+        const SatelliteCoverage coverage = deps_.coverageAt(satellite);
+        inputs.coverage = readCoverage(coverage.sC, coverage.sKu);
     }
 
     const PointingOutcome outcome =
-        runPointing(inputs, text(tab_->strengthEdit()->text()), result_, diagram_);
+        runPointing(inputs, readStrength(text(tab_->strengthEdit()->text())), result_, diagram_);
     if (outcome.error != SiteError::None) {
         showMessage(std::string(kInputErrorCaption), std::string(siteErrorText(outcome.error)),
                     true);
@@ -218,40 +216,49 @@ void PointingController::runPointingCalculation() {
         }
         return;
     }
-    tab_->azimuthLabel()->setText(q(result_.azimuthText));
-    tab_->elevationLabel()->setText(q(result_.elevationText));
-    tab_->polarisationLabel()->setText(q(result_.polarisationText));
-    if (outcome.strengthText) {
-        tab_->strengthEdit()->setText(q(*outcome.strengthText));
+    tab_->azimuthLabel()->setText(q(result_.azimuth.text()));
+    tab_->elevationLabel()->setText(q(result_.elevation.text()));
+    tab_->polarisationLabel()->setText(q(result_.polarisation.text()));
+    if (outcome.strength) {
+        tab_->strengthEdit()->setText(q(common::formatInteger(*outcome.strength)));
     }
-    if (outcome.dishSize) {
-        tab_->thresholdSizeLabel()->setText(q(outcome.dishSize->threshold));
-        tab_->recommendedSizeLabel()->setText(q(outcome.dishSize->recommended));
+    if (outcome.dishSizeSuggested) {
+        showDishSize(outcome.dishSize);
     }
 }
 
 void PointingController::suggestDishSize() {
-    const DishSizeTexts sizes = dishSizeTextsFor(text(tab_->strengthEdit()->text()));
+    showDishSize(dishSizeFor(readStrength(text(tab_->strengthEdit()->text()))));
+}
+
+void PointingController::showDishSize(const std::optional<DishSize>& size) {
+    const DishSizeTexts sizes = dishSizeTexts(size);
     tab_->thresholdSizeLabel()->setText(q(sizes.threshold));
     tab_->recommendedSizeLabel()->setText(q(sizes.recommended));
+}
+
+Site PointingController::typedSite() const {
+    return readSite(text(tab_->longitudeEdit()->text()), text(tab_->latitudeEdit()->text()));
 }
 
 // --- calculators
 
 void PointingController::estimateFeedSpacing() {
-    FeedSpacingInputs inputs;
-    inputs.mainSatelliteText = text(tab_->satelliteList()->currentText());
-    inputs.offsetSatelliteText = text(tab_->offsetSatelliteList()->currentText());
-    inputs.feed = feedType();
-    inputs.modelText = text(tab_->antennaModelList()->currentText());
-    inputs.longitudeText = text(tab_->longitudeEdit()->text());
-    inputs.latitudeText = text(tab_->latitudeEdit()->text());
-    const FeedSpacingResult result = pointing::estimateFeedSpacing(inputs);
-    if (!result.spacing) {
+    const std::string mainItem = text(tab_->satelliteList()->currentText());
+    const std::string offsetCode = text(tab_->offsetSatelliteList()->currentText());
+    if (samePosition(mainItem, offsetCode)) {
         showMessage(std::string(kInputErrorCaption), std::string(kSameSatelliteText), true);
         return;
     }
-    const FeedSpacing& spacing = *result.spacing;
+    const FeedType feed = feedType();
+    const FeedSpacingResult result = pointing::estimateFeedSpacing(
+        {.main = readPositionCode(positionCodeOf(mainItem)),
+         .offset = readPositionCode(offsetCode),
+         .feed = feed,
+         .diameterCm = static_cast<double>(antennaDiameterAt(
+             antennaCatalogueFor(feed), tab_->antennaModelList()->currentIndex())),
+         .site = typedSite()});
+    const FeedSpacing& spacing = result.spacing;
     tab_->horizontalCaption()->setText(q(spacing.horizontalCaption));
     tab_->horizontalValue()->setText(q(common::formatInteger(spacing.horizontal) + "cm"));
     tab_->verticalCaption()->setText(q(spacing.verticalCaption));
@@ -259,16 +266,16 @@ void PointingController::estimateFeedSpacing() {
     if (spacing.tooClose) {
         showMessage(std::string(kFeedsTooCloseCaption), std::string(kFeedsTooCloseText), true);
     }
-    tab_->spacingPolarisationValue()->setText(q(result.polarisationText));
+    tab_->spacingPolarisationValue()->setText(q(common::formatDouble(result.polarisation)));
 }
 
 void PointingController::computeObstacleClearance() {
     using Box = ObstacleOutcome::Box;
-    const ObstacleOutcome outcome = pointing::computeObstacleClearance(
-        {text(tab_->obstacleDistanceEdit()->text()), text(tab_->obstacleHeightEdit()->text()),
-         text(tab_->antennaHeightEdit()->text())});
+    const ObstacleOutcome outcome = pointing::computeObstacleClearance(readObstacleInputs(
+        text(tab_->obstacleDistanceEdit()->text()), text(tab_->obstacleHeightEdit()->text()),
+        text(tab_->antennaHeightEdit()->text())));
     if (!outcome.message.empty()) {
-        showMessage(std::string(kInputErrorCaption), outcome.message, true);
+        showMessage(std::string(kInputErrorCaption), std::string(outcome.message), true);
     }
     QLineEdit* corrected = outcome.correctedBox == Box::Distance ? tab_->obstacleDistanceEdit()
                            : outcome.correctedBox == Box::ObstacleHeight
@@ -276,13 +283,13 @@ void PointingController::computeObstacleClearance() {
                            : outcome.correctedBox == Box::AntennaHeight ? tab_->antennaHeightEdit()
                                                                         : nullptr;
     if (corrected) {
-        corrected->setText(q(outcome.correctedText));
+        corrected->setText(q(common::formatDouble(outcome.correctedValue)));
     }
     if (outcome.antennaBoxZeroed) {
         tab_->antennaHeightEdit()->setText(QStringLiteral("0"));
     }
-    if (!outcome.resultText.empty()) {
-        tab_->clearanceValue()->setText(q(outcome.resultText));
+    if (outcome.result) {
+        tab_->clearanceValue()->setText(q(common::formatDouble(*outcome.result)));
     }
 }
 
@@ -308,16 +315,8 @@ void PointingController::exportPointingReport(ExportMode mode) {
         return;
     }
     const std::optional<std::filesystem::path> file = askSaveFile();
-    if (!file) {
-        showMessage(std::string(kSaveFailedCaption), std::string(kNoFileNameText), true);
-        return;
-    }
-    if (const auto reason = common::writeFileOrReason(*file, common::toGbk(report).bytes)) {
-        showMessage(std::string(kSaveFailedCaption),
-                    std::string(kWriteFailedText) + file->string() + "\r\n" + *reason, true);
-        return;
-    }
-    showMessage(std::string(kSavedCaption), std::string(kSavedText) + file->string(), false);
+    const SaveNotice notice = saveExport(file, file ? common::toGbk(report).bytes : std::string());
+    showMessage(std::string(notice.caption), notice.text, notice.warning);
 }
 
 // --- boxes

@@ -3,6 +3,7 @@
 // pointing core.
 #pragma once
 
+#include "pointing/coverage/DishSize.h"
 #include "pointing/results/PointingResult.h"
 #include "pointing/run/PointingRun.h"
 #include "pointing/sun/SunDates.h"
@@ -65,6 +66,8 @@ public:
 private:
     FeedType feedType() const;
     Mounting mounting() const;
+    Site typedSite() const;
+    void showDishSize(const std::optional<DishSize>& size);
     void onOffsetFeedClicked();
     void showMessage(const std::string& caption, const std::string& text, bool warning);
     std::optional<std::filesystem::path> askSaveFile();

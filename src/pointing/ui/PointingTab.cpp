@@ -42,10 +42,6 @@ QLabel* makeValue(QWidget* parent, bool large = false) {
     return label;
 }
 
-QGroupBox* makeGroup(const QString& caption, QWidget* parent) {
-    return new QGroupBox(caption, parent);
-}
-
 // The style keeps text buttons at least 80 pixels wide; these groups are narrower.
 QPushButton* makeButton(const QString& caption, QWidget* parent) {
     auto* button = new QPushButton(caption, parent);
@@ -53,10 +49,14 @@ QPushButton* makeButton(const QString& caption, QWidget* parent) {
     return button;
 }
 
-void tightLayout(QGridLayout* layout) {
-    layout->setContentsMargins(6, 3, 6, 5);
-    layout->setHorizontalSpacing(4);
-    layout->setVerticalSpacing(3);
+// A captioned group with a tight grid in it.
+std::pair<QGroupBox*, QGridLayout*> makeGroupGrid(const QString& caption, QWidget* parent) {
+    auto* group = new QGroupBox(caption, parent);
+    auto* grid = new QGridLayout(group);
+    grid->setContentsMargins(6, 3, 6, 5);
+    grid->setHorizontalSpacing(4);
+    grid->setVerticalSpacing(3);
+    return {group, grid};
 }
 
 // Two exclusive radio buttons in a frame of their own.
@@ -104,9 +104,7 @@ PointingTab::PointingTab(QWidget* parent) : QWidget(parent) {
 }
 
 QWidget* PointingTab::buildSelectionGroup(QWidget* parent) {
-    auto* group = makeGroup(QStringLiteral("卫星/地区选择"), parent);
-    auto* grid = new QGridLayout(group);
-    tightLayout(grid);
+    auto [group, grid] = makeGroupGrid(QStringLiteral("卫星/地区选择"), parent);
     satelliteList_ = makeList(group, 8);
     provinceList_ = makeList(group, 3);
     cityList_ = makeList(group, 3);
@@ -142,9 +140,7 @@ QWidget* PointingTab::buildSelectionGroup(QWidget* parent) {
 }
 
 QWidget* PointingTab::buildAngleGroup(QWidget* parent) {
-    auto* group = makeGroup(QStringLiteral("角度显示"), parent);
-    auto* grid = new QGridLayout(group);
-    tightLayout(grid);
+    auto [group, grid] = makeGroupGrid(QStringLiteral("角度显示"), parent);
     azimuthLabel_ = makeValue(group, true);
     elevationLabel_ = makeValue(group, true);
     polarisationLabel_ = makeValue(group, true);
@@ -163,9 +159,7 @@ QWidget* PointingTab::buildAngleGroup(QWidget* parent) {
 }
 
 QWidget* PointingTab::buildDishSizeGroup(QWidget* parent) {
-    auto* group = makeGroup(QStringLiteral("天线选择"), parent);
-    auto* grid = new QGridLayout(group);
-    tightLayout(grid);
+    auto [group, grid] = makeGroupGrid(QStringLiteral("天线选择"), parent);
     strengthEdit_ = makeNumberEdit(group, 36);
     dishSizeButton_ = makeButton(QStringLiteral("天线口径建议"), group);
     thresholdSizeLabel_ = makeValue(group);
@@ -181,9 +175,7 @@ QWidget* PointingTab::buildDishSizeGroup(QWidget* parent) {
 }
 
 QWidget* PointingTab::buildFeedSpacingGroup(QWidget* parent) {
-    auto* group = makeGroup(QStringLiteral("双头距离估算"), parent);
-    auto* grid = new QGridLayout(group);
-    tightLayout(grid);
+    auto [group, grid] = makeGroupGrid(QStringLiteral("双头距离估算"), parent);
     offsetSatelliteList_ = makeList(group, 3);
     offsetSatelliteList_->setMinimumWidth(60);
     feedSpacingButton_ = makeButton(QStringLiteral("偏和主焦距离估算"), group);
@@ -206,9 +198,7 @@ QWidget* PointingTab::buildFeedSpacingGroup(QWidget* parent) {
 }
 
 QWidget* PointingTab::buildObstacleGroup(QWidget* parent) {
-    auto* group = makeGroup(QStringLiteral("障碍测算"), parent);
-    auto* grid = new QGridLayout(group);
-    tightLayout(grid);
+    auto [group, grid] = makeGroupGrid(QStringLiteral("障碍测算"), parent);
     obstacleDistanceEdit_ = makeNumberEdit(group, 38, QStringLiteral("40"));
     obstacleHeightEdit_ = makeNumberEdit(group, 38, QStringLiteral("20"));
     antennaHeightEdit_ = makeNumberEdit(group, 38, QStringLiteral("0"));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "pointing/diagram/DiagramPlan.h"
+
 #include <QPoint>
 #include <QWidget>
 
@@ -24,7 +26,7 @@ public:
     // The diagram is placed in the coordinates of the tab control (tab strip included),
     // so that its 777 x 288 pixels fit under the groups.
     static constexpr QPoint kDiagramOrigin{9, 215};
-    static constexpr QSize kDiagramSize{777, 288};
+    static constexpr QSize kDiagramSize{kDiagramWidth, kDiagramHeight};
 
     // "卫星/地区选择"
     QComboBox* satelliteList() const { return satelliteList_; }

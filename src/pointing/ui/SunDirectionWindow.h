@@ -41,7 +41,4 @@ private:
     std::vector<sun::Crossing> crossings_;
 };
 
-inline constexpr std::string_view kDateErrorText =
-    "日期请按“年-月-日”输入1972到2199年间真实的一天，例如2025-03-05。";
-
 } // namespace zorvast::pointing::ui

@@ -317,16 +317,9 @@ void SunOutageWindow::fillTable() {
 void SunOutageWindow::saveTable() {
     const std::optional<std::filesystem::path> file =
         deps_.askSaveFile ? deps_.askSaveFile() : std::nullopt;
-    if (!file) {
-        showMessage(std::string(kSaveFailedCaption), std::string(kNoFileNameText), true);
-        return;
-    }
-    if (const auto reason = common::writeFileOrReason(*file, sun::outageTableFile(days_).bytes)) {
-        showMessage(std::string(kSaveFailedCaption),
-                    std::string(kWriteFailedText) + file->string() + "\r\n" + *reason, true);
-        return;
-    }
-    showMessage(std::string(kSavedCaption), std::string(kSavedText) + file->string(), false);
+    const SaveNotice notice =
+        saveExport(file, file ? sun::outageTableFile(days_).bytes : std::string());
+    showMessage(std::string(notice.caption), notice.text, notice.warning);
 }
 
 void SunOutageWindow::copyTable() {

@@ -82,6 +82,4 @@ private:
     std::vector<sun::OutageDay> days_;
 };
 
-inline constexpr std::string_view kYearErrorText = "年份请输入1972到2199之间的整数。";
-
 } // namespace zorvast::pointing::ui

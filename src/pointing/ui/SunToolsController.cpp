@@ -29,11 +29,17 @@ SunToolsController::SunToolsController(PointingTab* tab, SunWindowDependencies d
 
 SunContext SunToolsController::currentContext() const {
     SunContext context;
-    context.longitudeText = text(tab_->longitudeEdit()->text());
-    context.latitudeText = text(tab_->latitudeEdit()->text());
-    context.satelliteText = text(tab_->satelliteList()->currentText());
-    context.diameterCm = antennaDiameterOf(text(tab_->antennaModelList()->currentText()));
-    context.band = tab_->primeFeedButton()->isChecked() ? sun::Band::C : sun::Band::Ku;
+    const std::string longitude = text(tab_->longitudeEdit()->text());
+    const std::string latitude = text(tab_->latitudeEdit()->text());
+    const std::string satellite = text(tab_->satelliteList()->currentText());
+    const bool prime = tab_->primeFeedButton()->isChecked();
+    context.site = readSite(longitude, latitude);
+    context.satellite = readSatelliteItem(satellite);
+    context.placeText = sunPlaceText(longitude, latitude, satellite);
+    context.diameterCm =
+        antennaDiameterAt(antennaCatalogueFor(prime ? FeedType::PrimeFocus : FeedType::Offset),
+                          tab_->antennaModelList()->currentIndex());
+    context.band = prime ? sun::Band::C : sun::Band::Ku;
     return context;
 }
 

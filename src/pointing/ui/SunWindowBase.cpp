@@ -1,6 +1,5 @@
 #include "pointing/ui/SunWindowBase.h"
 
-#include "common/Numbers.h"
 #include "common/ui/QtText.h"
 #include "pointing/geometry/PointingGeometry.h"
 #include "pointing/sun/SunPosition.h"
@@ -9,9 +8,10 @@
 
 namespace zorvast::pointing::ui {
 
-double satelliteEastOf(std::string_view satelliteText) {
-    const double longitude = satelliteLongitudeOf(satelliteText);
-    return !satelliteText.empty() && satelliteText.front() == 'W' ? -longitude : longitude;
+std::string sunPlaceText(std::string_view longitudeText, std::string_view latitudeText,
+                         std::string_view satelliteText) {
+    return "经度 " + std::string(longitudeText) + "　纬度 " + std::string(latitudeText) +
+           "　卫星 " + std::string(satelliteText);
 }
 
 SunWindowBase::SunWindowBase(SunWindowDependencies dependencies, QWidget* parent)
@@ -21,25 +21,22 @@ SunWindowBase::SunWindowBase(SunWindowDependencies dependencies, QWidget* parent
 }
 
 bool SunWindowBase::takeContext(const SunContext& context) {
-    const double longitude = common::parseLeadingNumber(context.longitudeText);
-    const double latitude = common::parseLeadingNumber(context.latitudeText);
-    const SiteError error = checkSite(longitude, latitude);
+    const SiteError error = checkSite(context.site);
     if (error != SiteError::None) {
         inputError(siteErrorText(error));
         return false;
     }
-    const double satellite = satelliteEastOf(context.satelliteText);
-    if (sun::satelliteDirection(longitude, latitude, satellite).elevation < 0) {
+    const double satellite = context.satellite.east();
+    if (sun::satelliteDirection(context.site.longitude, context.site.latitude, satellite)
+            .elevation < 0) {
         inputError(kBelowHorizonText);
         return false;
     }
     context_ = context;
-    siteLongitude_ = longitude;
-    siteLatitude_ = latitude;
+    siteLongitude_ = context.site.longitude;
+    siteLatitude_ = context.site.latitude;
     satelliteLongitude_ = satellite;
-    placeLabel_->setText(common::ui::qText("经度 " + context.longitudeText + "　纬度 " +
-                                           context.latitudeText + "　卫星 " +
-                                           context.satelliteText));
+    placeLabel_->setText(common::ui::qText(context.placeText));
     return true;
 }
 

@@ -2,6 +2,8 @@
 // boxes they report through.
 #pragma once
 
+#include "pointing/Messages.h"
+#include "pointing/geometry/Positions.h"
 #include "pointing/sun/SunDates.h"
 #include "pointing/sun/SunOutage.h"
 
@@ -19,12 +21,16 @@ namespace zorvast::pointing::ui {
 
 // The pointing tab's choices when a sun window is opened.
 struct SunContext {
-    std::string longitudeText;
-    std::string latitudeText;
-    std::string satelliteText; // a satellite list item, "E115.5(中星6B)"
+    Site site;
+    OrbitalPosition satellite; // west positions count as west here
+    std::string placeText;     // the boxes and the satellite item as the tab shows them
     double diameterCm = 0;     // of the chosen antenna model
     sun::Band band = sun::Band::C;
 };
+
+// The line over a sun window: "经度 116.4　纬度 39.9　卫星 E115.5(中星6B)".
+std::string sunPlaceText(std::string_view longitudeText, std::string_view latitudeText,
+                         std::string_view satelliteText);
 
 struct SunWindowDependencies {
     // A modal box with an OK button.
@@ -35,12 +41,6 @@ struct SunWindowDependencies {
     // Today in Beijing.
     std::function<sun::LocalDate()> today;
 };
-
-inline constexpr std::string_view kBelowHorizonText = "这颗卫星在本地地平线以下，收不到信号。";
-inline constexpr std::string_view kDiameterErrorText = "天线口径请输入大于0的数字（厘米）。";
-
-// Degrees east of a satellite list item: the position code, west ones negative.
-double satelliteEastOf(std::string_view satelliteText);
 
 class SunWindowBase : public QWidget {
     Q_OBJECT

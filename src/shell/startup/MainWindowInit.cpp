@@ -2,6 +2,7 @@
 
 #include "channels/jet/JetConnection.h"
 #include "channels/jet/JetCursor.h"
+#include "channels/query/Selection.h"
 #include "common/Files.h"
 #include "common/Hooks.h"
 #include "pointing/report/SatelliteInfo.h"
@@ -24,13 +25,12 @@ const InitControl kDataControls[] = {
     InitControl::TransponderGrid,
 };
 
-void fillList(MainWindowInitView& view, InitList list, std::initializer_list<const char*> items,
-              int selected) {
+void fillList(MainWindowInitView& view, InitList list, const channels::ChoiceItems& items) {
     view.clearList(list);
-    for (const char* item : items) {
-        view.addListItem(list, item);
+    for (std::string_view item : items.labels) {
+        view.addListItem(list, std::string(item));
     }
-    view.selectListItem(list, selected);
+    view.selectListItem(list, items.initial);
 }
 
 } // namespace
@@ -155,11 +155,10 @@ InitOutcome initialiseMainWindow(AppState& state, channels::store::DatabaseStore
     }
     state.setSatellites(satellites);
 
-    fillList(view, InitList::BandFilter, {"全部", "Ku", "C"}, 0);
-    fillList(view, InitList::PolarisationFilter, {"全部", "水平(H)", "垂直(V)"}, 0);
-    fillList(view, InitList::AccessFilter, {"全部", "免费", "加密"}, 0);
-    fillList(view, InitList::FormatFilter,
-             {"全部显示", "所有电视", "标清电视", "高清电视", "测试或临传", "广播", "数据"}, 1);
+    fillList(view, InitList::BandFilter, channels::choiceItems<channels::Band>());
+    fillList(view, InitList::PolarisationFilter, channels::choiceItems<channels::Polarisation>());
+    fillList(view, InitList::AccessFilter, channels::choiceItems<channels::Access>());
+    fillList(view, InitList::FormatFilter, channels::choiceItems<channels::ProgrammeKind>());
     view.clearList(InitList::Providers);
     for (const std::string& name : providers) {
         view.addListItem(InitList::Providers, name);

@@ -8,9 +8,6 @@
 #include "update/net/DownloadService.h"
 #include "update/package/PackageManifest.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <functional>
 #include <memory>
 
@@ -56,8 +53,9 @@ bool writeStagedCopy(const fs::path& stagingFolder, const VerifiedPackage& packa
     const channels::store::Bytes copy = channels::store::workingCopyFromStored(
         {reinterpret_cast<const std::uint8_t*>(stored->data()), stored->size()});
     return !copy.empty() &&
-           staging->replaceFile(kStagedCopy,
-                                {reinterpret_cast<const char*>(copy.data()), copy.size()});
+           common::writeFileAtomically(
+               *staging, kStagedCopy, {reinterpret_cast<const char*>(copy.data()), copy.size()},
+               {.durability = common::Durability::Disposable, .mode = 0600, .exactMode = true});
 }
 
 // The verified archive bytes become satdata.sta: written as a fresh file under the download's
@@ -71,22 +69,14 @@ bool storePackage(const channels::store::StorePaths& paths, const VerifiedPackag
         return false;
     }
     const std::string fresh = paths.dataDownload.filename().string();
-    program->removeFile(fresh);
-    common::UniqueFd out = program->createFile(fresh, 0644);
-    if (!out) {
+    if (!common::writeFileAtomically(*program, paths.dataPackage.filename().string(),
+                                     package.archiveBytes,
+                                     {.durability = common::Durability::Durable,
+                                      .mode = 0644,
+                                      .exactMode = true,
+                                      .temporaryName = fresh})) {
         return false;
     }
-    bool ok = common::writeAllTo(out.get(), package.archiveBytes);
-    // The creation mode is narrowed by the umask.
-    ok = ::fchmod(out.get(), 0644) == 0 && ok;
-    ok = ::fsync(out.get()) == 0 && ok;
-    ok = out.close() && ok;
-    ok = ok && program->rename(fresh, paths.dataPackage.filename().string());
-    if (!ok) {
-        program->removeFile(fresh);
-        return false;
-    }
-    ::fsync(program->fd());
     // The download is installed: nothing is left to resume.
     discardDownload(paths.dataDownload);
     return true;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <optional>
 #include <ostream>
 #include <set>
@@ -75,21 +76,21 @@ std::string describe(const std::vector<CellBlock>& blocks) {
 CombinedSelection selection(const char* satellite, const char* band = "全部",
                             const char* pola = "全部", const char* access = "全部",
                             const char* format = "所有电视") {
-    CombinedSelection s;
-    s.satelliteItem = satellite;
-    s.band = band;
-    s.polarisation = pola;
-    s.access = access;
-    s.format = format;
-    return s;
+    return {.satellite = satelliteChoiceOf(satellite),
+            .band = choiceOf<Band>(band).value(),
+            .polarisation = choiceOf<Polarisation>(pola).value(),
+            .access = choiceOf<Access>(access).value(),
+            .kind = choiceOf<ProgrammeKind>(format).value()};
 }
 
 std::string describe(const CombinedSelection& s) {
-    return "satellite '" + s.satelliteItem + "', band '" + s.band + "', polarisation '" +
-           s.polarisation + "', access '" + s.access + "', format '" + s.format + "'";
+    return "satellite '" + s.satellite.code + "' / '" + s.satellite.name + "', band '" +
+           std::string(labelOf(s.band)) + "', polarisation '" +
+           std::string(labelOf(s.polarisation)) + "', access '" + std::string(labelOf(s.access)) +
+           "', format '" + std::string(labelOf(s.kind)) + "'";
 }
 
-// --- satellite items and filter texts -------------------------------------------------------
+// --- satellite items and filters ------------------------------------------------------------
 
 TEST(ChannelQuery, SatelliteCodeAndNameOfAnItem) {
     const struct {
@@ -114,144 +115,16 @@ TEST(ChannelQuery, SatelliteCodeAndNameOfAnItem) {
     for (const auto& c : cases) {
         EXPECT_EQ(satelliteCodeOf(c.item), c.code) << "item '" << c.item << "'";
         EXPECT_EQ(satelliteNameOf(c.item), c.name) << "item '" << c.item << "'";
+        const SatelliteChoice choice = satelliteChoiceOf(c.item);
+        EXPECT_EQ(choice.code, c.code) << "item '" << c.item << "'";
+        EXPECT_EQ(choice.name, c.name) << "item '" << c.item << "'";
     }
 }
 
-TEST(ChannelQuery, QuotedValueDoublesQuotes) {
-    const struct {
-        const char* value;
-        const char* quoted;
-    } cases[] = {
-        {"", "''"},       {"E115.5", "'E115.5'"}, {"O'Malley", "'O''Malley'"},    {"'", "''''"},
-        {"''", "''''''"}, {"a'b'c", "'a''b''c'"}, {"中央电视台", "'中央电视台'"}, {"*a%", "'*a%'"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(quotedValue(c.value), c.quoted) << "value '" << c.value << "'";
-    }
-}
-
-TEST(ChannelQuery, CombinedFilterForEveryChoice) {
-    const char* sat = "E115.5（中星6B）";
-    const std::string base = "s_loca='E115.5'";
-    const std::string tv = " and s_sys<>'广播' and s_sys<>'数据'";
-    const struct {
-        CombinedSelection selection;
-        std::string filter;
-    } cases[] = {
-        // Everything "全部" and "全部显示": only the satellite part.
-        {selection(sat, "全部", "全部", "全部", "全部显示"), base},
-        {selection(sat), base + tv}, // the initial choice "所有电视"
-        {selection(sat, "C", "全部", "全部", "全部显示"), base + " and s_freq<10000"},
-        {selection(sat, "Ku", "全部", "全部", "全部显示"), base + " and s_freq>10000"},
-        {selection(sat, "全部", "水平(H)", "全部", "全部显示"), base + " and s_pola='H'"},
-        {selection(sat, "全部", "垂直(V)", "全部", "全部显示"), base + " and s_pola='V'"},
-        {selection(sat, "全部", "全部", "免费", "全部显示"), base + " and s_free=1"},
-        {selection(sat, "全部", "全部", "加密", "全部显示"), base + " and s_free=0"},
-        {selection(sat, "全部", "全部", "全部", "标清电视"), base + " and s_sys='标清电视'"},
-        {selection(sat, "全部", "全部", "全部", "高清电视"), base + " and s_sys='高清电视'"},
-        {selection(sat, "全部", "全部", "全部", "测试或临传"), base + " and s_sys='测试或临传'"},
-        {selection(sat, "全部", "全部", "全部", "广播"), base + " and s_sys='广播'"},
-        {selection(sat, "全部", "全部", "全部", "数据"), base + " and s_sys='数据'"},
-        {selection(sat, "Ku", "全部", "免费", "高清电视"),
-         "s_loca='E115.5' and s_freq>10000 and s_free=1 and s_sys='高清电视'"},
-        {selection(sat, "C", "垂直(V)", "加密", "所有电视"),
-         base + " and s_freq<10000 and s_pola='V' and s_free=0" + tv},
-        {selection(sat, "Ku", "水平(H)", "免费", "广播"),
-         base + " and s_freq>10000 and s_pola='H' and s_free=1 and s_sys='广播'"},
-        // Without "（" the code is empty and matches no row.
-        {selection("E115.5", "全部", "全部", "全部", "全部显示"), "s_loca=''"},
-        {selection("", "C", "全部", "全部", "全部显示"), "s_loca='' and s_freq<10000"},
-        // A quote in a code or a kind stays inside its value.
-        {selection("E1'5（x）", "全部", "全部", "全部", "a'b"), "s_loca='E1''5' and s_sys='a''b'"},
-        {selection("E134（亚太6号）", "Ku", "全部", "全部", "全部显示"),
-         "s_loca='E134' and s_freq>10000"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(buildCombinedFilter(c.selection), c.filter) << describe(c.selection);
-    }
-}
-
-TEST(ChannelQuery, FrequencyTenThousandIsInNeitherBand) {
-    const std::string c =
-        buildCombinedFilter(selection("E1（x）", "C", "全部", "全部", "全部显示"));
-    const std::string ku =
-        buildCombinedFilter(selection("E1（x）", "Ku", "全部", "全部", "全部显示"));
-    EXPECT_EQ(c, "s_loca='E1' and s_freq<10000") << "C band";
-    EXPECT_EQ(ku, "s_loca='E1' and s_freq>10000") << "Ku band";
-    EXPECT_EQ(c.find("<="), std::string::npos) << c;
-    EXPECT_EQ(ku.find(">="), std::string::npos) << ku;
-}
-
-TEST(ChannelQuery, SearchFilters) {
-    const struct {
-        const char* typed;
-        const char* channel;
-    } channels[] = {
-        {"CCTV", "s_ch like '*CCTV*'"},
-        {"凤凰卫视", "s_ch like '*凤凰卫视*'"},
-        {"a*b", "s_ch like '*a*b*'"},
-        {"*ab", "s_ch like '**ab*'"},
-        {"ab*", "s_ch like '*ab**'"},
-        {"%ab", "s_ch like '*%ab*'"},
-        {"O'Neil", "s_ch like '*O''Neil*'"},
-        {"'''", "s_ch like '*''''''*'"},
-        {"", "s_ch like '**'"},
-    };
-    for (const auto& c : channels) {
-        EXPECT_EQ(channelFilterOf(c.typed), c.channel) << "typed '" << c.typed << "'";
-    }
-    const struct {
-        const char* provider;
-        const char* filter;
-    } providers[] = {
-        {"中央电视台", "s_upda= '中央电视台'"},
-        {"O'Malley", "s_upda= 'O''Malley'"},
-        {"", "s_upda= ''"},
-        {"TVB*", "s_upda= 'TVB*'"},
-    };
-    for (const auto& c : providers) {
-        EXPECT_EQ(providerFilterOf(c.provider), c.filter) << "provider '" << c.provider << "'";
-    }
-}
-
-// The filter texts run through the program's own criteria engine: typed quotes and stars
-// match themselves.
-jet::TableData searchTable() {
-    jet::TableData t;
-    t.name = "sat";
-    t.fields = {{"s_loca", jet::FieldKind::Text}, {"s_freq", jet::FieldKind::Integer},
-                {"s_pola", jet::FieldKind::Text}, {"s_ch", jet::FieldKind::Text},
-                {"s_sys", jet::FieldKind::Text},  {"s_free", jet::FieldKind::Boolean},
-                {"s_upda", jet::FieldKind::Text}};
-    auto text = [](const char* s) {
-        jet::FieldValue v;
-        v.text = s;
-        return v;
-    };
-    auto number = [](long long n) {
-        jet::FieldValue v;
-        v.integer = n;
-        v.text = std::to_string(n);
-        return v;
-    };
-    auto row = [&](const char* loca, long long freq, const char* pola, const char* ch,
-                   const char* sys, bool free, const char* upda) {
-        t.rows.push_back({text(loca), number(freq), text(pola), text(ch), text(sys),
-                          number(free ? 1 : 0), text(upda)});
-    };
-    row("E115.5", 12000, "H", "A*B", "标清电视", true, "O'Malley");     // 0
-    row("E115.5", 3840, "V", "*AB", "高清电视", false, "中央电视台");   // 1
-    row("E115.5", 10000, "H", "AB*", "标清电视", true, "");             // 2
-    row("E115.5", 9999, "V", "XABX", "广播", true, "");                 // 3
-    row("E115.5", 10001, "H", "O'Neil TV", "数据", false, "");          // 4
-    row("E134", 4000, "V", "ab", "测试或临传", true, "");               // 5
-    row("E134", 12500, "H", "%AB", "标清电视", false, "O'Malley's TV"); // 6
-    return t;
-}
-
-std::vector<int> matchingRows(const jet::TableData& t, const std::string& criterion) {
-    const jet::FilterResult r = jet::compileFilter(criterion, t.fields);
-    EXPECT_TRUE(r.ok) << criterion << ": " << r.error;
+// The rows of `t` a filter value lets through, as row indexes.
+std::vector<int> matchingRows(const jet::TableData& t, const jet::FilterExpr& filter) {
+    const jet::FilterResult r = jet::bindFilter(filter, t.fields);
+    EXPECT_TRUE(r.ok) << r.error;
     std::vector<int> rows;
     for (std::size_t i = 0; i < t.rows.size(); ++i) {
         if (r.ok && r.filter.matches(t.rows[i])) {
@@ -269,32 +142,231 @@ std::string describe(const std::vector<int>& rows) {
     return out;
 }
 
-TEST(ChannelQuery, TypedStarsAndQuotesMatchThemselves) {
-    const jet::TableData t = searchTable();
-    const struct {
-        std::string filter;
-        std::vector<int> rows;
-    } cases[] = {
-        {channelFilterOf("a*b"), {0}},
-        {channelFilterOf("*ab"), {1}},
-        {channelFilterOf("ab*"), {2}},
-        {channelFilterOf("%ab"), {6}},
-        {channelFilterOf("ab"), {1, 2, 3, 5, 6}},
-        {channelFilterOf("O'Neil"), {4}},
-        {channelFilterOf("'"), {4}},
-        {providerFilterOf("O'Malley"), {0}},
-        {providerFilterOf("O'Malley's TV"), {6}},
-        {providerFilterOf("中央电视台"), {1}},
-        {providerFilterOf(""), {2, 3, 4, 5}},
+jet::FieldValue textValue(const std::string& s) {
+    jet::FieldValue v;
+    v.text = s;
+    return v;
+}
+
+jet::FieldValue numberValue(long long n) {
+    jet::FieldValue v;
+    v.integer = n;
+    v.text = std::to_string(n);
+    return v;
+}
+
+const std::vector<jet::FieldInfo> kSatFields = {
+    {"s_loca", jet::FieldKind::Text}, {"s_freq", jet::FieldKind::Integer},
+    {"s_pola", jet::FieldKind::Text}, {"s_ch", jet::FieldKind::Text},
+    {"s_sys", jet::FieldKind::Text},  {"s_free", jet::FieldKind::Boolean},
+    {"s_upda", jet::FieldKind::Text}};
+
+// One channel of the generated table, as plain values.
+struct Channel {
+    std::string loca;
+    long long freq;
+    std::string pola;
+    bool free;
+    std::string sys;
+};
+
+// Every mix of satellite, frequency (around the band boundary), polarisation (letters in
+// either case and one the lists do not offer), access and kind (an empty and an unknown one
+// too).
+std::vector<Channel> everyMix() {
+    std::vector<Channel> out;
+    for (const char* loca : {"E115.5", "E134", "E1'5", "e134"}) {
+        for (long long freq : {3840LL, 9999LL, 10000LL, 10001LL, 12500LL}) {
+            for (const char* pola : {"H", "V", "h", "v", "L"}) {
+                for (bool free : {true, false}) {
+                    for (const char* sys :
+                         {"标清电视", "高清电视", "测试或临传", "广播", "数据", "", "其它"}) {
+                        out.push_back({loca, freq, pola, free, sys});
+                    }
+                }
+            }
+        }
+    }
+    return out;
+}
+
+jet::TableData tableOf(const std::vector<Channel>& channels) {
+    jet::TableData t;
+    t.name = "sat";
+    t.fields = kSatFields;
+    for (const Channel& c : channels) {
+        t.rows.push_back({textValue(c.loca), numberValue(c.freq), textValue(c.pola),
+                          textValue("ch"), textValue(c.sys), numberValue(c.free ? 1 : 0),
+                          textValue("")});
+    }
+    return t;
+}
+
+// What a selection means for one channel, said without any filter: the satellite's code
+// (ASCII letters in any case), each list not at its "all" item, "所有电视" without radio and
+// data, and a frequency of exactly 10000 in neither band.
+bool selects(const CombinedSelection& s, const Channel& c) {
+    const auto folded = [](std::string text) {
+        for (char& ch : text) {
+            ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        }
+        return text;
     };
-    for (const auto& c : cases) {
-        const std::vector<int> got = matchingRows(t, c.filter);
-        EXPECT_EQ(got, c.rows) << c.filter << ": got " << describe(got) << ", expected "
-                               << describe(c.rows);
+    const bool band = s.band == Band::All || (s.band == Band::C && c.freq < 10000) ||
+                      (s.band == Band::Ku && c.freq > 10000);
+    const bool pola = s.polarisation == Polarisation::All ||
+                      (s.polarisation == Polarisation::Horizontal && folded(c.pola) == "h") ||
+                      (s.polarisation == Polarisation::Vertical && folded(c.pola) == "v");
+    const bool access = s.access == Access::All || (s.access == Access::Free) == c.free;
+    const bool kind = s.kind == ProgrammeKind::Everything ||
+                      (s.kind == ProgrammeKind::Television ? c.sys != "广播" && c.sys != "数据"
+                                                           : c.sys == std::string(labelOf(s.kind)));
+    return folded(c.loca) == folded(s.satellite.code) && band && pola && access && kind;
+}
+
+std::vector<CombinedSelection> everySelection() {
+    std::vector<CombinedSelection> out;
+    for (const char* item :
+         {"E115.5（中星6B）", "E134（亚太6号）", "E1'5（x）", "E999（无）", "E115.5"}) {
+        for (std::size_t b = 0; b < ChoiceTable<Band>::labels.size(); ++b) {
+            for (std::size_t p = 0; p < ChoiceTable<Polarisation>::labels.size(); ++p) {
+                for (std::size_t a = 0; a < ChoiceTable<Access>::labels.size(); ++a) {
+                    for (std::size_t k = 0; k < ChoiceTable<ProgrammeKind>::labels.size(); ++k) {
+                        out.push_back({.satellite = satelliteChoiceOf(item),
+                                       .band = static_cast<Band>(b),
+                                       .polarisation = static_cast<Polarisation>(p),
+                                       .access = static_cast<Access>(a),
+                                       .kind = static_cast<ProgrammeKind>(k)});
+                    }
+                }
+            }
+        }
+    }
+    return out;
+}
+
+TEST(ChannelQuery, CombinedFilterSelectsExactlyWhatTheListsSay) {
+    const std::vector<Channel> channels = everyMix();
+    const jet::TableData t = tableOf(channels);
+    int checked = 0;
+    for (const CombinedSelection& s : everySelection()) {
+        std::vector<int> expected;
+        for (std::size_t i = 0; i < channels.size(); ++i) {
+            if (selects(s, channels[i])) {
+                expected.push_back(static_cast<int>(i));
+            }
+        }
+        const std::vector<int> got = matchingRows(t, buildCombinedFilter(s));
+        ASSERT_EQ(got, expected) << describe(s) << ": got " << describe(got) << "\nexpected "
+                                 << describe(expected);
+        ++checked;
+    }
+    EXPECT_EQ(checked, 5 * 3 * 3 * 3 * 7);
+}
+
+// The same rows as the criterion text a user would type for the selection into
+// `zorvast-cli rows --filter`, read by the engine's parser.
+TEST(ChannelQuery, CombinedFilterAgreesWithItsCriterionText) {
+    const jet::TableData t = tableOf(everyMix());
+    const auto quoted = [](std::string_view value) {
+        std::string out = "'";
+        for (char c : value) {
+            out += c == '\'' ? "''" : std::string(1, c);
+        }
+        return out + "'";
+    };
+    for (const CombinedSelection& s : everySelection()) {
+        std::string criterion = "s_loca=" + quoted(s.satellite.code);
+        const char* band[] = {"", " and s_freq>10000", " and s_freq<10000"};
+        const char* pola[] = {"", " and s_pola='H'", " and s_pola='V'"};
+        const char* access[] = {"", " and s_free=1", " and s_free=0"};
+        criterion += band[static_cast<int>(s.band)];
+        criterion += pola[static_cast<int>(s.polarisation)];
+        criterion += access[static_cast<int>(s.access)];
+        if (s.kind == ProgrammeKind::Television) {
+            criterion += " and s_sys<>'广播' and s_sys<>'数据'";
+        } else if (s.kind != ProgrammeKind::Everything) {
+            criterion += " and s_sys=" + quoted(labelOf(s.kind));
+        }
+        const jet::ParsedFilter parsed = jet::parseFilter(criterion);
+        ASSERT_TRUE(parsed.ok) << criterion << ": " << parsed.error;
+        EXPECT_EQ(matchingRows(t, buildCombinedFilter(s)), matchingRows(t, parsed.expr))
+            << describe(s) << " vs " << criterion;
     }
 }
 
-TEST(ChannelQuery, CombinedFiltersAreAcceptedByTheEngine) {
+TEST(ChannelQuery, FrequencyTenThousandIsInNeitherBand) {
+    const jet::TableData t = tableOf({{"E1", 9999, "H", true, "标清电视"},
+                                      {"E1", 10000, "H", true, "标清电视"},
+                                      {"E1", 10001, "H", true, "标清电视"}});
+    const struct {
+        const char* band;
+        std::vector<int> rows;
+    } cases[] = {{"全部", {0, 1, 2}}, {"C", {0}}, {"Ku", {2}}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(matchingRows(t, buildCombinedFilter(selection("E1（x）", c.band))), c.rows)
+            << c.band;
+    }
+}
+
+// A small table for the searches: names and providers with stars, quotes and percent signs.
+jet::TableData searchTable() {
+    jet::TableData t;
+    t.name = "sat";
+    t.fields = kSatFields;
+    auto row = [&](const char* loca, long long freq, const char* pola, const char* ch,
+                   const char* sys, bool free, const char* upda) {
+        t.rows.push_back({textValue(loca), numberValue(freq), textValue(pola), textValue(ch),
+                          textValue(sys), numberValue(free ? 1 : 0), textValue(upda)});
+    };
+    row("E115.5", 12000, "H", "A*B", "标清电视", true, "O'Malley");     // 0
+    row("E115.5", 3840, "V", "*AB", "高清电视", false, "中央电视台");   // 1
+    row("E115.5", 10000, "H", "AB*", "标清电视", true, "");             // 2
+    row("E115.5", 9999, "V", "XABX", "广播", true, "");                 // 3
+    row("E115.5", 10001, "H", "O'Neil TV", "数据", false, "");          // 4
+    row("E134", 4000, "V", "ab", "测试或临传", true, "");               // 5
+    row("E134", 12500, "H", "%AB", "标清电视", false, "O'Malley's TV"); // 6
+    return t;
+}
+
+// Typed stars, percent signs and quotes match themselves; letters in any case.
+TEST(ChannelQuery, SearchFiltersMatchTheTypedTextItself) {
+    const jet::TableData t = searchTable();
+    const struct {
+        std::string typed;
+        std::vector<int> rows;
+    } channels[] = {
+        {"a*b", {0}},
+        {"*ab", {1}},
+        {"ab*", {2}},
+        {"%ab", {6}},
+        {"ab", {1, 2, 3, 5, 6}},
+        {"O'Neil", {4}},
+        {"'", {4}},
+        {"o'neil tv", {4}},
+        {"AB", {1, 2, 3, 5, 6}},
+        {"*", {0, 1, 2}},
+        {"''", {}},
+        {"", {0, 1, 2, 3, 4, 5, 6}},
+    };
+    for (const auto& c : channels) {
+        const std::vector<int> got = matchingRows(t, channelFilterOf(c.typed));
+        EXPECT_EQ(got, c.rows) << "typed '" << c.typed << "': got " << describe(got);
+    }
+    const struct {
+        std::string provider;
+        std::vector<int> rows;
+    } providers[] = {
+        {"O'Malley", {0}},  {"O'Malley's TV", {6}}, {"中央电视台", {1}},
+        {"", {2, 3, 4, 5}}, {"o'malley", {0}},      {"O'Malley*", {}},
+    };
+    for (const auto& c : providers) {
+        const std::vector<int> got = matchingRows(t, providerFilterOf(c.provider));
+        EXPECT_EQ(got, c.rows) << "provider '" << c.provider << "': got " << describe(got);
+    }
+}
+
+TEST(ChannelQuery, CombinedFiltersOnTheSearchTable) {
     const jet::TableData t = searchTable();
     const struct {
         CombinedSelection selection;
@@ -306,15 +378,16 @@ TEST(ChannelQuery, CombinedFiltersAreAcceptedByTheEngine) {
         {selection("E115.5（中星6B）", "Ku", "全部", "全部", "全部显示"), {0, 4}},
         {selection("E115.5（中星6B）", "全部", "水平(H)", "免费", "全部显示"), {0, 2}},
         {selection("E115.5（中星6B）", "全部", "垂直(V)", "加密", "全部显示"), {1}},
+        {selection("E115.5（中星6B）", "Ku", "全部", "免费", "高清电视"), {}},
+        {selection("E115.5（中星6B）", "C", "全部", "全部", "高清电视"), {1}},
         {selection("E134（亚太6号）", "全部", "全部", "全部", "测试或临传"), {5}},
         {selection("E134（亚太6号）"), {5, 6}},
         {selection("E134", "全部", "全部", "全部", "全部显示"), {}},
     };
     for (const auto& c : cases) {
-        const std::string filter = buildCombinedFilter(c.selection);
-        const std::vector<int> got = matchingRows(t, filter);
-        EXPECT_EQ(got, c.rows) << describe(c.selection) << " -> " << filter << ": got "
-                               << describe(got) << ", expected " << describe(c.rows);
+        const std::vector<int> got = matchingRows(t, buildCombinedFilter(c.selection));
+        EXPECT_EQ(got, c.rows) << describe(c.selection) << ": got " << describe(got)
+                               << ", expected " << describe(c.rows);
     }
 }
 
@@ -367,6 +440,18 @@ TEST(ChannelQuery, SearchSummariesAndTexts) {
     EXPECT_EQ(providerTexts.noResultCell, "（无记录）");
     EXPECT_EQ(providerTexts.noResultBackground, kFree);
     EXPECT_EQ(providerTexts.noResultForeground, std::nullopt);
+}
+
+// What the user typed or the database holds goes into a summary as it stands, braces too.
+TEST(ChannelQuery, SummariesTakeTheirValuesAsTheyStand) {
+    EXPECT_EQ(channelSearchSummaryText("{n}", 7), " ◎ 共找到7个频道。是：搜索【{n}】后的结果。");
+    EXPECT_EQ(channelSearchSummaryText("{text}{", 1),
+              " ◎ 共找到1个频道。是：搜索【{text}{】后的结果。");
+    EXPECT_EQ(providerSearchSummaryText("}{provider}", 0),
+              " ◎ 共找到0个频道。是：查找叫【}{provider}】的节目提供商后的结果。");
+    EXPECT_EQ(combinedSummaryText(selection("E{n}（{band}）", "Ku"), 2),
+              " ◎ 总计2个频道，是东经{n}度卫星，Ku波段，全部极化，全部的所有电视节目。\r\n\r\n"
+              " ◎ 卫星名称：{band}");
 }
 
 TEST(ChannelQuery, SearchTextLimitsInGbkBytes) {

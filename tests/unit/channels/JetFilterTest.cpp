@@ -113,6 +113,113 @@ INSTANTIATE_TEST_SUITE_P(
         FilterCase{"s_freq<=4000 and s_freq>=3840", {1, 4}}, FilterCase{"s_freq>'11000'", {0, 3}},
         FilterCase{"  ", {0, 1, 2, 3, 4, 5, 6}}, FilterCase{"", {0, 1, 2, 3, 4, 5, 6}}));
 
+// Filters built as values select what the criterion text of the same filter selects, with the
+// same conversions to each field's kind.
+struct ValueCase {
+    const char* criterion;
+    FilterExpr value;
+};
+
+std::vector<int> matchingValue(const TableData& t, const FilterExpr& value) {
+    const FilterResult r = bindFilter(value, t.fields);
+    EXPECT_TRUE(r.ok) << r.error;
+    std::vector<int> rows;
+    for (std::size_t i = 0; i < t.rows.size(); ++i) {
+        if (r.filter.matches(t.rows[i])) {
+            rows.push_back(static_cast<int>(i));
+        }
+    }
+    return rows;
+}
+
+FilterExpr is(const char* field, CompareOp op, FilterLiteral value) {
+    return compare(field, op, std::move(value));
+}
+
+TEST(FilterValues, SelectWhatTheirCriterionTextSelects) {
+    using L = FilterLiteral;
+    const ValueCase cases[] = {
+        {"s_loca='E115.5'", is("s_loca", CompareOp::Equal, L::ofText("E115.5"))},
+        {"s_loca='e115.5'", is("s_loca", CompareOp::Equal, L::ofText("e115.5"))},
+        {"s_freq<10000", is("s_freq", CompareOp::Less, L::ofNumber(10000))},
+        {"s_freq>=11000", is("s_freq", CompareOp::GreaterOrEqual, L::ofNumber(11000))},
+        {"s_freq>'11000'", is("s_freq", CompareOp::Greater, L::ofText("11000"))},
+        {"s_freq<>true", is("s_freq", CompareOp::NotEqual, L::ofBoolean(true))},
+        {"s_free=1", is("s_free", CompareOp::Equal, L::ofNumber(1))},
+        {"s_free=-1", is("s_free", CompareOp::Equal, L::ofNumber(-1))},
+        {"s_free<0", is("s_free", CompareOp::Less, L::ofNumber(0))},
+        {"s_free='yes'", is("s_free", CompareOp::Equal, L::ofText("yes"))},
+        {"s_free=false", is("s_free", CompareOp::Equal, L::ofBoolean(false))},
+        {"s_ch=12500", is("s_ch", CompareOp::Equal, L::ofNumber(12500))},
+        {"s_ch like '*cctv*'", is("s_ch", CompareOp::Like, L::ofText("*cctv*"))},
+        {"s_upda='O''Malley'", is("s_upda", CompareOp::Equal, L::ofText("O'Malley"))},
+        {"s_ch like '*A*B*'", is("s_ch", CompareOp::Like, L::ofText("*A*B*"))},
+        {"[s_pola]<>'H'", is("s_pola", CompareOp::NotEqual, L::ofText("H"))},
+        {"s_loca='E115.5' and s_freq>10000 and s_free=1",
+         allOf({is("s_loca", CompareOp::Equal, L::ofText("E115.5")),
+                is("s_freq", CompareOp::Greater, L::ofNumber(10000)),
+                is("s_free", CompareOp::Equal, L::ofNumber(1))})},
+        {"s_loca='E134'",
+         allOf({FilterExpr(), is("s_loca", CompareOp::Equal, L::ofText("E134")), FilterExpr()})},
+        {"", allOf({})},
+        {"", FilterExpr()},
+    };
+    const TableData t = channelTable();
+    for (const ValueCase& c : cases) {
+        EXPECT_EQ(matchingValue(t, c.value), matching(t, c.criterion)) << c.criterion;
+    }
+}
+
+TEST(FilterValues, ThatDoNotFitTheTableAreRefused) {
+    using L = FilterLiteral;
+    const struct {
+        const char* name;
+        FilterExpr value;
+        const char* reasonPart;
+    } cases[] = {
+        {"unknown field", is("nosuch", CompareOp::Equal, L::ofText("x")), "unknown field 'nosuch'"},
+        {"text for a number", is("s_freq", CompareOp::Equal, L::ofText("abc")), "type mismatch"},
+        {"text for Yes/No", is("s_free", CompareOp::Equal, L::ofText("maybe")), "is Yes/No"},
+        {"like with a number", is("s_ch", CompareOp::Like, L::ofNumber(5)), "like needs"},
+        {"unknown field after a good one",
+         allOf({is("s_loca", CompareOp::Equal, L::ofText("E134")),
+                is("s_nosuch", CompareOp::Equal, L::ofText("x"))}),
+         "unknown field 's_nosuch'"},
+        {"1025 clauses",
+         allOf(std::vector<FilterExpr>(1025, is("s_freq", CompareOp::Equal, L::ofNumber(1)))),
+         "more than 1024 clauses"},
+    };
+    for (const auto& c : cases) {
+        const FilterResult r = bindFilter(c.value, channelTable().fields);
+        EXPECT_FALSE(r.ok) << c.name;
+        EXPECT_NE(r.error.find(c.reasonPart), std::string::npos) << c.name << ": " << r.error;
+        EXPECT_TRUE(r.filter.isEmpty()) << c.name;
+    }
+    const FilterResult most = bindFilter(
+        allOf(std::vector<FilterExpr>(1024, is("s_freq", CompareOp::Equal, L::ofNumber(4000)))),
+        channelTable().fields);
+    EXPECT_TRUE(most.ok) << most.error;
+}
+
+// What a criterion's quotes stand for reaches the value undone, whatever the text holds.
+TEST(FilterValues, ParsedTextsKeepEveryCharacter) {
+    for (const std::string value :
+         {std::string("O'Malley"), std::string("''"), std::string("'"), std::string(" a b "),
+          std::string("中文'台"), std::string("and or ( ) = <> like"), std::string()}) {
+        std::string quoted = "s_upda='";
+        for (char c : value) {
+            quoted += c == '\'' ? std::string("''") : std::string(1, c);
+        }
+        quoted += "'";
+        const ParsedFilter parsed = parseFilter(quoted);
+        ASSERT_TRUE(parsed.ok) << quoted << ": " << parsed.error;
+        ASSERT_NE(parsed.expr.root(), nullptr) << quoted;
+        EXPECT_EQ(parsed.expr.root()->field, "s_upda") << quoted;
+        EXPECT_EQ(parsed.expr.root()->value.text, value) << quoted;
+        EXPECT_EQ(parsed.expr.root()->value.kind, FilterLiteral::Kind::Text) << quoted;
+    }
+}
+
 struct CityCase {
     const char* criterion;
     std::vector<int> rows;

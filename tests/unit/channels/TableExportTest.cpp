@@ -18,7 +18,7 @@ using zorvast::testing::filler;
 
 CombinedSelection selectionOf(const char* satellite) {
     CombinedSelection s;
-    s.satelliteItem = satellite;
+    s.satellite = satelliteChoiceOf(satellite);
     return s;
 }
 

@@ -153,7 +153,10 @@ TEST(ExtractArchive, FilesKeepTheirEntryDate) {
         return std::vector<int>{parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday};
     };
     EXPECT_EQ(localDate(out + "/satdata.str"), (std::vector<int>{2026, 12, 9}));
-    EXPECT_EQ(localDate(out + "/other.txt"), (std::vector<int>{2024, 1, 1}));
+    // An entry made without a day of its own gets the default day, never the clock's.
+    const EntryDate undated;
+    EXPECT_EQ(localDate(out + "/other.txt"),
+              (std::vector<int>{undated.year, undated.month, undated.day}));
 }
 
 TEST(ExtractArchive, FromMemory) {
@@ -296,6 +299,32 @@ TEST(EntryTargetPath, Table) {
     };
     for (const auto& [name, expected] : cases) {
         EXPECT_EQ(entryTargetPath(name), expected) << "name " << name;
+    }
+}
+
+TEST(EntryNameClaims, OneNameOneThing) {
+    struct Claim {
+        const char* relative;
+        bool folder;
+        bool accepted;
+    };
+    const std::vector<std::pair<const char*, std::vector<Claim>>> cases = {
+        {"distinct files", {{"a", false, true}, {"b", false, true}, {"c/d", false, true}}},
+        {"the same file twice", {{"a", false, true}, {"a", false, false}}},
+        {"a folder named twice", {{"d", true, true}, {"d", true, true}, {"d/x", false, true}}},
+        {"a file, then a folder of its name", {{"a", false, true}, {"a", true, false}}},
+        {"a file, then an entry below it", {{"a", false, true}, {"a/b", false, false}}},
+        {"an entry below, then a file of the folder's name",
+         {{"a/b/c", false, true}, {"a/b", false, false}, {"a", false, false}}},
+        {"a folder, then a file of its name", {{"e", true, true}, {"e", false, false}}},
+        {"names that only share a beginning", {{"ab", false, true}, {"a/b", false, true}}},
+    };
+    for (const auto& [what, claims] : cases) {
+        SCOPED_TRACE(what);
+        EntryNameClaims names;
+        for (const Claim& claim : claims) {
+            EXPECT_EQ(names.claim(claim.relative, claim.folder), claim.accepted) << claim.relative;
+        }
     }
 }
 

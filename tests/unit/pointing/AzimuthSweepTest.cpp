@@ -9,6 +9,8 @@
 #include "pointing/report/PointingReport.h"
 #include "pointing/run/PointingRun.h"
 
+#include "support/PointingTexts.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -121,8 +123,8 @@ TEST(AzimuthSweep, EveryLabelOverTheRange) {
             for (double sat : satellites) {
                 ++cases;
                 const std::string before = legacyAzimuthLabelText(lon, lat, sat);
-                const std::string now = azimuthLabelText(lon, lat, sat);
-                const bool inView = elevationLabelText(lon, lat, sat) != kNotVisible;
+                const std::string now = azimuthLabel(lon, lat, sat).text();
+                const bool inView = elevationLabel(lon, lat, sat).text() != kNotVisible;
                 if (before != kNotVisible) {
                     ++shownBefore;
                     if (now != before) {
@@ -211,16 +213,16 @@ TEST(AzimuthFarWest, ShownWithItsCompassAndTexts) {
                              c.declination ? declinationAt(c.lat, c.lon) : 0.0f);
         EXPECT_EQ(common::formatSingle(legacyCompass), c.compassBefore) << where;
 
-        PointingInputs in;
+        TextInputs in;
         in.longitudeText = formatDouble(c.lon);
         in.latitudeText = formatDouble(c.lat);
         in.satelliteText = "E" + formatDouble(c.sat) + "(x)";
         in.declinationCorrection = c.declination;
         PointingResult r = staleResult();
         DiagramPlanner planner;
-        const PointingOutcome outcome = runPointing(in, "", r, &planner);
-        EXPECT_EQ(r.azimuthText, c.azimuth) << where;
-        EXPECT_EQ(r.elevationText, c.elevation) << where;
+        const TextOutcome outcome = runPointing(in, "", r, &planner);
+        EXPECT_EQ(r.azimuth.text(), c.azimuth) << where;
+        EXPECT_EQ(r.elevation.text(), c.elevation) << where;
         EXPECT_EQ(common::formatSingle(r.compassBearing), c.compass) << where;
         EXPECT_EQ(r.compassText, c.compass) << where;
         EXPECT_EQ(r.southSide, "南偏西") << where;
@@ -265,13 +267,13 @@ TEST(AzimuthFarWest, BelowTheHorizonStaysBlanked) {
     for (const auto& c : cases) {
         const std::string where = describe(c.lon, c.lat, c.sat);
         ASSERT_GT(azimuthRatio(c.lon, c.lat, c.sat), kAzimuthRatioLimit) << where;
-        EXPECT_EQ(elevationLabelText(c.lon, c.lat, c.sat), kNotVisible) << where;
-        EXPECT_EQ(azimuthLabelText(c.lon, c.lat, c.sat), kNotVisible) << where;
+        EXPECT_EQ(elevationLabel(c.lon, c.lat, c.sat).text(), kNotVisible) << where;
+        EXPECT_EQ(azimuthLabel(c.lon, c.lat, c.sat).text(), kNotVisible) << where;
     }
 }
 
 TEST(AzimuthFarWest, TheReportForOneHundredFortyEastFiveNorth) {
-    PointingInputs in;
+    TextInputs in;
     in.longitudeText = "140";
     in.latitudeText = "5";
     in.satelliteText = "E100.5(亚洲5号)";
@@ -363,7 +365,7 @@ constexpr RunVariant kVariants[] = {
 };
 
 void addRun(Digest& d, double lon, double lat, double sat, const RunVariant& v) {
-    PointingInputs in;
+    TextInputs in;
     in.longitudeText = formatDouble(lon);
     in.latitudeText = formatDouble(lat);
     in.satelliteText = "E" + formatDouble(sat) + "(x)";
@@ -373,11 +375,11 @@ void addRun(Digest& d, double lon, double lat, double sat, const RunVariant& v) 
     in.declinationCorrection = v.declination;
     PointingResult r = staleResult();
     DiagramPlanner planner;
-    const PointingOutcome outcome = runPointing(in, "", r, &planner);
+    const TextOutcome outcome = runPointing(in, "", r, &planner);
 
-    d.add(r.azimuthText);
-    d.add(r.elevationText);
-    d.add(r.polarisationText);
+    d.add(r.azimuth.text());
+    d.add(r.elevation.text());
+    d.add(r.polarisation.text());
     std::uint32_t bits = 0;
     std::memcpy(&bits, &r.compassBearing, sizeof bits);
     d.add(static_cast<long long>(bits));

@@ -1,3 +1,5 @@
+#include "common/Numbers.h"
+#include "pointing/antennas/AntennaCatalogue.h"
 #include "pointing/calculators/FeedSpacing.h"
 #include "pointing/calculators/Obstacle.h"
 
@@ -98,15 +100,45 @@ TEST(SecondFeedPolarisation, SkewOfTheSecondSatellite) {
 // estimateFeedSpacing, with the texts the window passes: the pointing list item, the offset
 // list item, the model list item and the two coordinate boxes.
 
+struct SpacingTexts {
+    std::string mainSatelliteText;   // "E115.5(name)"
+    std::string offsetSatelliteText; // "E125"
+    FeedType feed = FeedType::PrimeFocus;
+    std::string modelText; // "中卫[150cm]"
+    std::string longitudeText;
+    std::string latitudeText;
+};
+
+struct SpacingShown {
+    std::optional<FeedSpacing> spacing; // nothing after the same-satellite refusal
+    std::string polarisationText;
+};
+
+// What the button does with the texts the window passes.
+SpacingShown estimateFromTexts(const SpacingTexts& in) {
+    if (samePosition(in.mainSatelliteText, in.offsetSatelliteText)) {
+        return {};
+    }
+    const std::vector<AntennaModel>& models = antennaCatalogueFor(in.feed);
+    const FeedSpacingResult result =
+        estimateFeedSpacing({.main = readPositionCode(positionCodeOf(in.mainSatelliteText)),
+                             .offset = readPositionCode(in.offsetSatelliteText),
+                             .feed = in.feed,
+                             .diameterCm = static_cast<double>(antennaDiameterAt(
+                                 models, antennaIndexOf(models, in.modelText).value_or(-1))),
+                             .site = readSite(in.longitudeText, in.latitudeText)});
+    return {result.spacing, common::formatDouble(result.polarisation)};
+}
+
 struct EstimateCase {
     const char* name;
-    FeedSpacingInputs inputs;
+    SpacingTexts inputs;
     std::optional<FeedSpacing> expected;
     const char* polarisation;
 };
 
 void PrintTo(const EstimateCase& c, std::ostream* os) {
-    const FeedSpacingInputs& in = c.inputs;
+    const SpacingTexts& in = c.inputs;
     *os << c.name << ": main \"" << in.mainSatelliteText << "\", offset \""
         << in.offsetSatelliteText << "\", " << feedName(in.feed) << " \"" << in.modelText
         << "\", site \"" << in.longitudeText << "\" \"" << in.latitudeText << "\"";
@@ -158,7 +190,7 @@ class EstimateFeedSpacingTest : public ::testing::TestWithParam<EstimateCase> {}
 
 TEST_P(EstimateFeedSpacingTest, FromTheWindowTexts) {
     const EstimateCase& c = GetParam();
-    const FeedSpacingResult result = estimateFeedSpacing(c.inputs);
+    const SpacingShown result = estimateFromTexts(c.inputs);
     EXPECT_EQ(result.spacing, c.expected);
     EXPECT_EQ(result.polarisationText, c.polarisation);
 }
@@ -194,9 +226,15 @@ const char* boxName(Box box) {
     return "?";
 }
 
+struct ObstacleTexts {
+    std::string distanceText;
+    std::string obstacleHeightText;
+    std::string antennaHeightText;
+};
+
 struct ObstacleCase {
     const char* name;
-    ObstacleInputs inputs;
+    ObstacleTexts inputs;
     std::string message;
     Box box;
     const char* corrected;
@@ -334,12 +372,15 @@ class ObstacleClearanceTest : public ::testing::TestWithParam<ObstacleCase> {};
 
 TEST_P(ObstacleClearanceTest, Outcome) {
     const ObstacleCase& c = GetParam();
-    const ObstacleOutcome out = computeObstacleClearance(c.inputs);
+    const ObstacleOutcome out = computeObstacleClearance(readObstacleInputs(
+        c.inputs.distanceText, c.inputs.obstacleHeightText, c.inputs.antennaHeightText));
     EXPECT_EQ(out.message, c.message);
     EXPECT_EQ(out.correctedBox, c.box)
         << "corrected box " << boxName(out.correctedBox) << ", expected " << boxName(c.box);
-    EXPECT_EQ(out.correctedText, c.corrected);
-    EXPECT_EQ(out.resultText, c.result);
+    // The window writes the corrected box and the result label as texts.
+    EXPECT_EQ(out.correctedBox == Box::None ? "" : common::formatDouble(out.correctedValue),
+              c.corrected);
+    EXPECT_EQ(out.result ? common::formatDouble(*out.result) : "", c.result);
     EXPECT_EQ(out.antennaBoxZeroed, c.zeroed);
 }
 

@@ -2,6 +2,8 @@
 #include "pointing/report/PointingReport.h"
 #include "pointing/report/SatelliteInfo.h"
 
+#include "support/ResultLabels.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -81,20 +83,32 @@ TEST(AntennaCatalogue, DefaultsAndLookups) {
     EXPECT_EQ(antennaIndexOf(prime, ""), std::nullopt);
 }
 
-TEST(AntennaCatalogue, DiameterOfAModelText) {
+TEST(AntennaCatalogue, DiameterOfAModel) {
     const struct {
+        FeedType feed;
         const char* text;
-        double diameter;
+        int diameter;
     } cases[] = {
-        {"中卫[150cm]", 150},  {"斯威克[35cm]", 35},
-        {"其它[600cm]", 600},  {"x[12.5cm]", 12.5},
-        {"[90cm][120cm]", 90}, {"abc", 0},
-        {"x[cm]", 0},          {"cm[12", 0},
-        {"x[12", 0},           {"", 0},
+        {FeedType::PrimeFocus, "中卫[150cm]", 150}, {FeedType::PrimeFocus, "其它[600cm]", 600},
+        {FeedType::PrimeFocus, "其它[90cm]", 90},   {FeedType::Offset, "斯威克[35cm]", 35},
+        {FeedType::Offset, "中卫[150cm]", 150},
     };
     for (const auto& c : cases) {
-        EXPECT_DOUBLE_EQ(antennaDiameterOf(c.text), c.diameter) << '"' << c.text << '"';
+        const std::vector<AntennaModel>& models = antennaCatalogueFor(c.feed);
+        const std::optional<int> index = antennaIndexOf(models, c.text);
+        ASSERT_TRUE(index) << '"' << c.text << '"';
+        EXPECT_EQ(antennaDiameterAt(models, *index), c.diameter) << '"' << c.text << '"';
     }
+    // Every model's diameter is the one its text names.
+    for (FeedType feed : {FeedType::PrimeFocus, FeedType::Offset}) {
+        for (const AntennaModel& model : antennaCatalogueFor(feed)) {
+            const std::string named = "[" + std::to_string(model.diameterCm) + "cm]";
+            EXPECT_NE(model.modelText.find(named), std::string::npos) << model.modelText;
+        }
+    }
+    // No selection has no diameter.
+    EXPECT_EQ(antennaDiameterAt(primeFocusCatalogue(), -1), 0);
+    EXPECT_EQ(antennaDiameterAt(offsetCatalogue(), static_cast<int>(offsetCatalogue().size())), 0);
 }
 
 TEST(AntennaCatalogue, SignedOffset) {
@@ -135,9 +149,9 @@ std::vector<std::string> lines(const std::string& text) {
 
 PointingResult beijingResult() {
     PointingResult r;
-    r.azimuthText = "181.4";
-    r.elevationText = "43.8";
-    r.polarisationText = "-1.1";
+    r.azimuth = labelOf("181.4");
+    r.elevation = labelOf("43.8");
+    r.polarisation = labelOf("-1.1");
     r.compassBearing = 181.4f;
     r.southSide = "南偏西";
     r.southOffset = "1.4";
@@ -183,8 +197,8 @@ TEST(PointingReport, NoCoverage) {
     } cases[] = {{"- -", "- -"}, {"93.2", "- -"}, {"- -", "32.5"}};
     for (const auto& c : cases) {
         PointingResult r = beijingResult();
-        r.azimuthText = c.azimuth;
-        r.elevationText = c.elevation;
+        r.azimuth = labelOf(c.azimuth);
+        r.elevation = labelOf(c.elevation);
         const std::string report = buildPointingReport(beijingInputs(), r);
         EXPECT_EQ(report, std::string(kHeader) + "天线：中卫[150cm]，正馈\r\n"
                                                  "注意：所在地区无信号覆盖！")
@@ -200,7 +214,7 @@ TEST(PointingReport, NoCoverage) {
     in.mounting = Mounting::Inverted;
     in.antenna = "中卫[60cm]";
     PointingResult r = beijingResult();
-    r.elevationText = "- -";
+    r.elevation = labelOf("- -");
     EXPECT_EQ(buildPointingReport(in, r),
               std::string(kHeader) +
                   "天线：中卫[60cm]，偏馈（倒装）\r\n注意：所在地区无信号覆盖！");

@@ -2,6 +2,10 @@
 
 #include "pointing/run/PointingRun.h"
 
+#include "pointing/results/ResultTexts.h"
+#include "support/PointingTexts.h"
+#include "support/ResultLabels.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,7 +15,7 @@ namespace {
 
 // A run through the core with the planner as its diagram.
 struct PlannedRun {
-    PointingInputs inputs;
+    TextInputs inputs;
     PointingResult result;
     DiagramPlanner planner;
 
@@ -98,13 +102,14 @@ TEST(DiagramPlan, TopViewsTurnByTheBearingChange) {
 }
 
 TEST(DiagramPlan, AnEightyFiveDegreeTurnSteppingBack) {
-    PointingInputs inputs;
+    TextInputs inputs;
     PointingResult result;
-    result.azimuthText = "95";
-    result.elevationText = "30";
-    result.polarisationText = "0";
+    result.azimuth = labelOf("95");
+    result.elevation = labelOf("30");
+    result.polarisation = labelOf("0");
     result.compassBearing = 95;
-    const DiagramStep step{inputs, result, 0, 0, 0, {}, {}};
+    const PointingInputs typed = readInputs(inputs);
+    const DiagramStep step{typed, result, {}, {}};
     const SpritePlan plan = planSprites(step, initialSpriteStates());
     EXPECT_EQ(plan.turns[indexOf(SpriteId::DishTopPrime)], (SpriteTurn{-1, 85, 4000}));
     // From 200 (bearing 20) the turn never takes the short way round: the turn runs back 75
@@ -152,7 +157,7 @@ TEST(DiagramPlan, MountingSwitchesResetTheOffsetSideView) {
 TEST(DiagramPlan, ASatelliteBelowTheHorizon) {
     PlannedRun r("75", "40", "E160(far)");
     r.run();
-    ASSERT_EQ(r.result.elevationText, "- -");
+    ASSERT_EQ(r.result.elevation.text(), "- -");
     EXPECT_FALSE(r.sprite(SpriteId::DishSidePrime).visible);
     EXPECT_EQ(r.turn(SpriteId::DishSidePrime), (SpriteTurn{0, 0, 5000}));
     EXPECT_TRUE(r.sprite(SpriteId::DishTopPrime).visible);
@@ -250,36 +255,49 @@ TEST(DiagramPlan, TextPadding) {
     const Case cases[] = {{"5", "  5"},    {"0", "  0"},     {"-5", " -5"},
                           {"-50", " -50"}, {"-1.1", "-1.1"}, {"-30.6", "-30.6"}};
     for (const Case& c : cases) {
-        PointingInputs inputs;
+        TextInputs inputs;
         PointingResult result;
-        result.polarisationText = c.polarisation;
-        result.lnbDirection = "正上方";
+        result.polarisation = labelOf(c.polarisation);
         Drawings out;
-        drawPolarisationTexts({inputs, result, 0, 0, 0, {}, {}}, out);
+        drawPolarisationTexts({readInputs(inputs), result, {}, {}}, out);
         EXPECT_EQ(std::get<DrawText>(out[0]).text, c.drawn) << c.polarisation;
-        EXPECT_EQ(std::get<DrawText>(out[1]).x, 231);
     }
-    PointingInputs inputs;
+    // The feed direction stands further right the shorter it is.
+    const struct {
+        double polarisation;
+        int x;
+    } directions[] = {{45, 231}, {-45, 231}, {3, 225}, {-3, 225}, {20, 221}, {-60, 221}};
+    for (const auto& d : directions) {
+        TextInputs inputs;
+        PointingResult result;
+        result.polarisation = ResultAngle::of(d.polarisation);
+        result.lnbDirection = lnbDirectionOf(d.polarisation, FeedType::PrimeFocus);
+        Drawings out;
+        drawPolarisationTexts({readInputs(inputs), result, {}, {}}, out);
+        EXPECT_EQ(std::get<DrawText>(out[1]).x, d.x) << result.lnbDirection;
+    }
+    TextInputs inputs;
     inputs.declinationCorrection = true;
     PointingResult result;
     result.southOffset = "5";
     result.compassText = "175";
     Drawings out;
-    drawBearingTexts({inputs, result, 0, 0, 0, "11:48", {}}, out);
+    drawBearingTexts({readInputs(inputs), result, "11:48", {}}, out);
     EXPECT_EQ(std::get<DrawText>(out[0]).text, " 5");
     EXPECT_EQ(std::get<DrawText>(out[1]).text, " 175");
     EXPECT_EQ(std::get<DrawText>(out[3]).text, "指北针");
 }
 
 TEST(DiagramPlan, NegativeDroopIsDrawnSmaller) {
-    PointingInputs inputs;
+    TextInputs inputs;
     inputs.feed = FeedType::Offset;
     PointingResult result;
-    result.elevationText = "10";
+    result.elevation = labelOf("10");
     result.droopAngle = "-12.7";
+    result.droop = -12.7;
     result.signedOffset = 2275;
     Drawings out;
-    drawElevation({inputs, result, 0, 0, 0, {}, {}}, out);
+    drawElevation({readInputs(inputs), result, {}, {}}, out);
     bool found = false;
     for (const Drawing& d : out) {
         if (const auto* t = std::get_if<DrawText>(&d); t && t->text == "-12.7") {
@@ -308,10 +326,10 @@ TEST(DiagramPlan, SignalBars) {
         {{42, 50}, 8, 515, {50, 255, 50}},
     };
     for (const Case& c : cases) {
-        PointingInputs inputs;
+        TextInputs inputs;
         PointingResult result;
         Drawings out;
-        drawSignal({inputs, result, 0, 0, 0, {}, c.signal}, out);
+        drawSignal({readInputs(inputs), result, {}, c.signal}, out);
         ASSERT_EQ(out.size(), c.drawings) << c.signal.cStrength;
         if (!c.signal.known()) {
             EXPECT_EQ(std::get<DrawText>(out[0]),

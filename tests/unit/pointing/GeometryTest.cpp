@@ -44,13 +44,13 @@ TEST(PointingGeometry, LabelTexts) {
         {70, 1, 70, "180", "88.8", "0"},
     };
     for (const AngleCase& c : cases) {
-        EXPECT_EQ(azimuthLabelText(c.siteLongitude, c.siteLatitude, c.satelliteLongitude),
+        EXPECT_EQ(azimuthLabel(c.siteLongitude, c.siteLatitude, c.satelliteLongitude).text(),
                   c.azimuth)
             << describe(c);
-        EXPECT_EQ(elevationLabelText(c.siteLongitude, c.siteLatitude, c.satelliteLongitude),
+        EXPECT_EQ(elevationLabel(c.siteLongitude, c.siteLatitude, c.satelliteLongitude).text(),
                   c.elevation)
             << describe(c);
-        EXPECT_EQ(polarisationLabelText(c.siteLongitude, c.siteLatitude, c.satelliteLongitude),
+        EXPECT_EQ(polarisationLabel(c.siteLongitude, c.siteLatitude, c.satelliteLongitude).text(),
                   c.polarisation)
             << describe(c);
     }
@@ -83,17 +83,17 @@ TEST(PointingGeometry, AzimuthShownOnBothSidesWhenInView) {
     EXPECT_GT(east, kAzimuthRatioLimit);
     EXPECT_LT(west, -kAzimuthRatioLimit);
     EXPECT_NEAR(east, -west, 1e-9);
-    EXPECT_EQ(azimuthLabelText(150, 5, 100), "265.8");
-    EXPECT_EQ(azimuthLabelText(100, 5, 150), "94.2");
+    EXPECT_EQ(azimuthLabel(150, 5, 100).text(), "265.8");
+    EXPECT_EQ(azimuthLabel(100, 5, 150).text(), "94.2");
     EXPECT_DOUBLE_EQ(azimuthRatio(110, 20, 110), 0);
     // Past the limit and below the horizon the azimuth stays blanked; the mirror case on the
     // other side keeps its azimuth as it always did.
     ASSERT_GT(azimuthRatio(150, 40, 60), kAzimuthRatioLimit);
-    EXPECT_EQ(elevationLabelText(150, 40, 60), kNotVisible);
-    EXPECT_EQ(azimuthLabelText(150, 40, 60), kNotVisible);
+    EXPECT_EQ(elevationLabel(150, 40, 60).text(), kNotVisible);
+    EXPECT_EQ(azimuthLabel(150, 40, 60).text(), kNotVisible);
     ASSERT_LT(azimuthRatio(70, 40, 160), -kAzimuthRatioLimit);
-    EXPECT_EQ(elevationLabelText(70, 40, 160), kNotVisible);
-    EXPECT_EQ(azimuthLabelText(70, 40, 160), "90");
+    EXPECT_EQ(elevationLabel(70, 40, 160).text(), kNotVisible);
+    EXPECT_EQ(azimuthLabel(70, 40, 160).text(), "90");
 }
 
 TEST(PointingGeometry, RadianConversionsUseTheShortPi) {
@@ -119,7 +119,7 @@ TEST(PointingGeometry, SatelliteLongitudeOfItemText) {
         {"Eabc(x)", 0},
     };
     for (const auto& c : cases) {
-        EXPECT_DOUBLE_EQ(satelliteLongitudeOf(c.text), c.longitude) << '"' << c.text << '"';
+        EXPECT_DOUBLE_EQ(readSatelliteItem(c.text).degrees, c.longitude) << '"' << c.text << '"';
     }
 }
 
@@ -151,7 +151,7 @@ TEST(PointingGeometry, SiteRangesAreTolerant) {
         {116.4, -30, SiteError::Latitude},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(checkSite(c.lon, c.lat), c.error)
+        EXPECT_EQ(checkSite({c.lon, c.lat}), c.error)
             << common::formatDouble(c.lon) << " E, " << common::formatDouble(c.lat) << " N";
     }
 }
@@ -247,6 +247,98 @@ TEST(PointingGeometry, CompassSubtractsTheEastPositiveDeclination) {
     const float beijing = compassBearingOf(181.4f, declinationAt(39.9, 116.4));
     EXPECT_NEAR(beijing, 187.8f, 1e-4);
     EXPECT_EQ(common::formatSingle(beijing), "187.8");
+}
+
+} // namespace
+} // namespace zorvast::pointing
+
+namespace zorvast::pointing {
+namespace {
+
+// The coordinate boxes and options read from their leading number, as they always were; what
+// a box cannot give is refused by the range check with the box's own message.
+TEST(SiteReading, BoxTextsToNumbers) {
+    const struct {
+        const char* lon;
+        const char* lat;
+        double longitude;
+        double latitude;
+        SiteError error;
+    } cases[] = {
+        {"116.4", "39.9", 116.4, 39.9, SiteError::None},
+        {" \t116.4", "+39.9", 116.4, 39.9, SiteError::None},
+        {"116.4abc", "39.9 N", 116.4, 39.9, SiteError::None},
+        {"1.164e2", "3.99E1", 116.4, 39.9, SiteError::None},
+        {"", "39.9", 0, 39.9, SiteError::Longitude},
+        {"abc", "39.9", 0, 39.9, SiteError::Longitude},
+        {"E116.4", "39.9", 0, 39.9, SiteError::Longitude},
+        // Full-width digits are not digits here.
+        {"１１６.４", "39.9", 0, 39.9, SiteError::Longitude},
+        {"116.4", "", 116.4, 0, SiteError::Latitude},
+        {"116.4", "３９.９", 116.4, 0, SiteError::Latitude},
+        {"69.9", "39.9", 69.9, 39.9, SiteError::Longitude},
+        {"150.00000005", "60.00000005", 150.00000005, 60.00000005, SiteError::None},
+        {"116.4", "60.5", 116.4, 60.5, SiteError::Latitude},
+        {"-116.4", "39.9", -116.4, 39.9, SiteError::Longitude},
+    };
+    for (const auto& c : cases) {
+        const Site site = readSite(c.lon, c.lat);
+        EXPECT_DOUBLE_EQ(site.longitude, c.longitude) << '"' << c.lon << '"';
+        EXPECT_DOUBLE_EQ(site.latitude, c.latitude) << '"' << c.lat << '"';
+        EXPECT_EQ(checkSite(site), c.error) << '"' << c.lon << "\" \"" << c.lat << '"';
+    }
+    EXPECT_EQ(siteErrorText(SiteError::Longitude), kLongitudeErrorText);
+    EXPECT_EQ(siteErrorText(SiteError::Latitude), kLatitudeErrorText);
+    EXPECT_TRUE(siteErrorText(SiteError::None).empty());
+}
+
+TEST(SiteReading, PositionsWithTheirHemisphere) {
+    const struct {
+        const char* text;
+        double degrees;
+        Hemisphere hemisphere;
+        double east;
+    } items[] = {
+        {"E115.5(中星6B)", 115.5, Hemisphere::East, 115.5},
+        {"W30(Hispasat)", 30, Hemisphere::West, -30},
+        {"E115.5", 0, Hemisphere::East, 0}, // no bracket: nowhere
+        {"(x)", 0, Hemisphere::East, 0},
+        {"", 0, Hemisphere::East, 0},
+        {"Eabc(x)", 0, Hemisphere::East, 0},
+        {"E１１５(x)", 0, Hemisphere::East, 0},
+        {"X100.5(x)", 100.5, Hemisphere::East, 100.5}, // any other letter reads as east
+    };
+    for (const auto& c : items) {
+        const OrbitalPosition position = readSatelliteItem(c.text);
+        EXPECT_DOUBLE_EQ(position.degrees, c.degrees) << '"' << c.text << '"';
+        EXPECT_EQ(position.hemisphere, c.hemisphere) << '"' << c.text << '"';
+        EXPECT_DOUBLE_EQ(position.east(), c.east) << '"' << c.text << '"';
+    }
+    EXPECT_EQ(readPositionCode("E125"), (OrbitalPosition{125, Hemisphere::East}));
+    EXPECT_EQ(readPositionCode("W125.0"), (OrbitalPosition{125, Hemisphere::West}));
+    EXPECT_EQ(readPositionCode(""), (OrbitalPosition{0, Hemisphere::East}));
+    EXPECT_EQ(positionCodeOf("E115.5(中星6B)"), "E115.5");
+    EXPECT_EQ(positionCodeOf("E125"), "E125");
+    // The same position is the same digits as written, whatever the letter.
+    EXPECT_TRUE(samePosition("E125(中星6D)", "E125"));
+    EXPECT_TRUE(samePosition("W125(x)", "E125"));
+    EXPECT_FALSE(samePosition("E125(x)", "E125.0"));
+    EXPECT_FALSE(samePosition("E115.5(x)", "E125"));
+}
+
+// The angles a run computes are the numbers their labels show.
+TEST(SiteReading, ResultLabelsShowTheirAngles) {
+    EXPECT_EQ(ResultAngle().text(), "");
+    EXPECT_TRUE(ResultAngle().visible());
+    EXPECT_EQ(ResultAngle::notVisible().text(), "- -");
+    EXPECT_FALSE(ResultAngle::notVisible().visible());
+    EXPECT_EQ(ResultAngle::notVisible().value(), 0);
+    EXPECT_EQ(ResultAngle::of(-0.0).text(), "0");
+    EXPECT_EQ(ResultAngle::of(181.4).text(), "181.4");
+    for (int tenths = -900; tenths <= 3600; ++tenths) {
+        const ResultAngle angle = ResultAngle::of(tenths / 10.0);
+        EXPECT_EQ(common::parseLeadingNumber(angle.text()), angle.value()) << angle.text();
+    }
 }
 
 } // namespace

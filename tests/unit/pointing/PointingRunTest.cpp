@@ -3,6 +3,9 @@
 #include "common/Numbers.h"
 #include "pointing/report/PointingReport.h"
 
+#include "support/PointingTexts.h"
+#include "support/ResultLabels.h"
+
 #include <gtest/gtest.h>
 
 #include <ostream>
@@ -32,7 +35,7 @@ public:
 
     void updateSprites(const DiagramStep& step) override {
         steps.push_back("updateSprites");
-        azimuthAtSprites = step.result.azimuthText;
+        azimuthAtSprites = step.result.azimuth.text();
         signedOffsetAtSprites = step.result.signedOffset;
     }
     void drawElevation(const DiagramStep& step) override {
@@ -68,8 +71,8 @@ std::string joined(const std::vector<std::string>& steps) {
 constexpr const char* kSC = "383600404142";
 constexpr const char* kSKu = "000048515052";
 
-PointingInputs inputsAt(const char* lon, const char* lat, const char* satellite) {
-    PointingInputs in;
+TextInputs inputsAt(const char* lon, const char* lat, const char* satellite) {
+    TextInputs in;
     in.longitudeText = lon;
     in.latitudeText = lat;
     in.satelliteText = satellite;
@@ -80,9 +83,9 @@ PointingInputs inputsAt(const char* lon, const char* lat, const char* satellite)
 
 PointingResult oldResult() {
     PointingResult r;
-    r.azimuthText = "old azimuth";
-    r.elevationText = "old elevation";
-    r.polarisationText = "old polarisation";
+    r.azimuth = labelOf("old azimuth");
+    r.elevation = labelOf("old elevation");
+    r.polarisation = labelOf("old polarisation");
     r.compassBearing = 12.5f;
     r.signedOffset = 777;
     r.southSide = "old side";
@@ -136,13 +139,13 @@ TEST(PointingRun, DiagramStepsInOrder) {
 }
 
 TEST(PointingRun, WhatEachStepSees) {
-    PointingInputs in = inputsAt("116.4", "39.9", "E115.5(x)");
+    TextInputs in = inputsAt("116.4", "39.9", "E115.5(x)");
     in.feed = FeedType::Offset;
     in.mounting = Mounting::Inverted;
     in.antennaOffset = 2275;
     RecordingDiagram diagram;
     PointingResult result = oldResult();
-    const PointingOutcome outcome = runPointing(in, "", result, &diagram);
+    const TextOutcome outcome = runPointing(in, "", result, &diagram);
     EXPECT_EQ(diagram.azimuthAtSprites, "181.4");
     EXPECT_EQ(diagram.signedOffsetAtSprites, -2275);
     EXPECT_EQ(diagram.droopAtElevation, "66.6");
@@ -155,14 +158,14 @@ TEST(PointingRun, WhatEachStepSees) {
 
 TEST(PointingRun, BeijingPrimeFocus) {
     PointingResult result = oldResult();
-    const PointingOutcome outcome = runPointing(inputsAt("116.4", "39.9", "E115.5(x)"), "", result);
+    const TextOutcome outcome = runPointing(inputsAt("116.4", "39.9", "E115.5(x)"), "", result);
     EXPECT_EQ(outcome.error, SiteError::None);
     EXPECT_DOUBLE_EQ(outcome.siteLongitude, 116.4);
     EXPECT_DOUBLE_EQ(outcome.siteLatitude, 39.9);
     EXPECT_DOUBLE_EQ(outcome.satelliteLongitude, 115.5);
-    EXPECT_EQ(result.azimuthText, "181.4");
-    EXPECT_EQ(result.elevationText, "43.8");
-    EXPECT_EQ(result.polarisationText, "-1.1");
+    EXPECT_EQ(result.azimuth.text(), "181.4");
+    EXPECT_EQ(result.elevation.text(), "43.8");
+    EXPECT_EQ(result.polarisation.text(), "-1.1");
     EXPECT_FLOAT_EQ(result.compassBearing, 181.4f);
     EXPECT_EQ(result.signedOffset, 0);
     EXPECT_EQ(result.southSide, "南偏西");
@@ -181,14 +184,14 @@ TEST(PointingRun, BeijingPrimeFocus) {
 }
 
 TEST(PointingRun, DeclinationCorrection) {
-    PointingInputs in = inputsAt("116.4", "39.9", "E115.5(x)");
+    TextInputs in = inputsAt("116.4", "39.9", "E115.5(x)");
     in.declinationCorrection = true;
     PointingResult result;
-    const PointingOutcome outcome = runPointing(in, "", result);
+    const TextOutcome outcome = runPointing(in, "", result);
     // A compass reads true bearing minus the east-positive declination (-6.4 here).
     EXPECT_NEAR(result.compassBearing, 181.4f - (-6.4f), 1e-4);
     EXPECT_EQ(result.compassText, "187.8");
-    EXPECT_EQ(result.azimuthText, "181.4"); // the label stays true
+    EXPECT_EQ(result.azimuth.text(), "181.4"); // the label stays true
     EXPECT_EQ(result.southSide, "南偏西");
     EXPECT_EQ(result.southOffset, "7.8");
     EXPECT_EQ(result.watchHour, "12点半");
@@ -216,7 +219,7 @@ TEST(PointingRun, InputErrorsChangeNothing) {
         RecordingDiagram diagram;
         PointingResult result = oldResult();
         const PointingResult before = result;
-        const PointingOutcome outcome =
+        const TextOutcome outcome =
             runPointing(inputsAt(c.lon, c.lat, "E115.5(x)"), "45", result, &diagram);
         const std::string site = std::string("\"") + c.lon + "\" / \"" + c.lat + '"';
         EXPECT_EQ(outcome.error, c.error) << site;
@@ -245,8 +248,7 @@ TEST(PointingRun, BoxTextsAreReadByTheirLeadingNumber) {
     };
     for (const auto& c : cases) {
         PointingResult result;
-        const PointingOutcome outcome =
-            runPointing(inputsAt(c.lon, c.lat, "E115.5(x)"), "", result);
+        const TextOutcome outcome = runPointing(inputsAt(c.lon, c.lat, "E115.5(x)"), "", result);
         const std::string site = std::string("\"") + c.lon + "\" / \"" + c.lat + '"';
         EXPECT_EQ(outcome.error, c.error) << site;
         EXPECT_DOUBLE_EQ(outcome.siteLongitude, c.siteLongitude) << site;
@@ -254,29 +256,29 @@ TEST(PointingRun, BoxTextsAreReadByTheirLeadingNumber) {
     }
     PointingResult result;
     runPointing(inputsAt("116.4abc", "39.9", "E115.5(x)"), "", result);
-    EXPECT_EQ(result.azimuthText, "181.4");
-    EXPECT_EQ(result.elevationText, "43.8");
-    EXPECT_EQ(result.polarisationText, "-1.1");
+    EXPECT_EQ(result.azimuth.text(), "181.4");
+    EXPECT_EQ(result.elevation.text(), "43.8");
+    EXPECT_EQ(result.polarisation.text(), "-1.1");
 }
 
 TEST(PointingRun, SatelliteWithoutBracketIsAtZero) {
     PointingResult result;
-    const PointingOutcome outcome = runPointing(inputsAt("116.4", "39.9", "E115.5"), "", result);
+    const TextOutcome outcome = runPointing(inputsAt("116.4", "39.9", "E115.5"), "", result);
     EXPECT_EQ(outcome.error, SiteError::None);
     EXPECT_DOUBLE_EQ(outcome.satelliteLongitude, 0);
-    EXPECT_EQ(result.azimuthText, azimuthLabelText(116.4, 39.9, 0));
+    EXPECT_EQ(result.azimuth.text(), azimuthLabel(116.4, 39.9, 0).text());
 }
 
 TEST(PointingRun, TextsNotReachedKeepTheirValues) {
     // Far east of the satellite and below the horizon: both blanked.
     {
         PointingResult result = oldResult();
-        PointingInputs in = inputsAt("150", "40", "E60(x)");
+        TextInputs in = inputsAt("150", "40", "E60(x)");
         in.declinationCorrection = true;
-        const PointingOutcome outcome = runPointing(in, "", result);
-        EXPECT_EQ(result.azimuthText, "- -");
-        EXPECT_EQ(result.elevationText, "- -");
-        EXPECT_EQ(result.polarisationText, "-50");
+        const TextOutcome outcome = runPointing(in, "", result);
+        EXPECT_EQ(result.azimuth.text(), "- -");
+        EXPECT_EQ(result.elevation.text(), "- -");
+        EXPECT_EQ(result.polarisation.text(), "-50");
         // "- -" reads as 0, then the declination (-6.2 at 40 N 150 E) is taken off.
         EXPECT_EQ(common::formatSingle(result.compassBearing), "6.2");
         EXPECT_EQ(result.southSide, "old side");
@@ -291,13 +293,13 @@ TEST(PointingRun, TextsNotReachedKeepTheirValues) {
     // Offset feed below the horizon: the droop angle is kept too.
     {
         PointingResult result = oldResult();
-        PointingInputs in = inputsAt("150", "40", "E60(x)");
+        TextInputs in = inputsAt("150", "40", "E60(x)");
         in.feed = FeedType::Offset;
         in.antennaOffset = 2275;
         runPointing(in, "", result);
-        EXPECT_EQ(result.azimuthText, "- -");
-        EXPECT_EQ(result.elevationText, "- -");
-        EXPECT_EQ(result.polarisationText, "-50");
+        EXPECT_EQ(result.azimuth.text(), "- -");
+        EXPECT_EQ(result.elevation.text(), "- -");
+        EXPECT_EQ(result.polarisation.text(), "-50");
         EXPECT_EQ(result.signedOffset, 2275);
         EXPECT_EQ(result.droopAngle, "old droop");
         EXPECT_EQ(result.southSide, "old side");
@@ -308,12 +310,12 @@ TEST(PointingRun, TextsNotReachedKeepTheirValues) {
     // Offset feed far east of the satellite but in view: every text is refreshed.
     {
         PointingResult result = oldResult();
-        PointingInputs in = inputsAt("150", "5", "E100(x)");
+        TextInputs in = inputsAt("150", "5", "E100(x)");
         in.feed = FeedType::Offset;
         in.antennaOffset = 2275;
-        const PointingOutcome outcome = runPointing(in, "", result);
-        EXPECT_EQ(result.azimuthText, "265.8");
-        EXPECT_EQ(result.elevationText, "32.5");
+        const TextOutcome outcome = runPointing(in, "", result);
+        EXPECT_EQ(result.azimuth.text(), "265.8");
+        EXPECT_EQ(result.elevation.text(), "32.5");
         EXPECT_EQ(result.droopAngle, "9.8");
         EXPECT_EQ(result.southSide, "南偏西");
         EXPECT_EQ(result.southOffset, "85.8");
@@ -352,12 +354,12 @@ TEST(PointingRun, StrengthBoxAndDishSize) {
         {"140", "35", FeedType::PrimeFocus, kSKu, "-0.00000005", std::nullopt, "---", "---"},
     };
     for (const auto& c : cases) {
-        PointingInputs in = inputsAt(c.lon, c.lat, "E115.5(x)");
+        TextInputs in = inputsAt(c.lon, c.lat, "E115.5(x)");
         in.feed = c.feed;
         in.antennaOffset = c.feed == FeedType::Offset ? 2275 : 0;
         in.sKu = c.sKu;
         PointingResult result;
-        const PointingOutcome outcome = runPointing(in, c.box, result);
+        const TextOutcome outcome = runPointing(in, c.box, result);
         const std::string label = std::string(c.lon) + " E " + c.lat + " N " +
                                   (c.feed == FeedType::Offset ? "offset" : "prime focus") +
                                   ", box \"" + c.box + '"';
@@ -373,15 +375,15 @@ TEST(PointingRun, StrengthBoxAndDishSize) {
 
 TEST(PointingRun, UnknownCoverageSignal) {
     PointingResult result;
-    const PointingOutcome outcome = runPointing(inputsAt("140", "35", "E140(x)"), "45", result);
+    const TextOutcome outcome = runPointing(inputsAt("140", "35", "E140(x)"), "45", result);
     EXPECT_EQ(outcome.signal, (SignalReading{-1, -1}));
     EXPECT_FALSE(outcome.signal.known());
-    EXPECT_EQ(result.azimuthText, "180");
-    EXPECT_EQ(result.polarisationText, "0");
+    EXPECT_EQ(result.azimuth.text(), "180");
+    EXPECT_EQ(result.polarisation.text(), "0");
 }
 
 TEST(PointingRun, ReportFromARun) {
-    PointingInputs in = inputsAt("116.4", "39.9", "E115.5(测试星)");
+    TextInputs in = inputsAt("116.4", "39.9", "E115.5(测试星)");
     in.feed = FeedType::Offset;
     in.mounting = Mounting::Inverted;
     in.antennaOffset = 2275;

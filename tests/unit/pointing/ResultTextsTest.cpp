@@ -2,6 +2,8 @@
 
 #include "common/Numbers.h"
 
+#include "support/ResultLabels.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -82,7 +84,7 @@ TEST(ResultTexts, DroopAngle) {
         {21.8, 2270, "-0.9"}, {10, 2356, "-13.6"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(droopAngleOf(c.elevation, c.signedOffset), c.droop)
+        EXPECT_EQ(common::formatDouble(droopOf(c.elevation, c.signedOffset)), c.droop)
             << "elevation " << common::formatDouble(c.elevation) << ", offset " << c.signedOffset;
     }
 }
@@ -101,9 +103,9 @@ PointingResult oldResult() {
 
 TEST(ResultTexts, ComposeVisibleSatellite) {
     PointingResult r = oldResult();
-    r.azimuthText = "181.4";
-    r.elevationText = "43.8";
-    r.polarisationText = "-1.1";
+    r.azimuth = labelOf("181.4");
+    r.elevation = labelOf("43.8");
+    r.polarisation = labelOf("-1.1");
     r.compassBearing = 181.4f;
     r.signedOffset = 0;
     EXPECT_EQ(composeResultTexts(r, FeedType::PrimeFocus), "12:00");
@@ -123,9 +125,9 @@ TEST(ResultTexts, ComposeOffsetFeed) {
     } cases[] = {{2275, "21.1"}, {-2275, "66.6"}};
     for (const auto& c : cases) {
         PointingResult r = oldResult();
-        r.azimuthText = "216.5";
-        r.elevationText = "43.8";
-        r.polarisationText = "-30.6";
+        r.azimuth = labelOf("216.5");
+        r.elevation = labelOf("43.8");
+        r.polarisation = labelOf("-30.6");
         r.compassBearing = 216.5f;
         r.signedOffset = c.signedOffset;
         EXPECT_EQ(composeResultTexts(r, FeedType::Offset), "01:12") << c.signedOffset;
@@ -142,9 +144,9 @@ TEST(ResultTexts, ComposeOffsetFeed) {
 TEST(ResultTexts, ComposeUsesTheCompassBearing) {
     // With the declination correction the south texts follow the compass, not the label.
     PointingResult r = oldResult();
-    r.azimuthText = "181.4";
-    r.elevationText = "43.8";
-    r.polarisationText = "-1.1";
+    r.azimuth = labelOf("181.4");
+    r.elevation = labelOf("43.8");
+    r.polarisation = labelOf("-1.1");
     r.compassBearing = 181.4f + 6.4f;
     EXPECT_EQ(composeResultTexts(r, FeedType::PrimeFocus), "12:18");
     EXPECT_EQ(r.compassText, "187.8");
@@ -170,9 +172,9 @@ TEST(ResultTexts, ComposeKeepsTextsItDoesNotReach) {
     };
     for (const auto& c : cases) {
         PointingResult r = oldResult();
-        r.azimuthText = c.azimuth;
-        r.elevationText = c.elevation;
-        r.polarisationText = "-83.5";
+        r.azimuth = labelOf(c.azimuth);
+        r.elevation = labelOf(c.elevation);
+        r.polarisation = labelOf("-83.5");
         r.compassBearing = static_cast<float>(common::parseLeadingNumber(c.azimuth));
         r.signedOffset = 2275;
         const std::string clock = composeResultTexts(r, c.feed);
@@ -205,8 +207,8 @@ TEST(ResultTexts, Visibility) {
     };
     for (const auto& c : cases) {
         PointingResult r;
-        r.azimuthText = c.azimuth;
-        r.elevationText = c.elevation;
+        r.azimuth = labelOf(c.azimuth);
+        r.elevation = labelOf(c.elevation);
         EXPECT_EQ(r.azimuthVisible(), c.azimuthVisible) << '"' << c.azimuth << '"';
         EXPECT_EQ(r.elevationVisible(), c.elevationVisible) << '"' << c.elevation << '"';
     }

@@ -569,10 +569,11 @@ TEST(JetWriter, StartsWithTheAccessHeaderPrefix) {
         0x60, 0x09, 0xc2, 0x55, 0xe9, 0xa9, 0x67, 0x72, 0x40, 0x3f, 0x00, 0x9c, 0x7e, 0x9f,
         0x90, 0xff, 0x85, 0x9a, 0x31, 0xc5, 0x79, 0xba, 0xed, 0x30, 0xbc, 0xdf, 0xcc, 0x9d,
         0x63, 0xd9, 0xe4, 0xc3, 0x9f, 0x46, 0xfb, 0x8a, 0xbc, 0x4e};
-    EXPECT_EQ(std::memcmp(jetwriter::kJetHeaderPrefix, measured, 66), 0);
     const std::string file = jetwriter::writeDatabase({typesTable()});
     ASSERT_GE(file.size(), 4096u);
     EXPECT_EQ(std::memcmp(file.data(), measured, 66), 0);
+    // What the program puts back in front of a stored database is what the writer wrote.
+    EXPECT_EQ(std::memcmp(file.data(), jetwriter::kJetHeaderPrefix, 66), 0);
     // The RC4-masked area decodes to code page 1252 and db key 0 (else pages are encrypted).
     std::array<unsigned char, 256> s{};
     for (int i = 0; i < 256; ++i) {
@@ -949,6 +950,25 @@ TEST(JetWriteCommand, FailingRunLeavesNoOutput) {
         std::sort(left.begin(), left.end());
         EXPECT_EQ(left, (std::vector<std::string>{"bad.tsv", "good.tsv"})) << c.what;
     }
+}
+
+TEST(JetWriteCommand, AFullDiskKeepsTheOldOutput) {
+    TempFolder folder;
+    const std::string tsv = folder.write("a.tsv", "a:Long\tb:Text\n1\tone\n2\ttwo\n");
+    const std::string out = folder.write("out.mdb", "the database of yesterday");
+    // A size limit fails the write with EFBIG as a full disk fails it with ENOSPC; the shell
+    // ignores SIGXFSZ, and so does the command it starts.
+    const Result r = run("trap '' XFSZ; ulimit -f 8; " + quote(jetWrite()) + " " + quote(out) +
+                         " A=" + quote(tsv));
+    EXPECT_EQ(r.exitCode, 1) << r.out;
+    EXPECT_NE(r.out.find("cannot write " + out), std::string::npos) << r.out;
+    EXPECT_EQ(readAll(out), "the database of yesterday");
+    std::vector<std::string> left;
+    for (const auto& e : std::filesystem::directory_iterator(folder.path())) {
+        left.push_back(e.path().filename().string());
+    }
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"a.tsv", "out.mdb"}));
 }
 
 } // namespace
