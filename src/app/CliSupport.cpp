@@ -3,6 +3,7 @@
 #include "channels/store/CityArchive.h"
 #include "common/Clock.h"
 #include "common/Files.h"
+#include "common/platform/Platform.h"
 #include "pointing/antennas/AntennaCatalogue.h"
 #include "pointing/places/CityLookup.h"
 #include "pointing/places/ProvinceCodes.h"
@@ -226,15 +227,15 @@ fs::path dataPackagePath(const std::optional<fs::path>& package) {
         }
         return *package;
     }
-    std::error_code ec;
-    const fs::path program = fs::read_symlink("/proc/self/exe", ec);
-    if (!ec) {
+    const fs::path program = common::platform::ownProgramFile();
+    if (!program.empty()) {
         const fs::path beside = program.parent_path() / "satdata.sta";
         if (common::fileExists(beside)) {
             return beside;
         }
     }
     if (common::fileExists("satdata.sta")) {
+        std::error_code ec;
         return fs::absolute("satdata.sta", ec);
     }
     fail("no data package: satdata.sta is neither beside the program nor in the current folder "

@@ -1,5 +1,6 @@
-// The pointing diagram's pictures: sizes, transparency, and the orientations the diagram's
-// turning relies on.
+// The pointing diagram's pictures: sizes and places as the diagram plan has them, transparency,
+// and the orientations the diagram's turning relies on. Positions inside a picture are taken
+// from its side, never fixed pixels.
 #include "pointing/ui/DiagramArtwork.h"
 
 #include <QImage>
@@ -9,6 +10,7 @@
 #include <cstdlib>
 #include <functional>
 
+using namespace zorvast::pointing;
 using namespace zorvast::pointing::ui;
 
 Q_DECLARE_METATYPE(std::function<QImage()>)
@@ -36,13 +38,34 @@ QByteArray describe(const char* what, long long got, const char* expected) {
     return QByteArray(what) + ": got " + QByteArray::number(got) + ", expected " + expected;
 }
 
+int sideOf(SpriteId id) {
+    return spriteSetups()[indexOf(id)].side;
+}
+
+// How far from the centre the picture is opaque along a direction (dx, dy in -1..1).
+int reach(const QImage& image, int dx, int dy) {
+    const double centre = image.width() / 2.0;
+    int farthest = 0;
+    for (int k = 0;; ++k) {
+        const int x = static_cast<int>(centre + dx * k);
+        const int y = static_cast<int>(centre + dy * k);
+        if (!image.rect().contains(x, y)) {
+            return farthest;
+        }
+        if (alphaAt(image, x, y) > 128) {
+            farthest = k;
+        }
+    }
+}
+
 } // namespace
 
 class DiagramArtworkTest : public QObject {
     Q_OBJECT
 private slots:
-    void spritesHaveTheirSizeAndClearCorners_data();
-    void spritesHaveTheirSizeAndClearCorners();
+    void spritesHaveTheirSizeAndStayInsideTheirCircle_data();
+    void spritesHaveTheirSizeAndStayInsideTheirCircle();
+    void spritesTurnAboutTheCentresOfTheirDials();
     void backgroundIsOpaqueAtCanvasSize();
     void hourHandPointsUpFromThePivot();
     void primeDishIsSymmetricWithTheFeedBelow();
@@ -52,45 +75,76 @@ private slots:
     void offsetLnbConnectorPointsDownRight();
 };
 
-void DiagramArtworkTest::spritesHaveTheirSizeAndClearCorners_data() {
+void DiagramArtworkTest::spritesHaveTheirSizeAndStayInsideTheirCircle_data() {
     QTest::addColumn<std::function<QImage()>>("make");
-    QTest::addColumn<int>("side");
-    QTest::addColumn<QPoint>("body");
+    QTest::addColumn<int>("sprite");
 
-    QTest::newRow("prime dish") << std::function<QImage()>(primeDishPicture) << 180
-                                << QPoint(90, 90);
-    QTest::newRow("offset dish top")
-        << std::function<QImage()>(offsetDishTopPicture) << 180 << QPoint(90, 62);
-    QTest::newRow("offset dish side")
-        << std::function<QImage()>(offsetDishSidePicture) << 180 << QPoint(90, 90);
-    QTest::newRow("prime feed") << std::function<QImage()>(primeFeedPicture) << 145
-                                << QPoint(72, 72);
-    QTest::newRow("offset LNB") << std::function<QImage()>(offsetLnbPicture) << 97
-                                << QPoint(48, 48);
-    QTest::newRow("hour hand") << std::function<QImage()>(hourHandPicture) << 165 << QPoint(82, 82);
+    const auto row = [](const char* name, QImage (*make)(), SpriteId id) {
+        QTest::newRow(name) << std::function<QImage()>(make) << static_cast<int>(indexOf(id));
+    };
+    row("prime dish top", primeDishPicture, SpriteId::DishTopPrime);
+    row("prime dish side", primeDishPicture, SpriteId::DishSidePrime);
+    row("offset dish top", offsetDishTopPicture, SpriteId::DishTopOffset);
+    row("offset dish side", offsetDishSidePicture, SpriteId::DishSideOffset);
+    row("prime feed", primeFeedPicture, SpriteId::FeedPrime);
+    row("offset LNB", offsetLnbPicture, SpriteId::FeedOffset);
+    row("hour hand", hourHandPicture, SpriteId::HourHand);
 }
 
-void DiagramArtworkTest::spritesHaveTheirSizeAndClearCorners() {
+void DiagramArtworkTest::spritesHaveTheirSizeAndStayInsideTheirCircle() {
     QFETCH(std::function<QImage()>, make);
-    QFETCH(int, side);
-    QFETCH(QPoint, body);
+    QFETCH(int, sprite);
+    const int side = spriteSetups()[static_cast<std::size_t>(sprite)].side;
 
     const QImage image = make();
     QCOMPARE(image.size(), QSize(side, side));
     QCOMPARE(image.format(), QImage::Format_ARGB32_Premultiplied);
-    const int last = side - 1;
-    for (const QPoint corner : {QPoint(0, 0), QPoint(last, 0), QPoint(0, last), QPoint(last, last),
-                                QPoint(3, 3), QPoint(last - 3, last - 3)}) {
-        QVERIFY2(alphaAt(image, corner.x(), corner.y()) == 0,
-                 describe("corner alpha", alphaAt(image, corner.x(), corner.y()), "0").constData());
+    // Turned to any angle, the picture never shows a corner: nothing lies outside its circle.
+    const double centre = side / 2.0;
+    int outside = 0;
+    int solid = 0;
+    for (int y = 0; y < side; ++y) {
+        for (int x = 0; x < side; ++x) {
+            const int alpha = alphaAt(image, x, y);
+            if (alpha > 0 && std::hypot(x + 0.5 - centre, y + 0.5 - centre) > centre) {
+                ++outside;
+            }
+            solid += alpha == 255 ? 1 : 0;
+        }
     }
-    QVERIFY2(alphaAt(image, body.x(), body.y()) == 255,
-             describe("body alpha", alphaAt(image, body.x(), body.y()), "255").constData());
+    QVERIFY2(outside == 0, describe("pixels outside the circle", outside, "0").constData());
+    // And there is something to see: more solid pixels than a line across the picture.
+    QVERIFY2(solid > side, describe("solid pixels", solid, "more than the side").constData());
+}
+
+void DiagramArtworkTest::spritesTurnAboutTheCentresOfTheirDials() {
+    const struct {
+        SpriteId id;
+        double x;
+        double y;
+    } dials[] = {
+        {SpriteId::DishTopPrime, artwork::kCompassX, artwork::kCompassY},
+        {SpriteId::DishTopOffset, artwork::kCompassX, artwork::kCompassY},
+        {SpriteId::HourHand, artwork::kWatchX, artwork::kWatchY},
+        {SpriteId::FeedPrime, artwork::kFeedPlateX, artwork::kFeedPlateY},
+        {SpriteId::FeedOffset, artwork::kFeedPlateX, artwork::kFeedPlateY},
+        {SpriteId::DishSidePrime, artwork::kSidePivotX, artwork::kSidePivotY},
+        {SpriteId::DishSideOffset, artwork::kSidePivotX, artwork::kSidePivotY},
+    };
+    for (const auto& dial : dials) {
+        const SpriteSetup& setup = spriteSetups()[indexOf(dial.id)];
+        const double x = setup.left + setup.side / 2.0;
+        const double y = setup.top + setup.side / 2.0;
+        const double off = std::hypot(x - dial.x, y - dial.y);
+        QVERIFY2(off <= 2.5, describe("sprite centre off its dial, tenths of a pixel",
+                                      std::lround(off * 10), "at most 25")
+                                 .constData());
+    }
 }
 
 void DiagramArtworkTest::backgroundIsOpaqueAtCanvasSize() {
     const QImage image = diagramBackground();
-    QCOMPARE(image.size(), QSize(777, 288));
+    QCOMPARE(image.size(), QSize(kDiagramWidth, kDiagramHeight));
     QCOMPARE(image.format(), QImage::Format_ARGB32_Premultiplied);
     int translucent = 0;
     QPoint first(-1, -1);
@@ -111,35 +165,47 @@ void DiagramArtworkTest::backgroundIsOpaqueAtCanvasSize() {
 
 void DiagramArtworkTest::hourHandPointsUpFromThePivot() {
     const QImage hand = hourHandPicture();
-    // Pivot at 82.5/82.5: the hand rises from it along the middle columns.
+    const int side = sideOf(SpriteId::HourHand);
+    const double pivot = side / 2.0;
+    const int middle = static_cast<int>(pivot);
+    // The hand rises from the pivot along the middle columns, well into the watch face but
+    // short of its edge.
     int top = -1;
-    for (int y = 0; y < 83 && top < 0; ++y) {
-        if (opaqueCount(hand, 80, y, 85, y + 1) > 0) {
+    for (int y = 0; y <= middle && top < 0; ++y) {
+        if (opaqueCount(hand, middle - 2, y, middle + 3, y + 1) > 0) {
             top = y;
         }
     }
     QVERIFY2(top >= 0, "no opaque pixel above the pivot");
-    const double length = 82.5 - top;
-    QVERIFY2(length >= 38.0 && length <= 46.0,
-             describe("hand length", std::lround(length), "38 to 46").constData());
-    QVERIFY2(alphaAt(hand, 82, 62) == 255,
-             describe("alpha 20 px above the pivot", alphaAt(hand, 82, 62), "255").constData());
+    const double length = pivot - top;
+    QVERIFY2(length > artwork::kWatchRadius * 0.7 && length < artwork::kWatchRadius,
+             describe("hand length", std::lround(length), "within the watch face").constData());
+    const int halfway = static_cast<int>(pivot - length / 2);
+    QVERIFY2(alphaAt(hand, middle, halfway) == 255,
+             describe("alpha halfway along the hand", alphaAt(hand, middle, halfway), "255")
+                 .constData());
 
     // Nothing below the pivot beyond the hub, and nothing to either side beyond it.
-    const int below = static_cast<int>(82.5 + artwork::kHourHandHubRadius + 2.0);
-    const int underneath = opaqueCount(hand, 0, below, 165, 165, 0);
+    const int below = static_cast<int>(pivot + artwork::kHourHandHubRadius + 2.0);
+    const int underneath = opaqueCount(hand, 0, below, side, side, 0);
     QVERIFY2(underneath == 0, describe("pixels below the hub", underneath, "0").constData());
-    const int beside = opaqueCount(hand, 0, 0, 75, 165, 0) + opaqueCount(hand, 91, 0, 165, 165, 0);
+    const double halfWidth = artwork::kHourHandHubRadius + 3.0;
+    const int left = static_cast<int>(std::floor(pivot - halfWidth));
+    const int right = static_cast<int>(std::ceil(pivot + halfWidth));
+    const int beside =
+        opaqueCount(hand, 0, 0, left, side, 0) + opaqueCount(hand, right, 0, side, side, 0);
     QVERIFY2(beside == 0, describe("pixels beside the hand", beside, "0").constData());
 }
 
 void DiagramArtworkTest::primeDishIsSymmetricWithTheFeedBelow() {
     const QImage dish = primeDishPicture();
+    const int side = sideOf(SpriteId::DishTopPrime);
+    const int centre = side / 2;
     int worst = 0;
     QPoint at;
-    for (int y = 0; y < 180; ++y) {
-        for (int x = 0; x < 90; ++x) {
-            const int d = std::abs(alphaAt(dish, x, y) - alphaAt(dish, 179 - x, y));
+    for (int y = 0; y < side; ++y) {
+        for (int x = 0; x < centre; ++x) {
+            const int d = std::abs(alphaAt(dish, x, y) - alphaAt(dish, side - 1 - x, y));
             if (d > worst) {
                 worst = d;
                 at = QPoint(x, y);
@@ -151,38 +217,42 @@ void DiagramArtworkTest::primeDishIsSymmetricWithTheFeedBelow() {
                              .constData());
 
     // Along the axis the feed reaches much farther forward (down) than the bowl reaches back.
-    int lowest = 90;
-    int highest = 90;
-    for (int y = 0; y < 180; ++y) {
-        if (opaqueCount(dish, 84, y, 96, y + 1) > 0) {
-            highest = std::min(highest, y);
-            lowest = std::max(lowest, y);
-        }
-    }
-    const int forward = lowest - 90;
-    const int backward = 90 - highest;
-    QVERIFY2(forward >= 50, describe("feed reach below the centre", forward, ">= 50").constData());
-    QVERIFY2(forward > backward + 15,
-             describe("feed reach minus bowl reach", forward - backward, "> 15").constData());
-    const int farAbove = opaqueCount(dish, 84, 0, 96, 90 - 45);
+    const int forward = reach(dish, 0, 1);
+    const int backward = reach(dish, 0, -1);
+    QVERIFY2(
+        forward > side / 4,
+        describe("feed reach below the centre", forward, "> a quarter of the side").constData());
+    QVERIFY2(forward > backward * 3 / 2, (describe("feed reach", forward, "> 1.5 x bowl reach") +
+                                          ", bowl " + QByteArray::number(backward))
+                                             .constData());
+    const int axis = side / 30;
+    const int farAbove = opaqueCount(dish, centre - axis, 0, centre + axis, centre - side / 4);
     QVERIFY2(farAbove == 0,
              describe("axis pixels far above the centre", farAbove, "0").constData());
-    QVERIFY2(opaqueCount(dish, 84, 90 + 45, 96, 180) > 20, "no feed far below the centre");
+    QVERIFY2(opaqueCount(dish, centre - axis, centre + side / 4, centre + axis, side) > 20,
+             "no feed far below the centre");
 }
 
 void DiagramArtworkTest::offsetDishTopLooksDown() {
     const QImage dish = offsetDishTopPicture();
-    const int front = opaqueCount(dish, 80, 120, 100, 180);
-    const int back = opaqueCount(dish, 80, 0, 100, 30);
+    const int side = sideOf(SpriteId::DishTopOffset);
+    const int centre = side / 2;
+    const int band = side / 18;
+    const int front = opaqueCount(dish, centre - band, side * 2 / 3, centre + band, side);
+    const int back = opaqueCount(dish, centre - band, 0, centre + band, side / 6);
     QVERIFY2(front > 50, describe("LNB pixels toward the bottom", front, "> 50").constData());
     QVERIFY2(back == 0, describe("pixels near the top edge", back, "0").constData());
+    QVERIFY2(reach(dish, 0, 1) > reach(dish, 0, -1), "the LNB should reach farther than the back");
 }
 
 void DiagramArtworkTest::offsetDishSideHangsItsLnbOnTheLowerRimSide() {
-    // In front of the aperture (below it) the arm and LNB stay on the -x side.
+    // In front of the aperture (below it, clear of the rim) the arm and LNB stay on the -x side.
     const QImage dish = offsetDishSidePicture();
-    const int lowerRimSide = opaqueCount(dish, 0, 110, 90, 180);
-    const int otherSide = opaqueCount(dish, 90, 110, 180, 180);
+    const int side = sideOf(SpriteId::DishSideOffset);
+    const int centre = side / 2;
+    const int inFront = centre + side / 9;
+    const int lowerRimSide = opaqueCount(dish, 0, inFront, centre, side);
+    const int otherSide = opaqueCount(dish, centre, inFront, side, side);
     QVERIFY2(lowerRimSide > 200,
              describe("pixels in front, -x side", lowerRimSide, "> 200").constData());
     QVERIFY2(otherSide == 0, describe("pixels in front, +x side", otherSide, "0").constData());
@@ -190,30 +260,39 @@ void DiagramArtworkTest::offsetDishSideHangsItsLnbOnTheLowerRimSide() {
 
 void DiagramArtworkTest::primeFeedCircuitBoxPointsUpLeft() {
     const QImage feed = primeFeedPicture();
-    const int upLeft = opaqueCount(feed, 0, 0, 72, 72);
-    const int downRight = opaqueCount(feed, 73, 73, 145, 145);
+    const int side = sideOf(SpriteId::FeedPrime);
+    const int centre = side / 2;
+    const int upLeft = opaqueCount(feed, 0, 0, centre, centre);
+    const int downRight = opaqueCount(feed, centre + 1, centre + 1, side, side);
     QVERIFY2(upLeft > downRight * 3 / 2, (describe("up-left pixels", upLeft, "> 1.5 x down-right") +
                                           ", down-right " + QByteArray::number(downRight))
                                              .constData());
-    // The box itself, well outside the horn.
-    QVERIFY2(alphaAt(feed, 40, 40) == 255,
-             describe("alpha at (40,40)", alphaAt(feed, 40, 40), "255").constData());
-    QVERIFY2(alphaAt(feed, 105, 105) == 0,
-             describe("alpha at (105,105)", alphaAt(feed, 105, 105), "0").constData());
+    // The box stands out of the horn up-left; nothing does down-right.
+    const int boxReach = reach(feed, -1, -1);
+    const int otherReach = reach(feed, 1, 1);
+    QVERIFY2(boxReach > otherReach * 3 / 2,
+             (describe("reach up-left", boxReach, "> 1.5 x reach down-right") + ", down-right " +
+              QByteArray::number(otherReach))
+                 .constData());
 }
 
 void DiagramArtworkTest::offsetLnbConnectorPointsDownRight() {
     const QImage lnb = offsetLnbPicture();
-    const int upLeft = opaqueCount(lnb, 0, 0, 48, 48);
-    const int downRight = opaqueCount(lnb, 49, 49, 97, 97);
+    const int side = sideOf(SpriteId::FeedOffset);
+    const int centre = side / 2;
+    const int upLeft = opaqueCount(lnb, 0, 0, centre, centre);
+    const int downRight = opaqueCount(lnb, centre + 1, centre + 1, side, side);
     QVERIFY2(downRight > upLeft * 3 / 2,
              (describe("down-right pixels", downRight, "> 1.5 x up-left") + ", up-left " +
               QByteArray::number(upLeft))
                  .constData());
-    QVERIFY2(alphaAt(lnb, 74, 74) == 255,
-             describe("alpha at (74,74)", alphaAt(lnb, 74, 74), "255").constData());
-    QVERIFY2(alphaAt(lnb, 23, 23) == 0,
-             describe("alpha at (23,23)", alphaAt(lnb, 23, 23), "0").constData());
+    // The connector stands out of the body down-right; nothing does up-left.
+    const int connectorReach = reach(lnb, 1, 1);
+    const int otherReach = reach(lnb, -1, -1);
+    QVERIFY2(connectorReach > otherReach * 3 / 2,
+             (describe("reach down-right", connectorReach, "> 1.5 x reach up-left") + ", up-left " +
+              QByteArray::number(otherReach))
+                 .constData());
 }
 
 QTEST_MAIN(DiagramArtworkTest)

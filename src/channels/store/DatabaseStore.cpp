@@ -5,7 +5,6 @@
 #include "common/FolderHandle.h"
 #include "common/Zip.h"
 
-#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <fstream>
@@ -136,28 +135,14 @@ bool copyStoredToWorking(int stored, const fs::path& target) {
                            static_cast<std::uint64_t>(info.st_size)) != StoredKind::Stored) {
         return false;
     }
-    static std::atomic<unsigned> counter{0};
-    fs::path temporary = target;
-    temporary += ".tmp-" + std::to_string(::getpid()) + "-" +
-                 std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + "-" +
-                 std::to_string(counter.fetch_add(1));
-    // O_EXCL: never reuse or write through something planted under that name.
-    const int out = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (out < 0) {
-        return false;
-    }
-    bool ok = writeAll(out, kJetHeaderPrefix, kJetHeaderLength) &&
-              copyRest(stored, static_cast<off_t>(kStoredMarker.size()), out);
-    ok = ::close(out) == 0 && ok;
-    std::error_code ec;
-    if (ok) {
-        fs::rename(temporary, target, ec);
-        ok = !ec;
-    }
-    if (!ok) {
-        fs::remove(temporary, ec);
-    }
-    return ok;
+    // A working copy is thrown away at the end of the run: no flush needed.
+    const common::FileContent content = [&](int out) {
+        return writeAll(out, kJetHeaderPrefix, kJetHeaderLength) &&
+               copyRest(stored, static_cast<off_t>(kStoredMarker.size()), out);
+    };
+    return common::writeFileAtomically(target, content,
+                                       {.durability = common::Durability::Disposable})
+        .ok();
 }
 
 } // namespace

@@ -29,7 +29,7 @@ struct StorePaths {
 };
 
 // `temporaryFolder` is the private area standing in for the user's temporary folder (see
-// common/PrivateFolder.h), with or without a trailing separator; `downloadFolder` holds the
+// common/platform/Platform.h), with or without a trailing separator; `downloadFolder` holds the
 // package downloads (empty: "downloads" in the temporary folder).
 StorePaths storePathsFor(const std::filesystem::path& temporaryFolder,
                          const std::filesystem::path& programFolder,

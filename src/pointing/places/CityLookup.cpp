@@ -2,26 +2,23 @@
 
 #include "channels/jet/JetConnection.h"
 #include "channels/jet/JetCursor.h"
+#include "channels/jet/JetFilter.h"
 #include "common/Numbers.h"
 
 namespace zorvast::pointing {
 
 namespace {
 
-// A value inside a filter's quotes: a quote in it is doubled so it cannot end the text.
-std::string quoted(std::string_view text) {
-    std::string out = "'";
-    for (char c : text) {
-        out += c;
-        if (c == '\'') {
-            out += '\'';
-        }
-    }
-    return out + "'";
+namespace jet = channels::jet;
+
+jet::FilterExpr textEquals(std::string field, std::string_view value) {
+    return jet::compare(std::move(field), jet::CompareOp::Equal,
+                        jet::FilterLiteral::ofText(std::string(value)));
 }
 
 template <typename Visit>
-bool visitRows(const std::filesystem::path& cityDatabase, const std::string& filter, Visit visit) {
+bool visitRows(const std::filesystem::path& cityDatabase, const jet::FilterExpr& filter,
+               Visit visit) {
     channels::jet::JetConnection connection;
     if (!connection.open(cityDatabase.string())) {
         return false;
@@ -44,7 +41,7 @@ bool visitRows(const std::filesystem::path& cityDatabase, const std::string& fil
 std::optional<CityPoint> cityCoordinates(const std::filesystem::path& cityDatabase,
                                          std::string_view provinceCode, std::string_view name) {
     std::optional<CityPoint> point;
-    visitRows(cityDatabase, "sta=" + quoted(provinceCode) + " and name=" + quoted(name),
+    visitRows(cityDatabase, jet::allOf({textEquals("sta", provinceCode), textEquals("name", name)}),
               [&](const channels::jet::JetCursor& cursor) {
                   point = CityPoint{static_cast<int>(cursor.readInteger("lo").value_or(0)),
                                     static_cast<int>(cursor.readInteger("la").value_or(0))};
@@ -56,7 +53,7 @@ std::optional<CityPoint> cityCoordinates(const std::filesystem::path& cityDataba
 std::vector<std::string> cityNames(const std::filesystem::path& cityDatabase,
                                    std::string_view provinceCode) {
     std::vector<std::string> names;
-    visitRows(cityDatabase, "sta=" + quoted(provinceCode),
+    visitRows(cityDatabase, textEquals("sta", provinceCode),
               [&](const channels::jet::JetCursor& cursor) {
                   names.push_back(cursor.readText("name").value_or(""));
                   return true;

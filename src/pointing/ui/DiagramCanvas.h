@@ -25,7 +25,6 @@ public:
 
     // Pictures, corners and starting angles; the first call only does anything.
     void createSprites();
-    bool spritesCreated() const { return created_; }
 
     // PointingDiagram
     void updateSprites(const DiagramStep& step) override;
@@ -37,16 +36,13 @@ public:
 
     // The sprites as shown now (angles reached so far).
     SpriteStates spriteStates() const;
-    const std::array<SpriteTurn, kSpriteCount>& turns() const { return turns_; }
-    bool turning() const { return timer_.isActive(); }
-    const Drawings& drawings() const { return planner_.drawings(); }
-    // One timer tick: every turn moves to where its elapsed time puts it.
-    void advanceTurns();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // One timer tick: every turn moves to where its elapsed time puts it.
+    void advanceTurns();
     void paintDrawings(QPainter& painter, bool texts) const;
 
     struct LiveSprite {

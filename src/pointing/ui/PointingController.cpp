@@ -189,7 +189,6 @@ void PointingController::onOffsetFeedClicked() {
 // --- the run
 
 void PointingController::runPointingCalculation() {
-    ++runCount_;
     PointingInputs inputs;
     inputs.site = typedSite();
     inputs.satellite = readSatelliteItem(text(tab_->satelliteList()->currentText()));

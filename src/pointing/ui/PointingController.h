@@ -44,8 +44,6 @@ public:
     PointingController(PointingTab* tab, PointingDependencies dependencies,
                        QObject* parent = nullptr);
 
-    void setDiagram(PointingDiagram* diagram) { diagram_ = diagram; }
-
     void fillLocationLists();
     void refillCityList();
     void lookupCityCoordinates();
@@ -57,13 +55,8 @@ public:
     enum class ExportMode { Copy = 0, Save = 1 };
     void exportPointingReport(ExportMode mode);
 
-    const PointingResult& result() const { return result_; }
-    std::string currentReport() const;
-    // Calculations started so far, whatever their outcome.
-    int runCount() const { return runCount_; }
-    SunToolsController* sunTools() const { return sunTools_; }
-
 private:
+    std::string currentReport() const;
     FeedType feedType() const;
     Mounting mounting() const;
     Site typedSite() const;
@@ -77,7 +70,6 @@ private:
     PointingDiagram* diagram_ = nullptr;
     SunToolsController* sunTools_ = nullptr;
     PointingResult result_;
-    int runCount_ = 0;
     bool restoring_ = false;
 };
 

@@ -1,6 +1,7 @@
 #include "pointing/ui/SunDirectionWindow.h"
 
 #include "common/ui/QtText.h"
+#include "pointing/sun/SunAzimuth.h"
 #include "pointing/sun/SunPosition.h"
 #include "pointing/ui/ValueLabel.h"
 
@@ -11,6 +12,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include <vector>
 
 namespace zorvast::pointing::ui {
 
@@ -28,6 +31,7 @@ QLabel* makeValue(QWidget* parent) {
 
 SunDirectionWindow::SunDirectionWindow(SunWindowDependencies dependencies, QWidget* parent)
     : SunWindowBase(std::move(dependencies), parent) {
+    setObjectName(QStringLiteral("sunDirectionWindow"));
     setWindowTitle(QStringLiteral("太阳定向"));
 
     dateEdit_ = new QLineEdit(this);
@@ -41,6 +45,11 @@ SunDirectionWindow::SunDirectionWindow(SunWindowDependencies dependencies, QWidg
     adviceLabel_->setWordWrap(true);
     adviceLabel_->setMinimumHeight(adviceLabel_->fontMetrics().height() * 3);
     adviceLabel_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    dateEdit_->setObjectName(QStringLiteral("dateEdit"));
+    computeButton_->setObjectName(QStringLiteral("computeButton"));
+    azimuthLabel_->setObjectName(QStringLiteral("azimuthLabel"));
+    timesLabel_->setObjectName(QStringLiteral("timesLabel"));
+    adviceLabel_->setObjectName(QStringLiteral("adviceLabel"));
 
     auto* dateRow = new QHBoxLayout;
     dateRow->addWidget(new QLabel(QStringLiteral("日期"), this));
@@ -87,19 +96,19 @@ bool SunDirectionWindow::recompute() {
     }
     const sun::Direction satellite =
         sun::satelliteDirection(siteLongitude_, siteLatitude_, satelliteLongitude_);
-    azimuth_ = satellite.azimuth;
-    crossings_ = sun::sunAtAzimuth(siteLongitude_, siteLatitude_, azimuth_, *date);
+    const std::vector<sun::Crossing> crossings =
+        sun::sunAtAzimuth(siteLongitude_, siteLatitude_, satellite.azimuth, *date);
     azimuthLabel_->setText(QStringLiteral("%1°（仰角 %2°）")
-                               .arg(azimuth_, 0, 'f', 1)
+                               .arg(satellite.azimuth, 0, 'f', 1)
                                .arg(satellite.elevation, 0, 'f', 1));
     QStringList times;
-    for (const sun::Crossing& crossing : crossings_) {
+    for (const sun::Crossing& crossing : crossings) {
         times << QStringLiteral("%1　太阳仰角 %2°")
                      .arg(q(sun::minuteText(crossing.minute)))
                      .arg(crossing.sunElevation, 0, 'f', 1);
     }
     timesLabel_->setText(times.isEmpty() ? QStringLiteral("- -") : times.join(QLatin1Char('\n')));
-    adviceLabel_->setText(q(sun::shadowAimText(crossings_)));
+    adviceLabel_->setText(q(sun::shadowAimText(crossings)));
     return true;
 }
 

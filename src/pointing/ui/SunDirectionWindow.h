@@ -2,10 +2,7 @@
 // when a vertical pole's shadow points straight away from the satellite.
 #pragma once
 
-#include "pointing/sun/SunAzimuth.h"
 #include "pointing/ui/SunWindowBase.h"
-
-#include <vector>
 
 class QLineEdit;
 class QPushButton;
@@ -23,22 +20,12 @@ public:
     // Recomputes for the date in the box; false after an input error box.
     bool recompute();
 
-    QLineEdit* dateEdit() const { return dateEdit_; }
-    QPushButton* computeButton() const { return computeButton_; }
-    QLabel* azimuthLabel() const { return azimuthLabel_; }
-    QLabel* timesLabel() const { return timesLabel_; }
-    QLabel* adviceLabel() const { return adviceLabel_; }
-    double satelliteAzimuth() const { return azimuth_; }
-    const std::vector<sun::Crossing>& crossings() const { return crossings_; }
-
 private:
     QLineEdit* dateEdit_ = nullptr;
     QPushButton* computeButton_ = nullptr;
     QLabel* azimuthLabel_ = nullptr;
     QLabel* timesLabel_ = nullptr;
     QLabel* adviceLabel_ = nullptr;
-    double azimuth_ = 0;
-    std::vector<sun::Crossing> crossings_;
 };
 
 } // namespace zorvast::pointing::ui

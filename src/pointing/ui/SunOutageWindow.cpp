@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace zorvast::pointing::ui {
 
@@ -163,6 +164,7 @@ void OutageChart::paintEvent(QPaintEvent*) {
 
 SunOutageWindow::SunOutageWindow(SunWindowDependencies dependencies, QWidget* parent)
     : SunWindowBase(std::move(dependencies), parent) {
+    setObjectName(QStringLiteral("sunOutageWindow"));
     setWindowTitle(QStringLiteral("日凌预报"));
 
     diameterEdit_ = new QLineEdit(this);
@@ -197,6 +199,16 @@ SunOutageWindow::SunOutageWindow(SunWindowDependencies dependencies, QWidget* pa
     chart_ = new OutageChart(this);
     saveButton_ = new QPushButton(QStringLiteral("保存文件"), this);
     copyButton_ = new QPushButton(QStringLiteral("复制文本"), this);
+    const std::pair<QWidget*, const char*> names[] = {
+        {diameterEdit_, "diameterEdit"}, {bandList_, "bandList"},
+        {yearEdit_, "yearEdit"},         {computeButton_, "computeButton"},
+        {figuresLabel_, "figuresLabel"}, {table_, "outageTable"},
+        {chart_, "outageChart"},         {saveButton_, "saveButton"},
+        {copyButton_, "copyButton"},
+    };
+    for (const auto& [widget, name] : names) {
+        widget->setObjectName(QString::fromLatin1(name));
+    }
 
     auto* inputs = new QHBoxLayout;
     inputs->setSpacing(6);

@@ -22,7 +22,6 @@ public:
     explicit OutageChart(QWidget* parent = nullptr);
 
     void setDays(std::vector<sun::OutageDay> days);
-    const std::vector<sun::OutageDay>& days() const { return days_; }
 
     // The minutes of the day the axis spans: whole hours, at least two, with room on both
     // sides of the earliest start and the latest end.
@@ -53,17 +52,6 @@ public:
     bool recompute();
     void saveTable();
     void copyTable();
-
-    QLineEdit* diameterEdit() const { return diameterEdit_; }
-    QComboBox* bandList() const { return bandList_; }
-    QLineEdit* yearEdit() const { return yearEdit_; }
-    QPushButton* computeButton() const { return computeButton_; }
-    QLabel* figuresLabel() const { return figuresLabel_; }
-    QTableWidget* table() const { return table_; }
-    OutageChart* chart() const { return chart_; }
-    QPushButton* saveButton() const { return saveButton_; }
-    QPushButton* copyButton() const { return copyButton_; }
-    const std::vector<sun::OutageDay>& days() const { return days_; }
 
 private:
     std::optional<double> typedDiameter();

@@ -24,13 +24,10 @@ public:
     void openOutageWindow();
     void openDirectionWindow();
 
-    // Nothing until first opened.
-    SunOutageWindow* outageWindow() const { return outageWindow_; }
-    SunDirectionWindow* directionWindow() const { return directionWindow_; }
-
 private:
     PointingTab* tab_;
     SunWindowDependencies deps_;
+    // Nothing until first opened.
     SunOutageWindow* outageWindow_ = nullptr;
     SunDirectionWindow* directionWindow_ = nullptr;
 };

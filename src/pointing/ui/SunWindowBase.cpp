@@ -17,6 +17,7 @@ std::string sunPlaceText(std::string_view longitudeText, std::string_view latitu
 SunWindowBase::SunWindowBase(SunWindowDependencies dependencies, QWidget* parent)
     : QWidget(parent, Qt::Window), deps_(std::move(dependencies)) {
     placeLabel_ = new QLabel(this);
+    placeLabel_->setObjectName(QStringLiteral("placeLabel"));
     placeLabel_->setTextFormat(Qt::PlainText);
 }
 

@@ -44,9 +44,6 @@ struct SunWindowDependencies {
 
 class SunWindowBase : public QWidget {
     Q_OBJECT
-public:
-    QLabel* placeLabel() const { return placeLabel_; }
-
 protected:
     SunWindowBase(SunWindowDependencies dependencies, QWidget* parent);
 
@@ -54,6 +51,7 @@ protected:
     // when either cannot be used.
     bool takeContext(const SunContext& context);
     void showWindow();
+    QLabel* placeLabel() const { return placeLabel_; }
 
     void showMessage(const std::string& caption, const std::string& text, bool warning);
     void inputError(std::string_view text);

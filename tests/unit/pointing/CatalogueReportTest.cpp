@@ -2,7 +2,9 @@
 #include "pointing/report/PointingReport.h"
 #include "pointing/report/SatelliteInfo.h"
 
+#include "common/Files.h"
 #include "support/ResultLabels.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +13,8 @@
 
 namespace zorvast::pointing {
 namespace {
+
+using testing::TempFolder;
 
 TEST(AntennaCatalogue, PrimeFocusModels) {
     const char* const expected[] = {
@@ -270,13 +274,29 @@ TEST(PointingReport, DeclinationCorrection) {
     EXPECT_EQ(buildPointingReport(in, r).find("指北针"), std::string::npos);
 }
 
-TEST(PointingReport, MessageTexts) {
-    EXPECT_EQ(kSavedCaption, "保存成功");
-    EXPECT_EQ(kSaveFailedCaption, "保存失败");
-    EXPECT_EQ(kCopiedCaption, "复制成功");
-    EXPECT_EQ(kSavedText, "已保存成功，目标文件是：");
-    EXPECT_EQ(kNoFileNameText, "文件名不能为空，请重新填写。");
-    EXPECT_EQ(kCopiedText, "已复制到剪切板成功，请粘贴到其它软件中查看。");
+TEST(PointingReport, SavingSaysHowItWent) {
+    const TempFolder temp;
+    const std::filesystem::path file = temp.path() / "report.txt";
+    const SaveNotice saved = saveExport(file, "GBK bytes");
+    EXPECT_EQ(saved.caption, "保存成功");
+    EXPECT_EQ(saved.text, "已保存成功，目标文件是：" + file.string());
+    EXPECT_FALSE(saved.warning);
+    EXPECT_EQ(common::readFileBytes(file).value_or(""), "GBK bytes");
+
+    // No file chosen: nothing is written.
+    const SaveNotice none = saveExport(std::nullopt, "GBK bytes");
+    EXPECT_EQ(none.caption, "保存失败");
+    EXPECT_EQ(none.text, "文件名不能为空，请重新填写。");
+    EXPECT_TRUE(none.warning);
+
+    // A folder that does not exist: a failure with the file's name, never a false success.
+    const std::filesystem::path missing = temp.path() / "missing" / "report.txt";
+    const SaveNotice failed = saveExport(missing, "GBK bytes");
+    EXPECT_EQ(failed.caption, "保存失败");
+    EXPECT_TRUE(failed.text.starts_with("无法写入文件：" + missing.string() + "\r\n"))
+        << failed.text;
+    EXPECT_TRUE(failed.warning);
+    EXPECT_FALSE(common::fileExists(missing));
 }
 
 TEST(SatelliteInfo, DetailText) {

@@ -1,5 +1,4 @@
 #include "pointing/places/CityLookup.h"
-#include "pointing/places/ProvinceCodes.h"
 
 #include "JetWriter.h"
 #include "support/TempFolder.h"
@@ -25,7 +24,8 @@ std::string cityDatabase(const TempFolder& temp) {
         int lo, la;
     } rows[] = {{"京", "北京", 11646, 3992}, {"京", "平谷", 11711, 4014},
                 {"湘", "长沙", 11300, 2821}, {"湘", "双名", 11100, 2700},
-                {"湘", "双名", 11200, 2800}, {"津", "北京", 1, 2}};
+                {"湘", "双名", 11200, 2800}, {"津", "北京", 1, 2},
+                {"津", "O'Hare", 3, 4}};
     for (const auto& r : rows) {
         city.rows.push_back(
             {std::string(r.sta), std::string(r.name), std::int64_t{r.lo}, std::int64_t{r.la}});
@@ -49,6 +49,7 @@ TEST(CityLookup, Coordinates) {
         {"湘", "双名", true, 11100, 2700}, // the first of a name stored twice
         {"京", "长沙", false, 0, 0},
         {"京", "x' or 'a'='a", false, 0, 0}, // a quote cannot widen the filter
+        {"津", "O'Hare", true, 3, 4},        // nor keep a name that holds one from matching
     };
     for (const auto& c : cases) {
         const auto point = cityCoordinates(db, c.sta, c.name);
@@ -76,14 +77,6 @@ TEST(CityLookup, CoordinateTexts) {
     for (const auto& c : cases) {
         EXPECT_EQ(coordinateText(c.hundredths), c.text);
     }
-}
-
-TEST(ProvinceCodes, ListAndDefaults) {
-    EXPECT_EQ(kProvinceCodes[0].listText, "安徽省");
-    EXPECT_EQ(kProvinceCodes[kDefaultProvinceIndex].sta, "京");
-    EXPECT_EQ(kProvinceCodes[31].listText, "重庆市");
-    EXPECT_EQ(kInitialCities[kDefaultCityIndex], "北京");
-    EXPECT_EQ(kInitialCities[4], "通县");
 }
 
 } // namespace

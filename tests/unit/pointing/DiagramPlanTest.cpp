@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <utility>
 
 namespace zorvast::pointing {
 namespace {
@@ -64,16 +65,35 @@ struct PlannedRun {
     }
 };
 
-TEST(DiagramPlan, SpritesAreCreatedWithTheirCornersAndAngles) {
+TEST(DiagramPlan, SpritesAreCreatedOnTheCanvasAtTheirStartingAngles) {
     const auto& setups = spriteSetups();
-    EXPECT_EQ(setups[indexOf(SpriteId::DishSidePrime)].startAngle, 226);
-    EXPECT_EQ(setups[indexOf(SpriteId::DishSideOffset)].left, 542);
-    EXPECT_EQ(setups[indexOf(SpriteId::FeedOffset)].side, 97);
-    EXPECT_EQ(setups[indexOf(SpriteId::HourHand)].top, 23);
     const SpriteStates initial = initialSpriteStates();
+    for (std::size_t i = 0; i < kSpriteCount; ++i) {
+        const SpriteSetup& setup = setups[i];
+        EXPECT_EQ(indexOf(setup.id), i);
+        // Turned to any angle, a sprite's picture stays on the canvas.
+        EXPECT_GE(setup.left, 0) << i;
+        EXPECT_GE(setup.top, 0) << i;
+        EXPECT_LE(setup.left + setup.side, kDiagramWidth) << i;
+        EXPECT_LE(setup.top + setup.side, kDiagramHeight) << i;
+        EXPECT_EQ(initial[i].angle, setup.startAngle) << i;
+        EXPECT_FALSE(initial[i].mirrored) << i;
+    }
+    // The prime-focus and offset top views take turns in the same place.
+    const auto centre = [&setups](SpriteId id) {
+        const SpriteSetup& s = setups[indexOf(id)];
+        return std::pair{s.left * 2 + s.side, s.top * 2 + s.side}; // doubled
+    };
+    EXPECT_EQ(centre(SpriteId::DishTopPrime), centre(SpriteId::DishTopOffset));
+    // Only the side views are shown before the first run, both at the same elevation.
     EXPECT_TRUE(initial[indexOf(SpriteId::DishSidePrime)].visible);
-    EXPECT_EQ(initial[indexOf(SpriteId::DishSideOffset)].angle, 226);
-    EXPECT_FALSE(initial[indexOf(SpriteId::HourHand)].visible);
+    EXPECT_TRUE(initial[indexOf(SpriteId::DishSideOffset)].visible);
+    for (SpriteId id : {SpriteId::DishTopPrime, SpriteId::DishTopOffset, SpriteId::FeedPrime,
+                        SpriteId::FeedOffset, SpriteId::HourHand}) {
+        EXPECT_FALSE(initial[indexOf(id)].visible) << indexOf(id);
+    }
+    EXPECT_EQ(initial[indexOf(SpriteId::DishSidePrime)].angle,
+              initial[indexOf(SpriteId::DishSideOffset)].angle);
 }
 
 TEST(DiagramPlan, TopViewsTurnByTheBearingChange) {

@@ -162,7 +162,6 @@ TEST(PointingGeometry, SiteErrorTexts) {
     EXPECT_EQ(siteErrorText(SiteError::Latitude),
               "请检查纬度是否填写错误。\r\n（只能填写1到60度之间亚洲区的纬度）");
     EXPECT_TRUE(siteErrorText(SiteError::None).empty());
-    EXPECT_EQ(kInputErrorCaption, "输入错误");
 }
 
 TEST(PointingGeometry, DeclinationSampleCells) {

@@ -1,15 +1,17 @@
-#include "common/PrivateFolder.h"
+// The private folders on Linux: the runtime folder of the session when it is really ours, else
+// the user's cache folder; made with mode 0700 and accepted only as a real folder of ours.
+#include "common/platform/Platform.h"
 
 #include "common/FolderHandle.h"
+#include "common/platform/linux/Xdg.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 
-namespace zorvast::common {
+namespace zorvast::common::platform {
 
 namespace fs = std::filesystem;
 
@@ -17,18 +19,9 @@ namespace {
 
 constexpr const char* kAreaName = "zorvast";
 
-std::string variable(const char* name) {
-    const char* value = std::getenv(name);
-    return value ? std::string(value) : std::string();
-}
-
-bool absolute(const std::string& path) {
-    return !path.empty() && path.front() == '/';
-}
-
 // A runtime folder is worth using only when it is really ours and closed to everyone else.
 bool usableRuntimeFolder(const std::string& path) {
-    if (!absolute(path)) {
+    if (path.empty()) {
         return false;
     }
     struct stat info {};
@@ -51,32 +44,22 @@ bool makeParents(const fs::path& folder) {
     return ::mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST;
 }
 
-} // namespace
-
-PrivateAreaEnvironment currentPrivateAreaEnvironment() {
-    return {variable("XDG_RUNTIME_DIR"), variable("XDG_CACHE_HOME"), variable("HOME")};
-}
-
-namespace {
-
-fs::path cacheAreaFor(const PrivateAreaEnvironment& environment) {
-    if (absolute(environment.cacheHome)) {
-        return fs::path(environment.cacheHome) / kAreaName;
-    }
-    const std::string home = absolute(environment.home) ? environment.home : std::string("/");
-    return fs::path(home) / ".cache" / kAreaName;
+// Kept across runs: the runtime folder is gone at logout.
+fs::path cacheAreaFor(const Environment& environment) {
+    return xdg::cacheHome(environment) / kAreaName;
 }
 
 } // namespace
 
-fs::path privateAreaFor(const PrivateAreaEnvironment& environment) {
-    if (usableRuntimeFolder(environment.runtimeDir)) {
-        return fs::path(environment.runtimeDir) / kAreaName;
+fs::path privateAreaFor(const Environment& environment) {
+    const std::string runtime = xdg::absoluteVariable(environment, "XDG_RUNTIME_DIR");
+    if (usableRuntimeFolder(runtime)) {
+        return fs::path(runtime) / kAreaName;
     }
     return cacheAreaFor(environment);
 }
 
-fs::path downloadAreaFor(const PrivateAreaEnvironment& environment) {
+fs::path downloadAreaFor(const Environment& environment) {
     return cacheAreaFor(environment) / "downloads";
 }
 
@@ -109,4 +92,4 @@ PrivateFolderStatus preparePrivateFolder(const fs::path& folder) {
     return PrivateFolderStatus::Ready;
 }
 
-} // namespace zorvast::common
+} // namespace zorvast::common::platform
