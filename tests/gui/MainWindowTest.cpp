@@ -23,6 +23,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTextDocument>
@@ -63,6 +64,12 @@ void expectCaptions(const QWidget* root, const QStringList& expected) {
                                  .arg(caption, root->metaObject()->className())));
         }
     }
+}
+
+// Switches tabs the way a user does: a click on the tab.
+void clickTab(QTabWidget* tabs, int index) {
+    QTabBar* bar = tabs->tabBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(index).center());
 }
 
 void expectNonEditableLists(const QWidget* root) {
@@ -152,24 +159,24 @@ private slots:
         QCOMPARE(window.downloadProgress()->minimum(), 0);
     }
 
-    void mainWindowAccessorsAreSet() {
+    void everyPartLiesInsideTheWindow() {
         MainWindow window;
-        QVERIFY(window.newsBanner());
-        QVERIFY(window.logoButton());
-        QVERIFY(window.tabs());
-        QVERIFY(window.newsTab());
-        QVERIFY(window.parameterTab());
-        QVERIFY(window.pointingTab());
-        QVERIFY(window.tyroTab());
-        QVERIFY(window.datumTab());
-        QVERIFY(window.tradeTab());
-        QVERIFY(window.communityTab());
-        QVERIFY(window.statusText());
-        QVERIFY(window.versionText());
-        QVERIFY(window.pageProgress());
-        QVERIFY(window.downloadProgress());
+        const QList<QWidget*> parts = {
+            window.newsBanner(),   window.logoButton(),       window.tabs(),
+            window.newsTab(),      window.parameterTab(),     window.pointingTab(),
+            window.tyroTab(),      window.datumTab(),         window.tradeTab(),
+            window.communityTab(), window.statusText(),       window.versionText(),
+            window.pageProgress(), window.downloadProgress(),
+        };
+        for (const QWidget* part : parts) {
+            QVERIFY(part);
+            QVERIFY2(window.isAncestorOf(part), part->metaObject()->className());
+        }
+        // The two page tabs show their pages in views of their own.
         QVERIFY(window.tyroTab()->view());
         QVERIFY(window.datumTab()->view());
+        QVERIFY(window.tyroTab()->isAncestorOf(window.tyroTab()->view()));
+        QVERIFY(window.datumTab()->isAncestorOf(window.datumTab()->view()));
         QVERIFY(window.tyroTab()->view() != window.datumTab()->view());
     }
 
@@ -204,8 +211,9 @@ private slots:
     void newsTab() {
         MainWindow window;
         window.show();
-        window.tabs()->setCurrentIndex(MainWindow::NewsTabIndex);
         QVERIFY(QTest::qWaitForWindowExposed(&window));
+        clickTab(window.tabs(), MainWindow::NewsTabIndex);
+        QCOMPARE(window.tabs()->currentWidget(), window.newsTab());
         const auto* tab = window.newsTab();
         QVERIFY(tab->newsGrid());
         QVERIFY(tab->refreshLink());
@@ -242,8 +250,9 @@ private slots:
     void parameterTab() {
         MainWindow window;
         window.show();
-        window.tabs()->setCurrentIndex(MainWindow::ParameterTabIndex);
         QVERIFY(QTest::qWaitForWindowExposed(&window));
+        clickTab(window.tabs(), MainWindow::ParameterTabIndex);
+        QCOMPARE(window.tabs()->currentWidget(), window.parameterTab());
         const auto* tab = window.parameterTab();
         QVERIFY(tab->satelliteList());
         QVERIFY(tab->bandFilter());
@@ -294,8 +303,9 @@ private slots:
     void pointingTab() {
         MainWindow window;
         window.show();
-        window.tabs()->setCurrentIndex(MainWindow::PointingTabIndex);
         QVERIFY(QTest::qWaitForWindowExposed(&window));
+        clickTab(window.tabs(), MainWindow::PointingTabIndex);
+        QCOMPARE(window.tabs()->currentWidget(), window.pointingTab());
         const auto* tab = window.pointingTab();
         const QList<const QObject*> controls = {
             tab->satelliteList(),
@@ -384,11 +394,18 @@ private slots:
         expectNonEditableLists(tab);
 
         // Feed type and mounting are two separate choices.
-        tab->primeFeedButton()->setChecked(true);
-        tab->uprightButton()->setChecked(true);
-        tab->offsetFeedButton()->setChecked(true);
+        QTest::mouseClick(tab->primeFeedButton(), Qt::LeftButton);
+        QTest::mouseClick(tab->uprightButton(), Qt::LeftButton);
+        QVERIFY(tab->primeFeedButton()->isChecked());
         QVERIFY(tab->uprightButton()->isChecked());
+        QTest::mouseClick(tab->offsetFeedButton(), Qt::LeftButton);
+        QVERIFY(tab->offsetFeedButton()->isChecked());
         QVERIFY(!tab->primeFeedButton()->isChecked());
+        QVERIFY(tab->uprightButton()->isChecked());
+        QTest::mouseClick(tab->invertedButton(), Qt::LeftButton);
+        QVERIFY(tab->invertedButton()->isChecked());
+        QVERIFY(!tab->uprightButton()->isChecked());
+        QVERIFY(tab->offsetFeedButton()->isChecked());
 
         // The diagram sits at (9, 215) of the tab control, wholly inside it and under the
         // groups.
@@ -436,7 +453,9 @@ private slots:
         QCOMPARE(community->enlargeButton()->text(), QStringLiteral("放大浏览窗口"));
         QCOMPARE(community->loadingLabel()->text(), QStringLiteral("请稍候，正在载入..."));
         expectNonEditableLists(community);
-        window.tabs()->setCurrentIndex(MainWindow::CommunityTabIndex);
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        clickTab(window.tabs(), MainWindow::CommunityTabIndex);
+        QCOMPARE(window.tabs()->currentWidget(), window.communityTab());
         QVERIFY(!community->loadingLabel()->isVisible());
     }
 

@@ -1,4 +1,5 @@
 #include "common/Clock.h"
+#include "common/ui/UiThread.h"
 #include "shell/ui/AboutWindow.h"
 #include "shell/ui/LogoArtwork.h"
 #include "shell/ui/SplashWindow.h"
@@ -14,6 +15,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -67,6 +69,28 @@ private:
     SplashWindow* splash_;
     QToolButton* logo_;
     const ManualClock& clock_;
+};
+
+// A clock that returns at once like ManualClock and, at each wait, first runs `observe` on the
+// window thread: a worker's wait comes after the steps it handed to the window, so what is
+// seen there is the window as that step left it.
+class ObservingClock final : public zorvast::common::Clock {
+public:
+    explicit ObservingClock(QObject* window) : window_(window) {}
+
+    void sleepFor(std::chrono::milliseconds duration) override {
+        if (observe) {
+            zorvast::common::ui::runOnUi(window_, observe);
+        }
+        manual.sleepFor(duration);
+    }
+    std::chrono::steady_clock::time_point now() const override { return manual.now(); }
+
+    std::function<void()> observe;
+    ManualClock manual;
+
+private:
+    QObject* window_;
 };
 
 } // namespace
@@ -275,7 +299,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&main));
         const QRect frame = main.geometry();
 
-        ManualClock clock;
+        ObservingClock clock(&main);
         auto* about = new AboutWindow(&main, logo, work.path().toStdString(), clock);
         QCOMPARE(about->group()->title(), QStringLiteral(" 关于Zorvast…… "));
         QCOMPARE(about->closeButton()->text(), QStringLiteral("关 闭"));
@@ -287,11 +311,12 @@ private slots:
             bool closeEnabled;
             LogoPicture logo;
         };
+        // The window as each step of the animations leaves it.
         std::vector<Step> steps;
-        about->setStepObserver([&](const QRect& geometry) {
-            steps.push_back({geometry, about->closeButton()->isEnabled(),
+        clock.observe = [&] {
+            steps.push_back({about->geometry(), about->closeButton()->isEnabled(),
                              zorvast::shell::ui::logoButtonPicture(logo)});
-        });
+        };
 
         about->openAbout();
         QCOMPARE(about->geometry(), QRect(frame.left() + 590, frame.top() + 55, 220, 85));
@@ -300,15 +325,23 @@ private slots:
         about->show();
         QTRY_VERIFY(about->closeButton()->isEnabled());
         QCOMPARE(steps.size(), std::size_t(5));
-        for (const Step& step : steps) {
-            QVERIFY2(!step.closeEnabled, qPrintable(describe(step.geometry)));
-            QCOMPARE(step.logo, LogoPicture::Blank);
+        for (std::size_t i = 0; i < steps.size(); ++i) {
+            const int n = int(i) + 1;
+            const QRect expected(frame.left() + 590 - 58 * n, frame.top() + 55 + 20 * n, 220,
+                                 85 + 58 * n);
+            QVERIFY2(steps[i].geometry == expected,
+                     qPrintable(QStringLiteral("opening step %1: %2, expected %3")
+                                    .arg(n)
+                                    .arg(describe(steps[i].geometry), describe(expected))));
+            QVERIFY(!steps[i].closeEnabled);
+            QCOMPARE(steps[i].logo, LogoPicture::Blank);
         }
         const QRect opened(frame.left() + 590 - 290, frame.top() + 55 + 100, 220, 375);
         QVERIFY2(about->geometry() == opened,
                  qPrintable(QStringLiteral("%1, expected %2")
                                 .arg(describe(about->geometry()), describe(opened))));
-        QVERIFY2(clock.sleeps() == Sleeps(5, 20ms), qPrintable(describe(clock.sleeps())));
+        QVERIFY2(clock.manual.sleeps() == Sleeps(5, 20ms),
+                 qPrintable(describe(clock.manual.sleeps())));
 
         steps.clear();
         QTest::mouseClick(about->closeButton(), Qt::LeftButton);
@@ -322,7 +355,8 @@ private slots:
                                     .arg(describe(steps[i].geometry), describe(expected))));
             QVERIFY(!steps[i].closeEnabled);
         }
-        QVERIFY2(clock.sleeps() == Sleeps(9, 20ms), qPrintable(describe(clock.sleeps())));
+        QVERIFY2(clock.manual.sleeps() == Sleeps(9, 20ms),
+                 qPrintable(describe(clock.manual.sleeps())));
         QVERIFY(!about->isVisible());
         QCOMPARE(zorvast::shell::ui::logoButtonPicture(logo), LogoPicture::Blank);
         delete about;

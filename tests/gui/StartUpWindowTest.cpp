@@ -2,10 +2,13 @@
 #include "channels/ui/ParameterTab.h"
 #include "channels/ui/ResultGrid.h"
 #include "common/Files.h"
+#include "common/WorkerPool.h"
+#include "common/ui/UiThread.h"
 #include "info/ui/CommunityTab.h"
 #include "pointing/ui/PointingTab.h"
 #include "shell/ui/AppController.h"
 #include "shell/ui/MainWindow.h"
+#include "shell/ui/WorkerWait.h"
 #include "support/AlteredPackages.h"
 #include "support/ChannelFixture.h"
 #include "support/TempFolder.h"
@@ -13,16 +16,25 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <future>
+#include <thread>
+
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 using namespace zorvast;
 using shell::StartUpResult;
 using shell::ui::AppController;
@@ -45,7 +57,9 @@ struct Fixture {
         env.temporaryFolder = temp.path() / "tmp";
         env.programFolder = temp.path() / "program";
         env.executableName = "zorvast";
-        env.shortcuts = {temp.path() / "apps", temp.path() / "apps", temp.path() / "Desktop"};
+        env.shortcuts = {.startMenu = temp.path() / "apps",
+                         .programs = temp.path() / "apps",
+                         .desktop = temp.path() / "Desktop"};
         env.clock = realClock ? nullptr : &clock;
         return env;
     }
@@ -69,6 +83,37 @@ QColor background(channels::ui::ResultGrid* grid, int row) {
 
 QString cellText(channels::ui::ResultGrid* grid, int row, int column) {
     return grid->model()->index(row, column).data(Qt::DisplayRole).toString();
+}
+
+// Picks an item the way a user does from the keyboard: Home, then Down to it. Each move
+// activates the item it lands on.
+void chooseItem(QComboBox* list, int index) {
+    QTest::keyClick(list, Qt::Key_Home);
+    for (int i = 0; i < index; ++i) {
+        QTest::keyClick(list, Qt::Key_Down);
+    }
+}
+
+void clickTab(QTabWidget* tabs, int index) {
+    QTabBar* bar = tabs->tabBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(index).center());
+}
+
+// Calls `act` with the download window once it is shown (start-up shows it modally, so the
+// test looks for it from a timer).
+void whenTheDownloadWindowShows(QObject* context,
+                                const std::function<void(update::ui::DownloadWindow*)>& act) {
+    auto* timer = new QTimer(context);
+    QObject::connect(timer, &QTimer::timeout, context, [timer, act] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* d = qobject_cast<update::ui::DownloadWindow*>(w); d && d->isVisible()) {
+                timer->stop();
+                act(d);
+                return;
+            }
+        }
+    });
+    timer->start(50);
 }
 
 } // namespace
@@ -128,8 +173,8 @@ private slots:
         QVERIFY(fs::exists(f.temp.path() / "apps" / "Zorvast.desktop"));
 
         // Picking a province lists its places and looks up the first.
-        pointing->provinceList()->setCurrentIndex(26); // 天津市
-        emit pointing->provinceList()->activated(26);
+        chooseItem(pointing->provinceList(), 26); // 天津市
+        QCOMPARE(pointing->provinceList()->currentText(), QStringLiteral("天津市"));
         QCOMPARE(pointing->cityList()->count(), 6);
         QCOMPARE(pointing->cityList()->currentText(), QStringLiteral("天津"));
         QCOMPARE(pointing->longitudeEdit()->text(), QStringLiteral("117.2"));
@@ -158,14 +203,13 @@ private slots:
         QCOMPARE(pointing->recommendedSizeLabel()->text(), QStringLiteral("150"));
 
         // A satellite chosen on the parameter tab shows its remark and strengths only there.
-        parameters->satelliteList()->setCurrentIndex(5);
-        emit parameters->satelliteList()->activated(5);
+        chooseItem(parameters->satelliteList(), 5);
         QCOMPARE(parameters->detailText()->text(),
                  QStringLiteral("E65（卫星5）卫星：备注 卫星5，C最强：40dB，C最弱：36dB"));
         QCOMPARE(pointing->satelliteList()->currentIndex(), 30);
 
         // "寻星" carries the choice over and computes.
-        parameters->findSatelliteButton()->click();
+        QTest::mouseClick(parameters->findSatelliteButton(), Qt::LeftButton);
         QCOMPARE(pointing->satelliteList()->currentIndex(), 5);
         QCOMPARE(window->tabs()->currentIndex(), 2);
         QVERIFY(pointing->azimuthLabel()->text() != QStringLiteral("181.5"));
@@ -173,12 +217,13 @@ private slots:
         QCOMPARE(window->statusText()->text(),
                  QStringLiteral(" ◎ 提示：选择地区并选择卫星后，立即会显示寻星数据和图表。"));
         QCOMPARE(window->versionText()->text(), QStringLiteral("§版号: 1.02 "));
-        window->tabs()->setCurrentIndex(0);
+        clickTab(window->tabs(), 0);
+        QCOMPARE(window->tabs()->currentIndex(), 0);
         QVERIFY(window->statusText()->text().startsWith(
             QStringLiteral(" ◎ 欢迎使用Zorvast。现有数据日期：")));
         // "寻星" with no satellite chosen leaves the pointing list without one and still runs.
         parameters->satelliteList()->setCurrentIndex(-1);
-        parameters->findSatelliteButton()->click();
+        QTest::mouseClick(parameters->findSatelliteButton(), Qt::LeftButton);
         QCOMPARE(pointing->satelliteList()->currentIndex(), -1);
         QCOMPARE(window->tabs()->currentIndex(), 2);
         controller.shutDown();
@@ -189,15 +234,11 @@ private slots:
         AppController controller(f.environment());
         bool sawDownloadWindow = false;
         QString label;
-        QTimer::singleShot(200, [&] {
-            for (QWidget* w : QApplication::topLevelWidgets()) {
-                if (auto* d = qobject_cast<update::ui::DownloadWindow*>(w); d && d->isVisible()) {
-                    sawDownloadWindow = true;
-                    // The first-download check has started and is looking for a server.
-                    label = d->label()->text();
-                    d->cancelButton()->click();
-                }
-            }
+        whenTheDownloadWindowShows(&controller, [&](update::ui::DownloadWindow* d) {
+            sawDownloadWindow = true;
+            // The first-download check has started and is looking for a server.
+            label = d->label()->text();
+            QTest::mouseClick(d->cancelButton(), Qt::LeftButton);
         });
         QCOMPARE(controller.startUp(), StartUpResult::Quit);
         QVERIFY(sawDownloadWindow);
@@ -230,16 +271,12 @@ private slots:
         AppController controller(f.environment());
         bool sawDownloadWindow = false;
         QStringList unpacked;
-        QTimer::singleShot(200, [&] {
-            for (QWidget* w : QApplication::topLevelWidgets()) {
-                if (auto* d = qobject_cast<update::ui::DownloadWindow*>(w); d && d->isVisible()) {
-                    sawDownloadWindow = true;
-                    for (const auto& item : fs::directory_iterator(f.workFolder())) {
-                        unpacked << QString::fromStdString(item.path().filename().string());
-                    }
-                    d->cancelButton()->click();
-                }
+        whenTheDownloadWindowShows(&controller, [&](update::ui::DownloadWindow* d) {
+            sawDownloadWindow = true;
+            for (const auto& item : fs::directory_iterator(f.workFolder())) {
+                unpacked << QString::fromStdString(item.path().filename().string());
             }
+            QTest::mouseClick(d->cancelButton(), Qt::LeftButton);
         });
         QCOMPARE(controller.startUp(), StartUpResult::Quit);
         QVERIFY(sawDownloadWindow);
@@ -280,6 +317,34 @@ private slots:
             }
             QVERIFY2(!fs::exists(f.workFolder()), qPrintable(cameBack));
         }
+    }
+
+    // The end of a run waits for workers on the window thread. A worker that hands a call to
+    // the window meanwhile is served, and the wait ends with the worker, not at its limit.
+    void theEndOfARunServesWorkersThatWaitForTheWindow() {
+        common::WorkerPool pool;
+        QWidget window;
+        std::atomic<bool> served{false};
+        pool.start("initialisation", [&] {
+            std::this_thread::sleep_for(100ms);
+            common::ui::runOnUi(&window, [&] { served = true; });
+        });
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(shell::ui::waitForWorkers(pool, {"initialisation"}, 30s));
+        QVERIFY(served);
+        QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(clock.elapsed())));
+
+        // A worker that does not end in time: the wait gives up at its limit.
+        std::promise<void> release;
+        const std::shared_future<void> released = release.get_future().share();
+        pool.start("pages", [released] { released.wait(); });
+        clock.restart();
+        QVERIFY(!shell::ui::waitForWorkers(pool, {}, 200ms));
+        QVERIFY(clock.elapsed() >= 190);
+        QVERIFY(pool.running("pages"));
+        release.set_value();
+        QVERIFY(shell::ui::waitForWorkers(pool, {"pages"}, 30s));
     }
 };
 

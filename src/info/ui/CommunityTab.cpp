@@ -1,10 +1,10 @@
 #include "info/ui/CommunityTab.h"
 
 #include "common/ui/QtText.h"
+#include "common/ui/UiThread.h"
 #include "info/Messages.h"
 #include "info/ui/BrowserControls.h"
 #include "info/ui/ForumBrowserWindow.h"
-#include "info/ui/UiQueue.h"
 #include "info/ui/WebBrowserView.h"
 #include "info/ui/WebPageView.h"
 
@@ -146,7 +146,7 @@ info::BrowserView& CommunityTab::browser() {
 }
 
 void CommunityTab::setLoadingNoteVisible(bool visible) {
-    postTo(this, [this, visible] {
+    common::ui::postToUi(this, [this, visible] {
         if (visible) {
             placeLoadingLabel();
             loadingLabel_->show();
@@ -157,15 +157,16 @@ void CommunityTab::setLoadingNoteVisible(bool visible) {
 }
 
 void CommunityTab::setAddressText(const std::string& text) {
-    postTo(this, [this, t = QString::fromStdString(text)] { addressEdit_->setText(t); });
+    common::ui::postToUi(this,
+                         [this, t = QString::fromStdString(text)] { addressEdit_->setText(t); });
 }
 
 void CommunityTab::setQuickEntryEnabled(bool enabled) {
-    postTo(this, [this, enabled] { quickEntryList_->setEnabled(enabled); });
+    common::ui::postToUi(this, [this, enabled] { quickEntryList_->setEnabled(enabled); });
 }
 
 void CommunityTab::setQuickEntries(const std::vector<std::string>& names) {
-    postTo(this, [this, names] {
+    common::ui::postToUi(this, [this, names] {
         const QSignalBlocker quiet(quickEntryList_);
         quickEntryList_->clear();
         for (const std::string& name : names) {
@@ -175,7 +176,7 @@ void CommunityTab::setQuickEntries(const std::vector<std::string>& names) {
 }
 
 void CommunityTab::selectQuickEntry(int index) {
-    postTo(this, [this, index] {
+    common::ui::postToUi(this, [this, index] {
         const QSignalBlocker quiet(quickEntryList_); // a selection from code opens nothing
         quickEntryList_->setCurrentIndex(index >= 0 && index < quickEntryList_->count() ? index
                                                                                         : -1);

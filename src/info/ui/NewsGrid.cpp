@@ -1,5 +1,7 @@
 #include "info/ui/NewsGrid.h"
 
+#include "common/ui/UiThread.h"
+
 #include <QBrush>
 #include <QFont>
 #include <QPainter>
@@ -85,14 +87,15 @@ public:
     explicit GridSink(NewsGrid* grid) : grid_(grid) {}
 
     void setCell(int row, int column, const std::string& text) override {
-        runOnObjectThread(grid_, [grid = grid_, row, column, text = QString::fromStdString(text)] {
-            grid->setCell(row, column, text);
-        });
+        common::ui::postToUi(grid_,
+                             [grid = grid_, row, column, text = QString::fromStdString(text)] {
+                                 grid->setCell(row, column, text);
+                             });
     }
 
     void shadeRow(int row, common::Rgb background) override {
-        runOnObjectThread(grid_,
-                          [grid = grid_, row, background] { grid->shadeRow(row, background); });
+        common::ui::postToUi(grid_,
+                             [grid = grid_, row, background] { grid->shadeRow(row, background); });
     }
 
 private:

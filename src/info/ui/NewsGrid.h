@@ -6,10 +6,8 @@
 #include "info/lists/NewsLists.h"
 
 #include <QColor>
-#include <QMetaObject>
 #include <QObject>
 #include <QString>
-#include <QThread>
 
 #include <array>
 #include <memory>
@@ -20,16 +18,6 @@ class QTableWidget;
 class QTableWidgetItem;
 
 namespace zorvast::info::ui {
-
-// Runs `job` at once when called on `target`'s thread; otherwise queues it there behind
-// everything this thread queued before. A queued job is dropped when `target` is gone by then.
-template <typename F> void runOnObjectThread(QObject* target, F&& job) {
-    if (QThread::currentThread() == target->thread()) {
-        job();
-    } else {
-        QMetaObject::invokeMethod(target, std::forward<F>(job), Qt::QueuedConnection);
-    }
-}
 
 inline QColor toQColor(common::Rgb colour) {
     return QColor(colour.r, colour.g, colour.b);

@@ -1,6 +1,7 @@
 #include "info/ui/NewsTab.h"
 
 #include "common/ui/QtText.h"
+#include "common/ui/UiThread.h"
 #include "info/ui/LinkText.h"
 #include "info/ui/NewsGrid.h"
 #include "info/ui/WebPageView.h"
@@ -80,7 +81,7 @@ info::RefreshLinks NewsTab::refreshLinks(QLabel* tradeRefreshLink) const {
     auto caption = [](QLabel* label) {
         return [label](const std::string& text) {
             if (label) {
-                runOnObjectThread(label, [label, text = QString::fromStdString(text)] {
+                common::ui::postToUi(label, [label, text = QString::fromStdString(text)] {
                     label->setText(linkText(text));
                 });
             }
@@ -92,7 +93,7 @@ info::RefreshLinks NewsTab::refreshLinks(QLabel* tradeRefreshLink) const {
     links.setEnabled = [newsLink, tradeRefreshLink](bool enabled) {
         for (QLabel* label : {newsLink, tradeRefreshLink}) {
             if (label) {
-                runOnObjectThread(label, [label, enabled] { label->setEnabled(enabled); });
+                common::ui::postToUi(label, [label, enabled] { label->setEnabled(enabled); });
             }
         }
     };

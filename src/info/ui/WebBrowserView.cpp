@@ -1,7 +1,7 @@
 #include "info/ui/WebBrowserView.h"
 
 #include "common/ui/QtText.h"
-#include "info/ui/UiQueue.h"
+#include "common/ui/UiThread.h"
 #include "info/ui/WebPageView.h"
 
 #include <QUrl>
@@ -20,7 +20,7 @@ void WebBrowserView::navigate(const std::string& address) {
     if (address.empty()) {
         return;
     }
-    postTo(this, [this, target = QString::fromStdString(address)] {
+    common::ui::postToUi(this, [this, target = QString::fromStdString(address)] {
         // Loading from now on: a look before loadStarted arrives must not take the previous
         // page's state for the new one's.
         if (QUrl::fromUserInput(target).isValid()) {
@@ -32,38 +32,39 @@ void WebBrowserView::navigate(const std::string& address) {
 
 std::string WebBrowserView::address() const {
     std::string result;
-    runOn(const_cast<WebBrowserView*>(this),
-          [this, &result] { result = view_->url().toString().toStdString(); });
+    common::ui::runOnUi(const_cast<WebBrowserView*>(this),
+                        [this, &result] { result = view_->url().toString().toStdString(); });
     return result;
 }
 
 std::string WebBrowserView::statusText() const {
     std::string result;
-    runOn(const_cast<WebBrowserView*>(this), [this, &result] { result = status_.toStdString(); });
+    common::ui::runOnUi(const_cast<WebBrowserView*>(this),
+                        [this, &result] { result = status_.toStdString(); });
     return result;
 }
 
 std::string WebBrowserView::title() const {
     std::string result;
-    runOn(const_cast<WebBrowserView*>(this),
-          [this, &result] { result = view_->title().toStdString(); });
+    common::ui::runOnUi(const_cast<WebBrowserView*>(this),
+                        [this, &result] { result = view_->title().toStdString(); });
     return result;
 }
 
 void WebBrowserView::back() {
-    postTo(this, [this] { view_->back(); });
+    common::ui::postToUi(this, [this] { view_->back(); });
 }
 
 void WebBrowserView::forward() {
-    postTo(this, [this] { view_->forward(); });
+    common::ui::postToUi(this, [this] { view_->forward(); });
 }
 
 void WebBrowserView::refresh() {
-    postTo(this, [this] { view_->reload(); });
+    common::ui::postToUi(this, [this] { view_->reload(); });
 }
 
 void WebBrowserView::stop() {
-    postTo(this, [this] { view_->stop(); });
+    common::ui::postToUi(this, [this] { view_->stop(); });
 }
 
 void WebBrowserView::subscribe(info::BrowserEvents events) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "channels/store/DatabaseStore.h"
+#include "shell/Messages.h"
 
 #include <atomic>
 #include <mutex>
@@ -23,8 +24,6 @@ struct SatelliteEntry {
 };
 
 inline constexpr std::size_t kSatelliteCapacity = 70;
-inline constexpr const char* kNoDataDate = "错误，检测不到可用数据。";
-
 struct AppState {
     explicit AppState(channels::store::StorePaths storePaths) : paths(std::move(storePaths)) {}
 
@@ -42,7 +41,7 @@ struct AppState {
 private:
     mutable std::mutex mutex_;
     std::string dataVersion_;
-    std::string dataDate_ = kNoDataDate;
+    std::string dataDate_ = messages::kNoDataDate;
     std::vector<SatelliteEntry> satellites_;
 };
 

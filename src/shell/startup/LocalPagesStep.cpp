@@ -1,6 +1,7 @@
 #include "shell/startup/LocalPagesStep.h"
 
 #include "info/forum/ForumSections.h"
+#include "shell/Messages.h"
 
 #include <sys/stat.h>
 
@@ -16,9 +17,9 @@ void checkLocalPages(AppState& state, LocalPagesView& view, const LauncherSetup&
 
     if (const auto date = fileDateText(state.paths.storedFile)) {
         state.setDataDate(*date);
-        view.setStatusText(" ◎ 现有数据日期：" + *date + "。");
+        view.setStatusText(messages::kStatusDataDate + *date + messages::kStatusEnd);
     } else {
-        state.setDataDate(kNoDataDate);
+        state.setDataDate(messages::kNoDataDate);
     }
 
     renewShortcuts(launcher.places, launcher.target, launcher.currentFolder, launcher.icon, clock,

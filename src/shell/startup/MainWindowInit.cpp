@@ -4,7 +4,9 @@
 #include "channels/jet/JetCursor.h"
 #include "channels/query/Selection.h"
 #include "common/Files.h"
+#include "common/Hooks.h"
 #include "pointing/report/SatelliteInfo.h"
+#include "shell/Messages.h"
 
 namespace zorvast::shell {
 
@@ -12,10 +14,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-constexpr const char* kReadError = "读数据发生错误，软件将退出！请重新下载后再重试。";
-constexpr const char* kBusyText = "上一次数据访问未完成，稍候请再重试。";
-constexpr const char* kGridHint = "提示：选卫星后点击[显示结果](也可在右边下拉表选)  →";
-constexpr const char* kOverviewIndent = "　　　　☆ "; // four ideographic spaces, a star, a space
 constexpr Rgb kHintColour{255, 255, 150};
 constexpr Rgb kShadeColour{240, 240, 255};
 constexpr int kPointingSearchStart = 26; // the pointing list still holds its placeholder
@@ -26,12 +24,6 @@ const InitControl kDataControls[] = {
     InitControl::Calculate,       InitControl::ProvinceList,        InitControl::CityList,
     InitControl::TransponderGrid,
 };
-
-void call(const std::function<void()>& hook) {
-    if (hook) {
-        hook();
-    }
-}
 
 void fillList(MainWindowInitView& view, InitList list, const channels::ChoiceItems& items) {
     view.clearList(list);
@@ -64,22 +56,22 @@ DefaultSelections defaultSelectionsFor(const std::vector<std::string>& codes) {
 
 InitOutcome initialiseMainWindow(AppState& state, channels::store::DatabaseStore& store,
                                  MainWindowInitView& view, const InitHooks& hooks,
-                                 common::Clock& clock, const std::atomic<bool>& stop) {
+                                 common::Clock& clock, std::stop_token stop) {
     for (InitControl control : kDataControls) {
         view.setEnabled(control, false);
     }
     if (!common::fileExists(state.paths.storedFile)) {
         clock.sleepFor(6000ms); // a data update may be replacing it
     }
-    if (stop) {
+    if (stop.stop_requested()) {
         return InitOutcome::Stopped;
     }
     if (!store.prepareWorkingCopy()) {
-        view.showMessage("错误105", kReadError);
+        view.showMessage(messages::kCaptionError105, messages::kDataReadError);
         return InitOutcome::Fatal;
     }
     if (store.waitForDatabase()) {
-        view.showMessage("错误106", kBusyText);
+        view.showMessage(messages::kCaptionError106, messages::kDatabaseBusy);
         return InitOutcome::Busy;
     }
 
@@ -96,14 +88,14 @@ InitOutcome initialiseMainWindow(AppState& state, channels::store::DatabaseStore
             const int rows = cursor.recordCount();
             view.setGridShape(rows + 2, 5);
             view.setGridColumnWidths({120, 140, 130, 420, 100});
-            const char* titles[] = {"频率", "极化", "符号率", "频 道 名", "权限"};
             for (int c = 0; c < 5; ++c) {
-                view.setGridText(1, c + 1, titles[c]);
+                view.setGridText(1, c + 1, messages::kGridColumnTitles[c]);
             }
-            view.setGridRowLayout(1, {true, 33, 48, true});
+            view.setGridRowLayout(
+                1, {.centred = true, .textHeight = 33, .rowHeight = 48, .bold = true});
             view.mergeGridRow(2);
-            view.setGridRowLayout(2, {true, 29, 0, false});
-            view.setGridText(2, 1, kGridHint);
+            view.setGridRowLayout(2, {.centred = true, .textHeight = 29});
+            view.setGridText(2, 1, messages::kGridHint);
             view.setGridRowBackground(2, kHintColour);
 
             for (InitList list : {InitList::ParameterSatellites, InitList::PointingSatellites,
@@ -112,7 +104,7 @@ InitOutcome initialiseMainWindow(AppState& state, channels::store::DatabaseStore
                 view.addListItem(list, kPlaceholderItem);
             }
             int j = 3;
-            for (cursor.moveFirst(); !cursor.atEnd() && !stop; cursor.moveNext()) {
+            for (cursor.moveFirst(); !cursor.atEnd() && !stop.stop_requested(); cursor.moveNext()) {
                 SatelliteEntry e;
                 e.s_loca = cursor.readText("s_loca").value_or("");
                 if (e.s_loca.empty()) {
@@ -131,9 +123,9 @@ InitOutcome initialiseMainWindow(AppState& state, channels::store::DatabaseStore
                 view.addListItem(InitList::PointingSatellites, e.s_loca + "(" + e.s_name + ")");
                 view.addListItem(InitList::OffsetSatellites, e.s_loca);
                 view.setGridText(rows + 5 - j, 1,
-                                 kOverviewIndent + e.s_loca + "【" + e.s_name + "】");
+                                 messages::kOverviewIndent + e.s_loca + "【" + e.s_name + "】");
                 view.mergeGridRow(j);
-                view.setGridRowLayout(j, {false, 34, 48, false});
+                view.setGridRowLayout(j, {.textHeight = 34, .rowHeight = 48});
                 if (j % 2 == 0) {
                     view.setGridRowBackground(j, kShadeColour);
                 }
@@ -153,12 +145,12 @@ InitOutcome initialiseMainWindow(AppState& state, channels::store::DatabaseStore
     }
     store.removeWorkingCopy();
     store.databaseBusy() = false;
-    if (stop) {
+    if (stop.stop_requested()) {
         return InitOutcome::Stopped;
     }
     if (!readOk) {
         // A copy that cannot be read is as bad as none.
-        view.showMessage("错误105", kReadError);
+        view.showMessage(messages::kCaptionError105, messages::kDataReadError);
         return InitOutcome::Fatal;
     }
     state.setSatellites(satellites);
@@ -175,11 +167,11 @@ InitOutcome initialiseMainWindow(AppState& state, channels::store::DatabaseStore
     view.setDetailText(std::string(pointing::kDefaultDetailText));
 
     if (hooks.extractCityDatabase && !hooks.extractCityDatabase()) {
-        view.showMessage("错误106", "失败，写临时数据发生错误，软件将被迫退出。");
+        view.showMessage(messages::kCaptionError106, messages::kTemporaryWriteError);
         return InitOutcome::Fatal;
     }
-    call(hooks.fillLocationLists);
-    call(hooks.lookupCityCoordinates);
+    common::callIfSet(hooks.fillLocationLists);
+    common::callIfSet(hooks.lookupCityCoordinates);
 
     std::vector<std::string> codes;
     for (const SatelliteEntry& e : satellites) {
@@ -196,15 +188,15 @@ InitOutcome initialiseMainWindow(AppState& state, channels::store::DatabaseStore
     view.checkFeedDefaults();
     view.setEnabled(InitControl::UprightButton, false);
     view.setEnabled(InitControl::InvertedButton, false);
-    call(hooks.fillAntennaList);
-    call(hooks.createDiagramSprites);
-    if (stop) {
+    common::callIfSet(hooks.fillAntennaList);
+    common::callIfSet(hooks.createDiagramSprites);
+    if (stop.stop_requested()) {
         return InitOutcome::Stopped;
     }
 
     view.processEvents();
     view.setEnabled(InitControl::Calculate, true);
-    call(hooks.runPointingCalculation);
+    common::callIfSet(hooks.runPointingCalculation);
     for (InitControl control : kDataControls) {
         view.setEnabled(control, true);
     }

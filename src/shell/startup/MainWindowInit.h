@@ -8,8 +8,8 @@
 #include "common/Colour.h"
 #include "shell/startup/AppState.h"
 
-#include <atomic>
 #include <functional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -97,8 +97,9 @@ struct DefaultSelections {
 };
 DefaultSelections defaultSelectionsFor(const std::vector<std::string>& positionCodes);
 
+// `stop` is looked at between the steps; a stop request ends it with Stopped at the next look.
 InitOutcome initialiseMainWindow(AppState& state, channels::store::DatabaseStore& store,
                                  MainWindowInitView& view, const InitHooks& hooks,
-                                 common::Clock& clock, const std::atomic<bool>& stop);
+                                 common::Clock& clock, std::stop_token stop);
 
 } // namespace zorvast::shell

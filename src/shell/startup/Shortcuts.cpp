@@ -2,6 +2,7 @@
 
 #include "common/Files.h"
 #include "common/FolderHandle.h"
+#include "common/Hooks.h"
 #include "common/Text.h"
 
 #include <cerrno>
@@ -279,9 +280,7 @@ void renewIfStale(const fs::path& folder, const std::string& target, const std::
         return;
     }
     dir->removeFile(kShortcutName); // a link goes, not what it points at
-    if (beforeWrite) {
-        beforeWrite();
-    }
+    common::callIfSet(beforeWrite);
     // Written beside and renamed over: nothing planted at the name is ever written through.
     dir->replaceFile(kShortcutName, text, mode, true);
 }
@@ -349,9 +348,7 @@ void renewShortcuts(const ShortcutPlaces& places, const std::string& target,
         return; // running from the desktop: an entry beside the program is not wanted
     }
     renewIfStale(places.desktop, target, *text, kDesktopEntryMode, [&] {
-        if (processEvents) {
-            processEvents();
-        }
+        common::callIfSet(processEvents);
         clock.sleepFor(3000ms);
     });
 }

@@ -4,26 +4,14 @@
 #include "channels/jet/JetCursor.h"
 #include "common/Files.h"
 #include "common/FolderHandle.h"
+#include "common/Hooks.h"
 #include "common/PrivateFolder.h"
+#include "shell/Messages.h"
 #include "update/package/DataApply.h"
 
 namespace zorvast::shell {
 
 namespace {
-
-constexpr const char* kFolderError =
-    "存取临时目录错误。点击[重试]重新尝试读取，点击[取消]则结束本软件运行。";
-constexpr const char* kFolderMissingError =
-    "存取临时目录错误。点击[重试]重新尝试，点击[取消]则结束本软件运行。";
-constexpr const char* kRestartFailureText =
-    "重启过程中读写临时数据时失败，请检查C盘是否已满或有无读写权限。";
-constexpr const char* kBusyText = "上一次数据访问未完成，稍候请再重试。";
-
-void call(const std::function<void()>& hook) {
-    if (hook) {
-        hook();
-    }
-}
 
 void startWorker(StartUpContext& c, const char* name, const std::function<void()>& job) {
     if (job) {
@@ -39,7 +27,7 @@ StartUpResult folderFailure(StartUpContext& c, const char* caption, const char* 
             c.view.processEvents();
             return StartUpResult::Quit;
         }
-        c.view.showMessage("错误208", kRestartFailureText);
+        c.view.showMessage(messages::kCaptionError208, messages::kRestartFailure);
     }
     if (cleanUp) {
         c.store.cleanupWorkFiles();
@@ -71,11 +59,11 @@ StartUpResult startUp(StartUpContext& c) {
 
     // Update roles: the same program file, started under a helper's name.
     if (c.executableName == kReplaceHelperName) {
-        call(c.hooks.runReplaceHelper);
+        common::callIfSet(c.hooks.runReplaceHelper);
         return StartUpResult::Quit;
     }
     if (c.executableName == kRestartHelperName) {
-        call(c.hooks.runRestartHelper);
+        common::callIfSet(c.hooks.runRestartHelper);
         return StartUpResult::Quit;
     }
 
@@ -83,7 +71,7 @@ StartUpResult startUp(StartUpContext& c) {
     // file or another user's is never used, not even wiped: it may lead to someone else's files.
     const std::filesystem::path area = paths.workFolder.parent_path();
     if (common::preparePrivateFolder(area) != common::PrivateFolderStatus::Ready) {
-        return folderFailure(c, "错误101", kFolderError, false);
+        return folderFailure(c, messages::kCaptionError101, messages::kFolderReadError, false);
     }
 
     // Only a lock held by another running copy means another copy runs; a marker nobody holds
@@ -94,28 +82,28 @@ StartUpResult startUp(StartUpContext& c) {
             return StartUpResult::QuitSilently;
         }
         if (stale == update::MarkerResult::Error) {
-            return folderFailure(c, "错误101", kFolderError);
+            return folderFailure(c, messages::kCaptionError101, messages::kFolderReadError);
         }
         c.store.cleanupWorkFiles();
     }
 
     const std::optional<common::FolderHandle> areaFolder = common::FolderHandle::open(area);
     if (!areaFolder || !areaFolder->makeFolder(paths.workFolder.filename().string(), 0700)) {
-        return folderFailure(c, "错误101", kFolderError);
+        return folderFailure(c, messages::kCaptionError101, messages::kFolderReadError);
     }
     const update::MarkerResult held = c.marker.hold(paths.instanceMarker);
     if (held == update::MarkerResult::OtherCopyRuns) {
         return StartUpResult::QuitSilently; // started at the same moment as ours
     }
     if (held == update::MarkerResult::Error) {
-        return folderFailure(c, "错误101", kFolderError);
+        return folderFailure(c, messages::kCaptionError101, messages::kFolderReadError);
     }
 
     c.view.showSplash();
     c.view.prepareMainWindow();
     c.state.downloadMode = false;
     c.store.databaseBusy() = false;
-    call(c.hooks.resetUpdateState);
+    common::callIfSet(c.hooks.resetUpdateState);
 
     if (common::fileExists(paths.dataPackage)) {
         if (common::folderExists(paths.workFolder)) {
@@ -129,7 +117,7 @@ StartUpResult startUp(StartUpContext& c) {
             }
         }
         if (!common::folderExists(paths.workFolder)) {
-            return folderFailure(c, "错误101a", kFolderMissingError);
+            return folderFailure(c, messages::kCaptionError101a, messages::kFolderMissingError);
         }
     } else {
         c.state.downloadMode = true;
@@ -143,7 +131,7 @@ StartUpResult startUp(StartUpContext& c) {
         startWorker(c, "sng list", c.hooks.loadSngList);
         startWorker(c, kLocalPagesWorker, c.hooks.checkLocalPages);
         if (c.store.waitForDatabase()) {
-            c.view.showMessage("错误118", kBusyText);
+            c.view.showMessage(messages::kCaptionError118, messages::kDatabaseBusy);
             return StartUpResult::Running;
         }
         c.store.databaseBusy() = true;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "channels/store/DatabaseStore.h"
+#include "common/WorkerPool.h"
 #include "shell/startup/AppState.h"
 #include "update/package/PackageSignature.h"
 #include "update/roles/InstanceMarker.h"
@@ -45,12 +46,7 @@ public:
     virtual void processEvents() = 0;
 };
 
-// How workers are started; tests may run them at once on the calling thread.
-class WorkerStarter {
-public:
-    virtual ~WorkerStarter() = default;
-    virtual void start(const std::string& name, std::function<void()> job) = 0;
-};
+using common::WorkerStarter;
 
 // The parts of the program start-up calls into. An empty member does nothing.
 struct StartUpHooks {

@@ -3,10 +3,11 @@
 #include "common/Clock.h"
 #include "common/Files.h"
 #include "common/ProgramVersion.h"
+#include "common/ui/UiThread.h"
 #include "info/forum/ForumLoader.h"
 #include "info/pages/ExternalPages.h"
+#include "shell/Messages.h"
 #include "shell/ui/LogoArtwork.h"
-#include "shell/ui/UiThread.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -50,9 +51,9 @@ void runAboutSteps(const QRect& first, const AboutSteps& steps, common::Clock& c
 
 QString aboutVersionText(const std::filesystem::path& workFolder) {
     const std::optional<std::string> date = common::fileDateText(workFolder / "satdata.str");
-    return QStringLiteral("软件：") + QString::fromLatin1(common::programVersion()) +
-           QStringLiteral("  数据：") +
-           (date ? QString::fromStdString(*date) : QStringLiteral("错误，检测不到可用数据。"));
+    return QString::fromUtf8(messages::kAboutSoftware) +
+           QString::fromLatin1(common::programVersion()) + QString::fromUtf8(messages::kAboutData) +
+           QString::fromStdString(date.value_or(messages::kNoDataDate));
 }
 
 AboutWindow::AboutWindow(QWidget* mainWindow, QToolButton* logoButton,
@@ -60,7 +61,7 @@ AboutWindow::AboutWindow(QWidget* mainWindow, QToolButton* logoButton,
     : QDialog(mainWindow, Qt::Dialog | Qt::FramelessWindowHint), mainWindow_(mainWindow),
       logoButton_(logoButton), workFolder_(std::move(workFolder)), clock_(clock) {
     setObjectName(QStringLiteral("aboutWindow"));
-    setWindowTitle(QStringLiteral("关于Zorvast"));
+    setWindowTitle(QString::fromUtf8(messages::kAboutTitle));
     setAttribute(Qt::WA_StyledBackground);
     setStyleSheet(QStringLiteral(
         "#aboutWindow { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 rgb(250, 250, "
@@ -73,7 +74,7 @@ AboutWindow::AboutWindow(QWidget* mainWindow, QToolButton* logoButton,
     setMinimumSize(0, 0);
     resize(kWidth, kFullHeight);
 
-    group_ = new QGroupBox(QStringLiteral(" 关于Zorvast…… "), this);
+    group_ = new QGroupBox(QString::fromUtf8(messages::kAboutGroupTitle), this);
     group_->setGeometry(5, 2, kWidth - 10, kFullHeight - 8);
     auto* layout = new QVBoxLayout(group_);
     layout->setContentsMargins(6, 14, 6, 8);
@@ -88,11 +89,7 @@ AboutWindow::AboutWindow(QWidget* mainWindow, QToolButton* logoButton,
     description_ = new QLabel(group_);
     description_->setWordWrap(true);
     description_->setTextFormat(Qt::PlainText);
-    description_->setText(QStringLiteral(
-        "Zorvast 是一个卫星电视天线寻星的桌面助手：选好所在地和卫星，即可得到天线的方位角、仰角"
-        "和极化角，并可浏览各颗卫星的转发器参数与相关资讯。\n\n"
-        "本软件供个人免费使用。所附数据仅供参考，不作任何担保；安装和使用卫星接收设备前，请了解并"
-        "遵守当地的有关规定。"));
+    description_->setText(QString::fromUtf8(messages::kAboutDescription));
     layout->addWidget(description_);
 
     version_ = new QLabel(group_);
@@ -103,13 +100,12 @@ AboutWindow::AboutWindow(QWidget* mainWindow, QToolButton* logoButton,
     auto* sites = new QGridLayout;
     sites->setHorizontalSpacing(0);
     sites->setVerticalSpacing(3);
-    const QString captions[3] = {QStringLiteral("官方网站："), QStringLiteral("参数网站："),
-                                 QStringLiteral("交流讨论：")};
     const QString addresses[3] = {QStringLiteral("http://www.zorvast.cn"),
                                   QString::fromStdString(info::paramSiteRoot()),
                                   QString::fromStdString(info::forumRoot())};
     for (int i = 0; i < 3; ++i) {
-        sites->addWidget(new QLabel(captions[i], group_), i, 0);
+        sites->addWidget(new QLabel(QString::fromUtf8(messages::kAboutSiteCaptions[i]), group_), i,
+                         0);
         links_[i] = new QLabel(group_);
         links_[i]->setTextFormat(Qt::RichText);
         links_[i]->setStyleSheet(QStringLiteral("QLabel { font-size: 11px; }"));
@@ -127,7 +123,7 @@ AboutWindow::AboutWindow(QWidget* mainWindow, QToolButton* logoButton,
     layout->addLayout(sites);
     layout->addStretch(1);
 
-    close_ = new QPushButton(QStringLiteral("关 闭"), group_);
+    close_ = new QPushButton(QString::fromUtf8(messages::kAboutCloseButton), group_);
     close_->setFixedWidth(80);
     connect(close_, &QPushButton::clicked, this, &AboutWindow::closeAbout);
     layout->addWidget(close_, 0, Qt::AlignHCenter);
@@ -154,9 +150,9 @@ void AboutWindow::openAbout() {
     const QRect first = geometry();
     opening_ = std::thread([this, first] {
         runAboutSteps(first, kAboutOpening, clock_, [this](const QRect& step) {
-            postToUi(this, [this, step] { applyStep(step); });
+            common::ui::postToUi(this, [this, step] { setGeometry(step); });
         });
-        postToUi(this, [this] { close_->setEnabled(true); });
+        common::ui::postToUi(this, [this] { close_->setEnabled(true); });
     });
 }
 
@@ -168,7 +164,7 @@ void AboutWindow::closeAbout() {
     const QRect first = geometry();
     close_->setEnabled(false);
     runAboutSteps(first, kAboutClosing, clock_, [this](const QRect& step) {
-        applyStep(step);
+        setGeometry(step);
         QCoreApplication::processEvents();
     });
     close_->setEnabled(true);
@@ -181,13 +177,6 @@ void AboutWindow::reject() {
     // Escape shrinks the window like "关 闭", but not while it is still growing.
     if (close_->isEnabled()) {
         closeAbout();
-    }
-}
-
-void AboutWindow::applyStep(const QRect& geometry) {
-    setGeometry(geometry);
-    if (stepObserver_) {
-        stepObserver_(geometry);
     }
 }
 

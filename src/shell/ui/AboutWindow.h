@@ -27,8 +27,8 @@ struct AboutSteps {
     QPoint move;
     int grow = 0;
 };
-inline constexpr AboutSteps kAboutOpening{5, QPoint(-58, 20), 58};
-inline constexpr AboutSteps kAboutClosing{4, QPoint(58, -20), -55};
+inline constexpr AboutSteps kAboutOpening{.steps = 5, .move = QPoint(-58, 20), .grow = 58};
+inline constexpr AboutSteps kAboutClosing{.steps = 4, .move = QPoint(58, -20), .grow = -55};
 
 void runAboutSteps(const QRect& first, const AboutSteps& steps, common::Clock& clock,
                    const std::function<void(const QRect&)>& apply);
@@ -48,11 +48,6 @@ public:
     // Shrinks the window back towards the logo and closes it.
     void closeAbout();
 
-    // Called on the window thread after each animation step has been applied.
-    void setStepObserver(std::function<void(const QRect&)> observer) {
-        stepObserver_ = std::move(observer);
-    }
-
     QGroupBox* group() const { return group_; }
     QLabel* logo() const { return logo_; }
     QLabel* description() const { return description_; }
@@ -65,8 +60,6 @@ protected:
     void reject() override;
 
 private:
-    void applyStep(const QRect& geometry);
-
     QPointer<QWidget> mainWindow_;
     QPointer<QToolButton> logoButton_;
     std::filesystem::path workFolder_;
@@ -77,7 +70,6 @@ private:
     QLabel* version_ = nullptr;
     QLabel* links_[3] = {};
     QPushButton* close_ = nullptr;
-    std::function<void(const QRect&)> stepObserver_;
     std::thread opening_;
     bool closing_ = false;
 };

@@ -7,6 +7,7 @@
 #include "info/ui/TradeTab.h"
 #include "info/ui/WebPageView.h"
 #include "pointing/ui/PointingTab.h"
+#include "shell/Messages.h"
 
 #include <QLabel>
 #include <QProgressBar>
@@ -16,23 +17,6 @@
 namespace zorvast::shell::ui {
 
 namespace {
-
-struct TabCaption {
-    const char* caption;
-    const char* hover;
-};
-
-const TabCaption kTabs[] = {
-    {"资 讯", "最新频道最新临传情报、业界综合资讯"},
-    {"参数表", "各卫星频率参数表、节目频道搜索"},
-    {"寻星计算", "方位角、仰角、极化角、信号强度、双头距离、天线口径和障碍等数值计算"},
-    {"模拟寻星", "模拟寻星"},
-    {"DM500寻星", "DM500寻星"},
-    {"新手教程", "新手初学入门的资料、新手教程、基础知识等"},
-    {"技术资料", "卫视技术资料库，含接收技术、多星技巧等"},
-    {"器材交易", "器材交易交换，信息免费发布"},
-    {"交流社区", "星友论坛：集星友交流讨论、星讯星闻播报、软件意见反馈等"},
-};
 
 constexpr int kWindowWidth = 800;
 constexpr int kWindowHeight = 588;
@@ -59,7 +43,7 @@ QLabel* makeStatusField(QWidget* parent, const QRect& geometry) {
 } // namespace
 
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
-    setWindowTitle(QStringLiteral("Zorvast   [Marobi家族]"));
+    setWindowTitle(QString::fromUtf8(messages::kMainWindowTitle));
     setFixedSize(kWindowWidth, kWindowHeight);
     QFont font(QStringLiteral("WenQuanYi Micro Hei"));
     font.setPointSize(9);
@@ -112,7 +96,7 @@ void MainWindow::buildTabs(QWidget* central) {
                               datumTab_,          tradeTab_,          communityTab_};
 
     int index = 0;
-    for (const TabCaption& tab : kTabs) {
+    for (const messages::TabCaption& tab : messages::kTabCaptions) {
         tabs_->addTab(pages[index], QString::fromUtf8(tab.caption));
         tabs_->setTabToolTip(index, QString::fromUtf8(tab.hover));
         ++index;

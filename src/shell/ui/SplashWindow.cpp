@@ -1,7 +1,8 @@
 #include "shell/ui/SplashWindow.h"
 
 #include "common/Clock.h"
-#include "shell/ui/UiThread.h"
+#include "common/ui/UiThread.h"
+#include "shell/Messages.h"
 
 #include <QEvent>
 #include <QLabel>
@@ -11,6 +12,9 @@ using namespace std::chrono_literals;
 
 namespace zorvast::shell::ui {
 
+using common::ui::postToUi;
+using common::ui::runOnUi;
+
 SplashWindow::SplashWindow(QWidget* owner)
     : QWidget(owner, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
     setObjectName(QStringLiteral("splashWindow"));
@@ -19,7 +23,7 @@ SplashWindow::SplashWindow(QWidget* owner)
     logo_ = new QLabel(this);
     logo_->setGeometry(QRect(QPoint(4, 3), kLogoPictureSize));
     logo_->setAlignment(Qt::AlignCenter);
-    text_ = new QLabel(QStringLiteral("正在启动，请稍候..."), this);
+    text_ = new QLabel(QString::fromUtf8(messages::kSplashBusyText), this);
     text_->setGeometry(2, 61, 190, 19);
     text_->setAlignment(Qt::AlignCenter);
     text_->setStyleSheet(QStringLiteral("QLabel { color: rgb(52, 60, 72); }"));

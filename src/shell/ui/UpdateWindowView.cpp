@@ -1,8 +1,10 @@
 #include "shell/ui/UpdateWindowView.h"
 #include "common/ui/QtText.h"
 
+#include "common/Hooks.h"
+#include "common/ui/UiThread.h"
+#include "shell/Messages.h"
 #include "shell/ui/MainWindow.h"
-#include "shell/ui/UiThread.h"
 #include "update/ui/DownloadWindow.h"
 
 #include <QAbstractButton>
@@ -16,6 +18,8 @@ namespace zorvast::shell::ui {
 namespace {
 
 constexpr auto q = common::ui::qText;
+using common::ui::postToUi;
+using common::ui::runOnUi;
 
 void restart(QTimer& timer, int milliseconds) {
     if (milliseconds <= 0) {
@@ -27,12 +31,12 @@ void restart(QTimer& timer, int milliseconds) {
 
 } // namespace
 
-UpdateWindowView::UpdateWindowView(MainWindow* window, std::function<void()> transferMonitorTick,
-                                   std::function<void()> deferredTimerTick,
-                                   std::function<void()> endProgram, QObject* parent)
-    : QObject(parent), window_(window), endProgram_(std::move(endProgram)) {
-    connect(&transferMonitor_, &QTimer::timeout, this, std::move(transferMonitorTick));
-    connect(&deferredTimer_, &QTimer::timeout, this, std::move(deferredTimerTick));
+UpdateWindowView::UpdateWindowView(MainWindow* window, UpdateWindowHooks hooks, QObject* parent)
+    : QObject(parent), window_(window), hooks_(std::move(hooks)) {
+    connect(&transferMonitor_, &QTimer::timeout, this,
+            [this] { common::callIfSet(hooks_.transferMonitorTick); });
+    connect(&deferredTimer_, &QTimer::timeout, this,
+            [this] { common::callIfSet(hooks_.deferredTimerTick); });
 }
 
 void UpdateWindowView::setDownloadWindow(update::ui::DownloadWindow* window) {
@@ -91,9 +95,7 @@ void UpdateWindowView::setDownloadBarVisible(bool visible) {
 
 void UpdateWindowView::setBarRange(update::ProgressBar bar, int minimum, int maximum) {
     postToUi(this, [this, bar, minimum, maximum] {
-        QProgressBar* target = bar == update::ProgressBar::Main
-                                   ? (window_ ? window_->downloadProgress() : nullptr)
-                                   : (downloadWindow_ ? downloadWindow_->progressBar() : nullptr);
+        QProgressBar* target = barFor(bar);
         if (target) {
             target->setRange(minimum, maximum);
         }
@@ -102,9 +104,7 @@ void UpdateWindowView::setBarRange(update::ProgressBar bar, int minimum, int max
 
 void UpdateWindowView::setBarValue(update::ProgressBar bar, int value) {
     postToUi(this, [this, bar, value] {
-        QProgressBar* target = bar == update::ProgressBar::Main
-                                   ? (window_ ? window_->downloadProgress() : nullptr)
-                                   : (downloadWindow_ ? downloadWindow_->progressBar() : nullptr);
+        QProgressBar* target = barFor(bar);
         if (target) {
             target->setValue(value);
         }
@@ -114,9 +114,7 @@ void UpdateWindowView::setBarValue(update::ProgressBar bar, int value) {
 int UpdateWindowView::barValue(update::ProgressBar bar) {
     int value = 0;
     runOnUi(this, [&] {
-        QProgressBar* target = bar == update::ProgressBar::Main
-                                   ? (window_ ? window_->downloadProgress() : nullptr)
-                                   : (downloadWindow_ ? downloadWindow_->progressBar() : nullptr);
+        QProgressBar* target = barFor(bar);
         // A bar that was never moved reads as its minimum, not -1.
         value = target ? std::max(target->value(), target->minimum()) : 0;
     });
@@ -132,9 +130,14 @@ void UpdateWindowView::setDeferredTimerInterval(int milliseconds) {
 }
 
 void UpdateWindowView::processEvents() {
-    if (onUiThread()) {
-        QCoreApplication::processEvents();
+    common::ui::processUiEvents();
+}
+
+QProgressBar* UpdateWindowView::barFor(update::ProgressBar bar) const {
+    if (bar == update::ProgressBar::Main) {
+        return window_ ? window_->downloadProgress() : nullptr;
     }
+    return downloadWindow_ ? downloadWindow_->progressBar() : nullptr;
 }
 
 QWidget* UpdateWindowView::boxOwner() const {
@@ -146,7 +149,7 @@ void UpdateWindowView::showMessage(const std::string& caption, const std::string
     runOnUi(this, [&] {
         QMessageBox box(QMessageBox::NoIcon, q(caption), q(text), QMessageBox::NoButton,
                         boxOwner());
-        box.addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
+        box.addButton(q(messages::kButtonOk), QMessageBox::AcceptRole);
         box.exec();
     });
 }
@@ -156,8 +159,8 @@ bool UpdateWindowView::askOkCancel(const std::string& caption, const std::string
     runOnUi(this, [&] {
         QMessageBox box(QMessageBox::Information, q(caption), q(text), QMessageBox::NoButton,
                         boxOwner());
-        QAbstractButton* okButton = box.addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
-        box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
+        QAbstractButton* okButton = box.addButton(q(messages::kButtonOk), QMessageBox::AcceptRole);
+        box.addButton(q(messages::kButtonCancel), QMessageBox::RejectRole);
         box.exec();
         ok = box.clickedButton() == okButton;
     });
@@ -165,11 +168,7 @@ bool UpdateWindowView::askOkCancel(const std::string& caption, const std::string
 }
 
 void UpdateWindowView::endProgram() {
-    postToUi(this, [this] {
-        if (endProgram_) {
-            endProgram_();
-        }
-    });
+    postToUi(this, [this] { common::callIfSet(hooks_.endProgram); });
 }
 
 } // namespace zorvast::shell::ui

@@ -11,6 +11,8 @@
 
 #include <functional>
 
+class QProgressBar;
+
 namespace zorvast::update::ui {
 class DownloadWindow;
 }
@@ -19,12 +21,17 @@ namespace zorvast::shell::ui {
 
 class MainWindow;
 
+// What the window side calls back into the update flows; an empty member does nothing.
+struct UpdateWindowHooks {
+    std::function<void()> transferMonitorTick; // each TransferMonitor timeout
+    std::function<void()> deferredTimerTick;   // each DeferredTimer timeout
+    std::function<void()> endProgram;          // on the window thread
+};
+
 class UpdateWindowView final : public QObject, public update::UpdateView {
     Q_OBJECT
 public:
-    UpdateWindowView(MainWindow* window, std::function<void()> transferMonitorTick,
-                     std::function<void()> deferredTimerTick, std::function<void()> endProgram,
-                     QObject* parent = nullptr);
+    UpdateWindowView(MainWindow* window, UpdateWindowHooks hooks, QObject* parent = nullptr);
 
     // The download window the label and its bar go to while it is open.
     void setDownloadWindow(update::ui::DownloadWindow* window);
@@ -51,12 +58,14 @@ public:
 private:
     // What the message boxes belong to: the download window while it is shown.
     QWidget* boxOwner() const;
+    // The bar on the window thread; null when its window is gone or not shown.
+    QProgressBar* barFor(update::ProgressBar bar) const;
 
     QPointer<MainWindow> window_;
     QPointer<update::ui::DownloadWindow> downloadWindow_;
     QTimer transferMonitor_;
     QTimer deferredTimer_;
-    std::function<void()> endProgram_;
+    UpdateWindowHooks hooks_;
 };
 
 } // namespace zorvast::shell::ui

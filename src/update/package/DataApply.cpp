@@ -4,6 +4,7 @@
 #include "channels/store/StoredFile.h"
 #include "common/Files.h"
 #include "common/FolderHandle.h"
+#include "common/Hooks.h"
 #include "update/Messages.h"
 #include "update/net/DownloadService.h"
 #include "update/package/PackageManifest.h"
@@ -19,12 +20,6 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 constexpr const char* kStagedCopy = "satdata.tmp";
-
-void call(const std::function<void()>& hook) {
-    if (hook) {
-        hook();
-    }
-}
 
 void step(UpdateFlow& flow, int number) {
     if (flow.onApplyStep) {
@@ -208,12 +203,12 @@ void applyDataPackage(UpdateFlow& flow, const VerifiedPackage& package) {
     }
     // The plain database has done its job.
     common::removeTree(stagedCopy);
-    call(flow.hooks.closeAllFiles);
+    common::callIfSet(flow.hooks.closeAllFiles);
     if (common::folderExists(paths.workFolder)) {
         common::removeTree(paths.workFolder);
     }
     common::createFolders(paths.workFolder);
-    call(flow.hooks.startInstanceMarker);
+    common::callIfSet(flow.hooks.startInstanceMarker);
     // The verified bytes, not the staged files: those lie in a folder and could have changed.
     // Each file keeps its entry's date, which the program shows as the data date.
     writePackageFiles(package, paths.workFolder);
@@ -228,8 +223,8 @@ void applyDataPackage(UpdateFlow& flow, const VerifiedPackage& package) {
 
     step(flow, 8);
     flow.view.processEvents();
-    call(flow.hooks.startListLoaders);
-    call(flow.hooks.checkLocalPages);
+    common::callIfSet(flow.hooks.startListLoaders);
+    common::callIfSet(flow.hooks.checkLocalPages);
     flow.view.processEvents();
     flow.clock.sleepFor(3000ms);
 
@@ -290,7 +285,7 @@ void applyFirstDataPackage(UpdateFlow& flow, const VerifiedPackage& package) {
 
     step(flow, 1);
     flow.clock.sleepFor(2000ms);
-    call(flow.hooks.closeAllFiles);
+    common::callIfSet(flow.hooks.closeAllFiles);
 
     // The stored package is replaced by a rename, so it is never deleted first. What is stored
     // is the verified bytes, not a copy of the download.

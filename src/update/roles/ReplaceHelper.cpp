@@ -1,6 +1,7 @@
 #include "update/roles/ReplaceHelper.h"
 
 #include "common/FolderHandle.h"
+#include "common/Hooks.h"
 #include "common/ProgramVersion.h"
 #include "update/Messages.h"
 #include "update/package/PackageManifest.h"
@@ -22,12 +23,6 @@ using namespace std::chrono_literals;
 
 // Fresh names are tried this often before a folder full of planted names is given up on.
 constexpr int kPartialAttempts = 8;
-
-void call(const std::function<void()>& hook) {
-    if (hook) {
-        hook();
-    }
-}
 
 void tell(const ReplaceHelperRole& role) {
     if (role.showMessage) {
@@ -174,7 +169,7 @@ ReplaceOutcome runReplaceHelper(const ReplaceHelperRole& role) {
     const std::optional<std::string> target = handedOverPath(role.arguments);
     if (!target) {
         tell(role);
-        call(role.cleanupWorkFiles);
+        common::callIfSet(role.cleanupWorkFiles);
         return ReplaceOutcome::HandOverMissing;
     }
     if (!waitForMarkerRelease(role.instanceMarker, clock, role.oldProgramLimit)) {
@@ -188,18 +183,18 @@ ReplaceOutcome runReplaceHelper(const ReplaceHelperRole& role) {
     if (!package) {
         tell(role);
         removeDownload(role);
-        call(role.cleanupWorkFiles);
+        common::callIfSet(role.cleanupWorkFiles);
         return ReplaceOutcome::PackageRefused;
     }
     if (!installProgram(role, *target, *package)) {
         tell(role);
         removeDownload(role);
-        call(role.cleanupWorkFiles);
+        common::callIfSet(role.cleanupWorkFiles);
         return ReplaceOutcome::InstallFailed;
     }
     removeDownload(role);
     // The clean-up comes first: the new program makes the working folder anew as it starts.
-    call(role.cleanupWorkFiles);
+    common::callIfSet(role.cleanupWorkFiles);
     const ProgramStart start{.program = *target, .arguments = {*target}};
     return startProgram(role.start, start) ? ReplaceOutcome::Started : ReplaceOutcome::StartFailed;
 }

@@ -45,7 +45,9 @@ void setDate(const fs::path& file, int year, int month, int day) {
 class PagesTest : public ::testing::Test {
 protected:
     PagesTest() : state(channels::store::storePathsFor(temp.path(), temp.path() / "program")) {
-        launcher.places = {temp.path() / "apps", temp.path() / "apps", temp.path() / "Desktop"};
+        launcher.places = {.startMenu = temp.path() / "apps",
+                           .programs = temp.path() / "apps",
+                           .desktop = temp.path() / "Desktop"};
         launcher.target = (temp.path() / "program" / "zorvast").string();
         launcher.currentFolder = temp.path() / "program";
         program(launcher.target);

@@ -97,7 +97,7 @@ protected:
             order.push_back(window.enabled[InitControl::Calculate] ? "calculate(enabled)"
                                                                    : "calculate");
         };
-        return initialiseMainWindow(state, store, window, hooks, clock, stop);
+        return initialiseMainWindow(state, store, window, hooks, clock, stop.get_token());
     }
 
     TempFolder temp;
@@ -107,7 +107,7 @@ protected:
     DatabaseStore store;
     FakeWindow window;
     InitHooks hooks;
-    std::atomic<bool> stop{false};
+    std::stop_source stop;
     bool cityOk = true;
     std::vector<std::string> order;
 };
@@ -251,7 +251,7 @@ TEST_F(InitTest, CityDatabaseFailureIsFatal) {
 
 TEST_F(InitTest, StopsWhenTheProgramCloses) {
     writeStored(testing::satellitesWith(3, -1, -1));
-    stop = true;
+    stop.request_stop();
     EXPECT_EQ(run(), InitOutcome::Stopped);
     EXPECT_FALSE(fs::exists(paths.workDatabasePath));
     EXPECT_TRUE(order.empty());

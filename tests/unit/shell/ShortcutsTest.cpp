@@ -182,7 +182,9 @@ TEST(ShortcutTarget, ReadsOnlyAPlainFileOfSaneSize) {
 class Renewal : public ::testing::Test {
 protected:
     Renewal() {
-        places = {temp.path() / "apps", temp.path() / "apps", temp.path() / "Desktop"};
+        places = {.startMenu = temp.path() / "apps",
+                  .programs = temp.path() / "apps",
+                  .desktop = temp.path() / "Desktop"};
         program = installProgram(temp.path() / "program");
     }
 
@@ -330,7 +332,9 @@ TEST_F(Renewal, AProgramOthersCouldReplaceGetsNoEntry) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         TempFolder scene;
-        places = {scene.path() / "apps", scene.path() / "apps", scene.path() / "Desktop"};
+        places = {.startMenu = scene.path() / "apps",
+                  .programs = scene.path() / "apps",
+                  .desktop = scene.path() / "Desktop"};
         // An entry already there, pointing elsewhere, stays as it is.
         const std::string old = "[Desktop Entry]\nExec=/old/zorvast\n";
         scene.write("Desktop/Zorvast.desktop", old);
@@ -387,7 +391,9 @@ TEST_F(Renewal, AProgramInAnotherUsersFolderGetsNoEntry) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         TempFolder scene;
-        places = {scene.path() / "apps", scene.path() / "apps", scene.path() / "Desktop"};
+        places = {.startMenu = scene.path() / "apps",
+                  .programs = scene.path() / "apps",
+                  .desktop = scene.path() / "Desktop"};
         const fs::path target = c.place(scene);
         EXPECT_FALSE(programPlaceIsPrivate(target));
         renew(target);

@@ -93,8 +93,19 @@ public:
         hooks.runDataCheck = record("data check");
         hooks.initialiseMainWindow = record("init");
         hooks.splashWorker = record("splash worker");
-        StartUpContext context{state, store, marker, view, workers, hooks, name};
-        context.packageKey = testPackageKey();
+        return runWith(hooks, name);
+    }
+
+    // This copy's state, window and workers with the given hooks, the test key trusted.
+    StartUpResult runWith(StartUpHooks hooks, const std::string& name) {
+        StartUpContext context{.state = state,
+                               .store = store,
+                               .marker = marker,
+                               .view = view,
+                               .workers = workers,
+                               .hooks = std::move(hooks),
+                               .executableName = name,
+                               .packageKey = testPackageKey()};
         return startUp(context);
     }
 
@@ -347,8 +358,12 @@ TEST_F(StartUpTest, ASecondCopyEndsSilently) {
     update::InstanceMarker otherMarker;
     FakeView otherView;
     RecordingWorkers otherWorkers;
-    StartUpContext other{otherState,   otherStore, otherMarker, otherView,
-                         otherWorkers, {},         "zorvast"};
+    StartUpContext other{.state = otherState,
+                         .store = otherStore,
+                         .marker = otherMarker,
+                         .view = otherView,
+                         .workers = otherWorkers,
+                         .executableName = "zorvast"};
     EXPECT_EQ(startUp(other), StartUpResult::QuitSilently);
     EXPECT_TRUE(otherView.events.empty());
     EXPECT_TRUE(otherWorkers.started.empty());
@@ -507,9 +522,7 @@ TEST_F(StartUpTest, ABusyDatabaseStopsBeforeTheInitialisation) {
     hooks.loadLatestChannelList = [this] {
         store.databaseBusy() = true;
     };
-    StartUpContext context{state, store, marker, view, workers, hooks, "zorvast"};
-    context.packageKey = testPackageKey();
-    EXPECT_EQ(startUp(context), StartUpResult::Running);
+    EXPECT_EQ(runWith(hooks, "zorvast"), StartUpResult::Running);
     EXPECT_EQ(view.events.back(), "message 错误118 上一次数据访问未完成，稍候请再重试。");
     EXPECT_EQ(clock.sleepCount(), 61u);
     EXPECT_EQ(workers.started, (std::vector<std::string>{"latest channels"}));

@@ -1,0 +1,42 @@
+// Where this run of the program lives: its folders, its own file and the name it was started
+// under. Filled from the system for the program, by hand in tests.
+#pragma once
+
+#include "common/Clock.h"
+#include "shell/startup/Shortcuts.h"
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace zorvast::shell::ui {
+
+struct AppEnvironment {
+    std::filesystem::path temporaryFolder; // the private area (common/PrivateFolder.h)
+    std::filesystem::path programFolder;   // the current folder at launch
+    // Package downloads, kept across runs to be resumed (common/PrivateFolder.h); empty: a
+    // folder in the temporary folder.
+    std::filesystem::path downloadFolder;
+    // The name the program was started under (argv[0] without its folder): a helper's name
+    // makes this run a helper role.
+    std::string executableName;
+    // The command line after argv[0]: what a helper role is handed.
+    std::vector<std::string> arguments;
+    ShortcutPlaces shortcuts;
+    common::Clock* clock = nullptr; // the system clock when null
+    // The running program's own file (/proc/self/exe resolved): started once more as a helper,
+    // and what the helper restarts or replaces. Empty: the program folder + the executable's
+    // name.
+    std::filesystem::path programFile;
+    // Where the desktop entry's icon "zorvast" is written with the launcher entries; empty:
+    // nowhere.
+    std::filesystem::path iconFile;
+};
+
+// The environment of this process; `commandLine` is argv as main received it.
+AppEnvironment systemEnvironment(const std::vector<std::string>& commandLine);
+
+// The program file the helpers and the launcher entries start.
+std::string programFilePath(const AppEnvironment& environment);
+
+} // namespace zorvast::shell::ui
