@@ -4,6 +4,7 @@
 #pragma once
 
 #include "common/Clock.h"
+#include "common/platform/Platform.h"
 
 #include <filesystem>
 #include <functional>
@@ -12,29 +13,9 @@
 
 namespace zorvast::shell {
 
-inline constexpr const char* kShortcutName = "Zorvast.desktop";
 inline constexpr const char* kShortcutComment = "最棒的卫视寻星资讯软件";
 
-struct ShortcutPlaces {
-    std::filesystem::path startMenu; // $XDG_DATA_HOME/applications
-    std::filesystem::path programs;  // the same folder on this platform
-    std::filesystem::path desktop;   // xdg-user-dir DESKTOP
-};
-
-// The program a desktop entry starts: the first argument of its Exec value with the entry's
-// escapes undone, or "" when there is none (also when `entry` is a link or not a regular file).
-std::string shortcutTarget(const std::filesystem::path& entry);
-
-// The entry's text, with the program quoted and every value escaped as desktop entries want.
-// Nothing when the program or the folder holds a control character, or a value is not UTF-8.
-std::optional<std::string> desktopEntryText(const std::string& target,
-                                            const std::filesystem::path& workingFolder,
-                                            const std::string& icon);
-
-// True when only the user or root can put another program at `program`: the file (when it
-// exists) is a regular file and it and its folder belong to one of them and are not writable by
-// group or others; the folders above may be writable by others only when sticky (like /tmp).
-bool programPlaceIsPrivate(const std::filesystem::path& program);
+using ShortcutPlaces = common::platform::ShortcutPlaces;
 
 // Renews every entry whose target differs from `target`. `processEvents` runs before the 3000
 // ms wait that comes before the desktop entry is written anew. Writes nothing when `target`

@@ -5,7 +5,7 @@
 #include "common/Files.h"
 #include "common/FolderHandle.h"
 #include "common/Hooks.h"
-#include "common/PrivateFolder.h"
+#include "common/platform/Platform.h"
 #include "shell/Messages.h"
 #include "update/package/DataApply.h"
 
@@ -70,7 +70,8 @@ StartUpResult startUp(StartUpContext& c) {
     // The working folders live in a folder only this user can reach. One that is a link, a
     // file or another user's is never used, not even wiped: it may lead to someone else's files.
     const std::filesystem::path area = paths.workFolder.parent_path();
-    if (common::preparePrivateFolder(area) != common::PrivateFolderStatus::Ready) {
+    if (common::platform::preparePrivateFolder(area) !=
+        common::platform::PrivateFolderStatus::Ready) {
         return folderFailure(c, messages::kCaptionError101, messages::kFolderReadError, false);
     }
 

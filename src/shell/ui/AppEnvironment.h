@@ -12,9 +12,9 @@
 namespace zorvast::shell::ui {
 
 struct AppEnvironment {
-    std::filesystem::path temporaryFolder; // the private area (common/PrivateFolder.h)
+    std::filesystem::path temporaryFolder; // the private area (common/platform/Platform.h)
     std::filesystem::path programFolder;   // the current folder at launch
-    // Package downloads, kept across runs to be resumed (common/PrivateFolder.h); empty: a
+    // Package downloads, kept across runs to be resumed (common/platform/Platform.h); empty: a
     // folder in the temporary folder.
     std::filesystem::path downloadFolder;
     // The name the program was started under (argv[0] without its folder): a helper's name
@@ -24,7 +24,7 @@ struct AppEnvironment {
     std::vector<std::string> arguments;
     ShortcutPlaces shortcuts;
     common::Clock* clock = nullptr; // the system clock when null
-    // The running program's own file (/proc/self/exe resolved): started once more as a helper,
+    // The running program's own file (common::platform::ownProgramFile): started once more as a helper,
     // and what the helper restarts or replaces. Empty: the program folder + the executable's
     // name.
     std::filesystem::path programFile;

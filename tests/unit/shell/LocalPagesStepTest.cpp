@@ -16,6 +16,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using common::ManualClock;
+using common::platform::shortcutTarget;
 using testing::readAll;
 using testing::TempFolder;
 

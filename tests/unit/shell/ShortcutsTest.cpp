@@ -19,6 +19,9 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using common::ManualClock;
+using common::platform::kShortcutFileName;
+using common::platform::programPlaceIsPrivate;
+using common::platform::shortcutTarget;
 using testing::readAll;
 using testing::TempFolder;
 
@@ -27,14 +30,6 @@ constexpr uid_t kNobody = 65534;
 mode_t modeOf(const fs::path& path) {
     struct stat status {};
     return ::lstat(path.c_str(), &status) == 0 ? status.st_mode & 07777 : 0;
-}
-
-std::string execLine(const std::string& text) {
-    const auto start = text.find("\nExec=");
-    if (start == std::string::npos) {
-        return {};
-    }
-    return text.substr(start + 1, text.find('\n', start + 1) - start - 1);
 }
 
 std::vector<std::string> namesIn(const fs::path& folder) {
@@ -55,130 +50,6 @@ fs::path installProgram(const fs::path& folder, const std::string& name = "zorva
     return program;
 }
 
-TEST(DesktopEntry, ExecQuotesTheProgramAndEscapesIt) {
-    const struct {
-        const char* target;
-        const char* exec;
-    } cases[] = {
-        {"/opt/zorvast/zorvast", R"(Exec="/opt/zorvast/zorvast")"},
-        {"/opt/my z/zorvast", R"(Exec="/opt/my z/zorvast")"},
-        {R"(/opt/"q"/zorvast)", R"(Exec="/opt/\\"q\\"/zorvast")"},
-        {"/opt/100%/zorvast", R"(Exec="/opt/100%%/zorvast")"},
-        {"/opt/%U/zorvast", R"(Exec="/opt/%%U/zorvast")"},
-        {R"(/opt/a\b/zorvast)", R"(Exec="/opt/a\\\\b/zorvast")"},
-        {"/opt/$HOME/zorvast", R"(Exec="/opt/\\$HOME/zorvast")"},
-        {"/opt/`id`/zorvast", R"(Exec="/opt/\\`id\\`/zorvast")"},
-        {"/opt/it's/zorvast", R"(Exec="/opt/it's/zorvast")"},
-        {"/opt/卫星 软件/zorvast", R"(Exec="/opt/卫星 软件/zorvast")"},
-        {"/opt/;|&<>*?#()~/z", R"(Exec="/opt/;|&<>*?#()~/z")"},
-        {R"(/o\"$`%\\/z)", R"(Exec="/o\\\\\\"\\$\\`%%\\\\\\\\/z")"},
-    };
-    TempFolder temp;
-    for (const auto& c : cases) {
-        const auto text = desktopEntryText(c.target, "/opt", "zorvast");
-        ASSERT_TRUE(text) << c.target;
-        EXPECT_EQ(execLine(*text), c.exec) << c.target;
-        // What is written reads back to the same program.
-        EXPECT_EQ(shortcutTarget(temp.write("e.desktop", *text)), c.target);
-    }
-}
-
-TEST(DesktopEntry, OtherValuesAreEscapedStrings) {
-    const auto text = desktopEntryText("/opt/z/zorvast", R"(/opt/a\b 卫星)", " my\ticon\n");
-    ASSERT_TRUE(text);
-    EXPECT_EQ(*text, "[Desktop Entry]\n"
-                     "Type=Application\n"
-                     "Name=Zorvast\n"
-                     "Comment=最棒的卫视寻星资讯软件\n"
-                     "Exec=\"/opt/z/zorvast\"\n"
-                     "Path=/opt/a\\\\b 卫星\n"
-                     "Icon=\\smy\\ticon\\n\n"
-                     "Terminal=false\n"
-                     "Categories=Utility;\n");
-    const auto noIcon = desktopEntryText("/opt/z/zorvast", "/opt/z", "");
-    ASSERT_TRUE(noIcon);
-    EXPECT_EQ(noIcon->find("Icon="), std::string::npos);
-}
-
-TEST(DesktopEntry, ControlCharactersAndBrokenTextAreRefused) {
-    const struct {
-        const char* what;
-        std::string target;
-        std::string folder;
-        std::string icon;
-    } cases[] = {
-        {"newline in the program", "/opt/a\nb/zorvast", "/opt", "zorvast"},
-        {"tab in the program", "/opt/a\tb/zorvast", "/opt", "zorvast"},
-        {"carriage return in the program", "/opt/a\rb/zorvast", "/opt", "zorvast"},
-        {"SOH in the program",
-         "/opt/a\x01"
-         "b/zorvast",
-         "/opt", "zorvast"},
-        {"ESC in the program",
-         "/opt/a\x1b"
-         "b/zorvast",
-         "/opt", "zorvast"},
-        {"DEL in the program",
-         "/opt/a\x7f"
-         "b/zorvast",
-         "/opt", "zorvast"},
-        {"newline in the folder", "/opt/z/zorvast", "/opt/a\nb", "zorvast"},
-        {"tab in the folder", "/opt/z/zorvast", "/opt/a\tb", "zorvast"},
-        {"SOH in the icon", "/opt/z/zorvast", "/opt", "zor\x01vast"},
-        {"not UTF-8 in the program", "/opt/\xff/zorvast", "/opt", "zorvast"},
-        {"overlong UTF-8 in the program", "/opt/\xc0\xaf/zorvast", "/opt", "zorvast"},
-        {"surrogate in the program", "/opt/\xed\xa0\x80/zorvast", "/opt", "zorvast"},
-        {"cut UTF-8 in the folder", "/opt/z/zorvast", "/opt/\xe5\x8d", "zorvast"},
-        {"no program", "", "/opt", "zorvast"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_FALSE(desktopEntryText(c.target, c.folder, c.icon)) << c.what;
-    }
-    EXPECT_TRUE(desktopEntryText("/opt/\xf0\x9f\x9b\xb0/zorvast", "/opt", "zorvast"))
-        << "a four-byte character is fine";
-}
-
-TEST(ShortcutTarget, ReadsTheExecLine) {
-    TempFolder temp;
-    const struct {
-        const char* text;
-        const char* target;
-    } cases[] = {
-        {"[Desktop Entry]\nExec=/opt/z/zorvast\n", "/opt/z/zorvast"},
-        {"[Desktop Entry]\r\nExec=/opt/z/zorvast %U\r\n", "/opt/z/zorvast"},
-        {"[Desktop Entry]\nExec=\"/opt/my z/zor\\\"vast\"\n", "/opt/my z/zor\"vast"},
-        {"[Desktop Entry]\nExec=\"/opt/my z/zor\\\\\"vast\" --x\n", "/opt/my z/zor\"vast"},
-        {"# made by hand\n\n[Desktop Entry]\nExec = \"/opt/a b/z\" %f\n", "/opt/a b/z"},
-        {"[Desktop Entry]\nExec=\\s/opt/z/zorvast\n", "/opt/z/zorvast"},
-        {"[Desktop Entry]\nExec=\"/opt/100%%/z\"\n", "/opt/100%/z"},
-        {"[Desktop Entry]\nExec=\"/opt/a\\\\\\\\b/z\"\n", "/opt/a\\b/z"},
-        {"[Desktop Entry]\nExec=\"/opt/a\\\\nb/z\"\n", "/opt/a\\nb/z"},
-        {"[Desktop Entry]\nExec=\"/opt/unfinished\n", ""},
-        {"[Desktop Entry]\nExecutable=/opt/x\nTryExec=/opt/y\n", ""},
-        {"[Other]\nExec=/x\n[Desktop Entry]\nName=Zorvast\n", ""},
-        {"[Other]\nExec=/x\n", ""},
-        {"", ""},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(shortcutTarget(temp.write("e.desktop", c.text)), c.target) << c.text;
-    }
-    EXPECT_EQ(shortcutTarget(temp.file("missing")), "");
-}
-
-TEST(ShortcutTarget, ReadsOnlyAPlainFileOfSaneSize) {
-    TempFolder temp;
-    const std::string entry = "[Desktop Entry]\nExec=/opt/z/zorvast\n";
-    const fs::path real = temp.write("real.desktop", entry);
-    fs::create_symlink(real, temp.path() / "link.desktop");
-    EXPECT_EQ(shortcutTarget(temp.path() / "link.desktop"), "") << "a link is not followed";
-    fs::create_directory(temp.path() / "folder.desktop");
-    EXPECT_EQ(shortcutTarget(temp.path() / "folder.desktop"), "");
-    ASSERT_EQ(::mkfifo(temp.file("fifo.desktop").c_str(), 0600), 0);
-    EXPECT_EQ(shortcutTarget(temp.path() / "fifo.desktop"), "") << "and a FIFO does not stall";
-    EXPECT_EQ(shortcutTarget(temp.write("big.desktop", entry + std::string(70000, '#'))), "");
-    EXPECT_EQ(shortcutTarget(real), "/opt/z/zorvast");
-}
-
 class Renewal : public ::testing::Test {
 protected:
     Renewal() {
@@ -194,8 +65,8 @@ protected:
             desktopEntryDuringEvents = fs::exists(fs::symlink_status(desktopEntry()));
         });
     }
-    fs::path menuEntry() const { return places.startMenu / kShortcutName; }
-    fs::path desktopEntry() const { return places.desktop / kShortcutName; }
+    fs::path menuEntry() const { return places.startMenu / kShortcutFileName; }
+    fs::path desktopEntry() const { return places.desktop / kShortcutFileName; }
 
     void expectNothingWritten(const std::string& why) {
         EXPECT_FALSE(fs::exists(fs::symlink_status(menuEntry()))) << why;
@@ -220,10 +91,13 @@ TEST_F(Renewal, WritesBothEntriesWithTheirModes) {
     EXPECT_EQ(modeOf(menuEntry()), 0644u);
     EXPECT_EQ(modeOf(desktopEntry()), 0755u);
     EXPECT_EQ(readAll(menuEntry().string()),
-              *desktopEntryText(program.string(), program.parent_path(), "zorvast"));
-    EXPECT_EQ(namesIn(places.startMenu), std::vector<std::string>{kShortcutName})
+              *common::platform::shortcutText({.target = program.string(),
+                                               .workingFolder = program.parent_path(),
+                                               .icon = "zorvast",
+                                               .comment = kShortcutComment}));
+    EXPECT_EQ(namesIn(places.startMenu), std::vector<std::string>{kShortcutFileName})
         << "no temporary file is left behind";
-    EXPECT_EQ(namesIn(places.desktop), std::vector<std::string>{kShortcutName});
+    EXPECT_EQ(namesIn(places.desktop), std::vector<std::string>{kShortcutFileName});
     // Events run, then the wait, then the desktop entry.
     EXPECT_EQ(clock.sleeps(), (std::vector<std::chrono::milliseconds>{3000ms}));
     EXPECT_EQ(eventRunsBeforeSleep, std::vector<std::size_t>{0});
