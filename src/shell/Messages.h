@@ -24,7 +24,6 @@ inline constexpr const char* kFolderMissingError =
     "存取临时目录错误。点击[重试]重新尝试，点击[取消]则结束本软件运行。";
 inline constexpr const char* kRestartFailure =
     "重启过程中读写临时数据时失败，请检查C盘是否已满或有无读写权限。";
-inline constexpr const char* kDatabaseBusy = "上一次数据访问未完成，稍候请再重试。";
 inline constexpr const char* kDataReadError = "读数据发生错误，软件将退出！请重新下载后再重试。";
 inline constexpr const char* kTemporaryWriteError = "失败，写临时数据发生错误，软件将被迫退出。";
 

@@ -22,7 +22,6 @@ inline constexpr const char* kCaptionError206 = "错误206";
 inline constexpr const char* kCaptionError207 = "错误207";
 inline constexpr const char* kCaptionNewProgramReady = "新版Zorvast下载完成";
 
-inline constexpr const char* kTextDatabaseBusy = "上一次数据访问未完成，稍候请再重试。";
 inline constexpr const char* kTextDataUnreadable = "读数据错误，软件无法运行，即将退出。";
 inline constexpr const char* kTextDelayedWriteFailed =
     "数据更新中发生读写错误，请稍后再次进入本软件，尝试自动恢复。";

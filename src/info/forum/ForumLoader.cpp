@@ -92,9 +92,8 @@ bool openCommunityTab(InfoState& state, CommunityView& view, const ForumSources&
     // The loader's first navigation is queued to the window thread, so the address can still
     // be empty when the tab is selected again right away: the flag keeps it to one loader.
     if (view.browser().address().empty() && !state.forumLoaderStarted.exchange(true)) {
-        const StartWorker start =
-            sources.startWorker ? sources.startWorker : detachedThreadStarter();
-        start([&state, &view, sources] { forumLoader(state, view, sources); });
+        runWorker(sources.startWorker,
+                  [&state, &view, sources] { forumLoader(state, view, sources); });
         return true;
     }
     if (state.tradePostingPending && sources.setDeferredTimerInterval) {

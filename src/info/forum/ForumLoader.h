@@ -82,7 +82,7 @@ struct ForumSources {
     std::filesystem::path workFolder;
     // Called from the loader's worker thread as well as from the window thread.
     std::function<void(int milliseconds)> setDeferredTimerInterval;
-    StartWorker startWorker;
+    StartWorker startWorker;        // none: the loader runs on the calling thread
     common::Clock* clock = nullptr; // the system clock when null
 };
 

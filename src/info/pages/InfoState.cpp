@@ -1,14 +1,15 @@
 #include "info/pages/InfoState.h"
 
-#include <thread>
 #include <utility>
 
 namespace zorvast::info {
 
-StartWorker detachedThreadStarter() {
-    return [](std::function<void()> job) {
-        std::thread(std::move(job)).detach();
-    };
+void runWorker(const StartWorker& start, std::function<void()> job) {
+    if (start) {
+        start(std::move(job));
+    } else {
+        job();
+    }
 }
 
 } // namespace zorvast::info

@@ -21,7 +21,7 @@ struct InfoState {
 // Runs a job on a worker thread and returns at once.
 using StartWorker = std::function<void(std::function<void()> job)>;
 
-// A detached std::thread per job.
-StartWorker detachedThreadStarter();
+// Runs `job` through `start`, or at once on this thread when there is none.
+void runWorker(const StartWorker& start, std::function<void()> job);
 
 } // namespace zorvast::info

@@ -49,8 +49,7 @@ bool openTradeTab(InfoState& state, BrowserView& view, const TradeSources& sourc
     const std::filesystem::path fallbackPage =
         sources.workFolder / localPage(PageView::Trade).fileName;
     common::Clock& clock = sources.clock ? *sources.clock : common::systemClock();
-    const StartWorker start = sources.startWorker ? sources.startWorker : detachedThreadStarter();
-    start([&state, &view, fallbackPage, &clock] {
+    runWorker(sources.startWorker, [&state, &view, fallbackPage, &clock] {
         tradeWatchdog(state.tradeWatchBusy, view, fallbackPage, clock);
     });
     return true;

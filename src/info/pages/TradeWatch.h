@@ -43,7 +43,7 @@ struct TradeSources {
     std::function<bool()> serverReached;
     std::function<std::string()> serverRoot; // ends in "/"
     std::filesystem::path workFolder;
-    StartWorker startWorker;
+    StartWorker startWorker;        // none: the watchdog runs on the calling thread
     common::Clock* clock = nullptr; // the system clock when null
 };
 

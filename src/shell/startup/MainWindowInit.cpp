@@ -1,5 +1,6 @@
 #include "shell/startup/MainWindowInit.h"
 
+#include "channels/Messages.h"
 #include "channels/jet/JetConnection.h"
 #include "channels/jet/JetCursor.h"
 #include "channels/query/Selection.h"
@@ -71,7 +72,7 @@ InitOutcome initialiseMainWindow(AppState& state, channels::store::DatabaseStore
         return InitOutcome::Fatal;
     }
     if (store.waitForDatabase()) {
-        view.showMessage(messages::kCaptionError106, messages::kDatabaseBusy);
+        view.showMessage(messages::kCaptionError106, channels::messages::kBusyText);
         return InitOutcome::Busy;
     }
 

@@ -1,5 +1,6 @@
 #include "shell/startup/StartUp.h"
 
+#include "channels/Messages.h"
 #include "channels/jet/JetConnection.h"
 #include "channels/jet/JetCursor.h"
 #include "common/Files.h"
@@ -132,7 +133,7 @@ StartUpResult startUp(StartUpContext& c) {
         startWorker(c, "sng list", c.hooks.loadSngList);
         startWorker(c, kLocalPagesWorker, c.hooks.checkLocalPages);
         if (c.store.waitForDatabase()) {
-            c.view.showMessage(messages::kCaptionError118, messages::kDatabaseBusy);
+            c.view.showMessage(messages::kCaptionError118, channels::messages::kBusyText);
             return StartUpResult::Running;
         }
         c.store.databaseBusy() = true;

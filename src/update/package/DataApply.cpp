@@ -1,5 +1,6 @@
 #include "update/package/DataApply.h"
 
+#include "channels/Messages.h"
 #include "channels/jet/JetConnection.h"
 #include "channels/store/StoredFile.h"
 #include "common/Files.h"
@@ -176,7 +177,7 @@ void applyDataPackage(UpdateFlow& flow, const VerifiedPackage& package) {
 
     step(flow, 1);
     if (flow.store.waitForDatabase()) {
-        flow.view.showMessage(kCaptionError118, kTextDatabaseBusy);
+        flow.view.showMessage(kCaptionError118, channels::messages::kBusyText);
         return;
     }
 
