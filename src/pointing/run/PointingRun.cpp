@@ -31,7 +31,7 @@ PointingOutcome runPointing(const PointingInputs& inputs, double strengthBox,
 
     PointingDiagram quiet;
     PointingDiagram& canvas = diagram ? *diagram : quiet;
-    DiagramStep step{inputs, result, {}, {}};
+    DiagramStep step{.inputs = inputs, .result = result};
     canvas.updateSprites(step);
     outcome.clockText = composeResultTexts(result, inputs.feed);
     step.clockText = outcome.clockText;
