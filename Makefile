@@ -60,7 +60,8 @@ test-asan: deps
 
 # libFuzzer targets (fuzz/): clang with ASan and UBSan in their own folder, each run for
 # FUZZ_SECONDS on its seeds; fails on any finding (inputs in $(FUZZ_DIR)/artifacts/NAME/).
-# FUZZ_TARGETS picks some of: zip jet filter lists update_answers signature release.
+# FUZZ_TARGETS picks some of: zip jet filter lists update_answers signature release
+# program_image.
 FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS ?=
