@@ -12,10 +12,18 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 # Installing (and so packaging) builds only what it installs, not the tests.
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
-install(TARGETS zorvast zorvast-cli RUNTIME DESTINATION ${program_dir})
-# The launcher's file is called zorvast too (src/launcher).
-install(TARGETS zorvast-launcher RUNTIME DESTINATION usr/bin)
+install(PROGRAMS $<TARGET_FILE:zorvast> $<TARGET_FILE:zorvast-cli> DESTINATION ${program_dir})
+# Users start the program by the name zorvast: the launcher (src/launcher) has it in /usr/bin.
+install(PROGRAMS $<TARGET_FILE:zorvast-launcher> DESTINATION usr/bin RENAME zorvast)
 install(FILES ${PROJECT_BINARY_DIR}/data/satdata.sta DESTINATION ${program_dir})
+# Stripped as Debian strips its own programs, the notes of the compiler version too.
+if(CMAKE_STRIP)
+  foreach(file ${program_dir}/zorvast ${program_dir}/zorvast-cli usr/bin/zorvast)
+    install(CODE "execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-unneeded
+                  --remove-section=.comment --remove-section=.note
+                  \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${file}\" COMMAND_ERROR_IS_FATAL ANY)")
+  endforeach()
+endif()
 install(FILES ${packaging_out}/zorvast-cli DESTINATION usr/bin)
 
 install(FILES ${packaging_src}/Zorvast.desktop DESTINATION usr/share/applications)
@@ -38,7 +46,6 @@ set(CPACK_PACKAGE_VENDOR "The Zorvast developers")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /)
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR}/package)
-set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_CONTACT "${ZORVAST_PACKAGE_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "satellite dish pointing, channel tables and online updates")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION

@@ -183,12 +183,10 @@ grep -q '北京' "$work/cli.out" && grep -q 'E115.5' "$work/cli.out" || {
   exit 1
 }
 
-# Offscreen, with every server address on a port of this machine that refuses at once. A
-# chroot cannot make the user namespace Chromium's sandbox needs, so the web views run
-# without it here.
+# Offscreen, with every server address on a port of this machine that refuses at once.
 start_program() {
   as_user QT_QPA_PLATFORM=offscreen QT_QUICK_BACKEND=software \
-    QTWEBENGINE_DISABLE_SANDBOX=1 QT_LOGGING_RULES='qt.webenginecontext.info=false' \
+    QT_LOGGING_RULES='qt.webenginecontext.info=false' \
     ZORVAST_DATA_SERVERS=http://127.0.0.1:9 ZORVAST_FORUM_ROOT=http://127.0.0.1:9/ \
     ZORVAST_PARAM_SITE=http://127.0.0.1:9 ZORVAST_QUIT_AFTER_START=1 \
     timeout 120 /usr/bin/zorvast
@@ -211,7 +209,7 @@ done
 step "the user's program folder and the installed files"
 folder=$root$home/.local/share/zorvast
 for file in zorvast satdata.sta; do
-  [ -f "$folder/$file" ] && [ "$(stat -c %U "$folder/$file")" = "$user" ] || {
+  [ -f "$folder/$file" ] && [ "$(stat -c %u "$folder/$file")" = "$uid" ] || {
     echo "package-test: $home/.local/share/zorvast/$file is missing or not the user's" >&2
     exit 1
   }
@@ -221,7 +219,7 @@ done
   exit 1
 }
 cmp "$root/opt/zorvast/satdata.sta" "$folder/satdata.sta"
-ls -l "$folder"
+ls -lan "$folder"
 # The menu entry the program writes for the user starts the user's copy.
 grep -q "^Exec=\"$home/.local/share/zorvast/zorvast\"" \
   "$root$home/.local/share/applications/Zorvast.desktop"
