@@ -62,8 +62,9 @@ std::string dataPackage(const std::string& version,
     return readAll(file);
 }
 
+// A small whole program of this machine stands in for the installed one.
 std::string ownProgram() {
-    return readAll("/proc/self/exe");
+    return readAll("/usr/bin/true");
 }
 
 std::uint64_t inodeOf(const fs::path& file) {
