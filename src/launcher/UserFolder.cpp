@@ -63,11 +63,25 @@ std::optional<FolderHandle> openParent(const fs::path& parent) {
 
 // Waits for another start to finish with the folder; false when it takes longer than
 // `seconds` or the lock cannot be had at all.
-bool takeLock(const FolderHandle& folder, UniqueFd& lock, int seconds, std::string& error) {
-    lock.reset(::openat(folder.fd(), kLockName,
-                        O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600));
+UniqueFd openLockFile(const FolderHandle& folder) {
+    UniqueFd lock(::openat(folder.fd(), kLockName,
+                           O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600));
     struct stat info {};
     if (!lock || ::fstat(lock.get(), &info) != 0 || !S_ISREG(info.st_mode) || !ownedByUs(info)) {
+        return UniqueFd();
+    }
+    return lock;
+}
+
+bool takeLock(const FolderHandle& folder, UniqueFd& lock, int seconds, std::string& error) {
+    lock = openLockFile(folder);
+    if (!lock) {
+        // Something else has the name (a link, a folder, a file of another owner): the folder
+        // is the user's, so it goes, and the lock is made anew.
+        folder.removeTree(kLockName);
+        lock = openLockFile(folder);
+    }
+    if (!lock) {
         error = "cannot use the lock file " + std::string(kLockName) + " in the program folder";
         return false;
     }

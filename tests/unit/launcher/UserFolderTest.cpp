@@ -141,6 +141,21 @@ TEST_F(UserFolderTest, LaterStartsLeaveAFolderInStepAlone) {
     EXPECT_EQ(inodeOf(userFile("satdata.sta")), data);
 }
 
+TEST_F(UserFolderTest, LinksPlantedAtTheLockAndTheStampAreReplacedNotFollowed) {
+    prepare();
+    const std::string elsewhere = temp_.write("elsewhere", "keep me");
+    for (const char* name : {kLockName, kStampName}) {
+        fs::remove(userFile(name));
+        fs::create_symlink(elsewhere, userFile(name));
+    }
+    const ReadyFolder ready = prepare();
+    EXPECT_TRUE(ready.programCopied); // the stamp no longer says where the copy came from
+    EXPECT_FALSE(fs::is_symlink(userFile(kLockName)));
+    EXPECT_FALSE(fs::is_symlink(userFile(kStampName)));
+    EXPECT_EQ(readAll(elsewhere), "keep me");
+    EXPECT_FALSE(prepare().programCopied);
+}
+
 TEST_F(UserFolderTest, AnUpgradedInstallationRefreshesTheProgram) {
     prepare();
     const std::string upgraded = ownProgram() + "upgraded";
