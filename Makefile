@@ -4,7 +4,8 @@ DIST_DIR  ?= dist
 JOBS      ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: run test dist build deps bench configure clean data fuzz fuzz-deps test-asan
+.PHONY: run test dist build deps bench configure clean data fuzz fuzz-deps test-asan package \
+	package-test
 
 run: dist
 	@scripts/run-dist.sh "$(DIST_DIR)"
@@ -43,6 +44,21 @@ data: deps
 deps:
 	@scripts/install-deps.sh
 
+# The Debian package $(BUILD_DIR)/package/zorvast_VERSION-1_ARCH.deb, built by CPack from the
+# programs and files it installs only, then checked by lintian, desktop-file-validate and
+# appstreamcli (scripts/check-package.sh).
+PACKAGE_TARGETS = zorvast zorvast-cli zorvast-launcher zorvast_data packaging_files
+package: deps configure
+	cmake --build $(BUILD_DIR) --target $(PACKAGE_TARGETS) -j$(JOBS)
+	rm -f $(BUILD_DIR)/package/zorvast_*.deb
+	cd $(BUILD_DIR) && cpack -G DEB
+	scripts/check-package.sh $(BUILD_DIR)
+
+# The package installed with apt into a clean Debian 12 root made by debootstrap, and run
+# there (scripts/package-test.sh; needs root, the root is cached in $(BUILD_DIR)/package-test).
+package-test: package
+	scripts/package-test.sh $(BUILD_DIR)
+
 # The unit, command-line and data tests built with AddressSanitizer and UBSan in their own
 # folder; not data_publish, which runs the window program, nor the generators' re-runs.
 ASAN_DIR ?= build-asan
@@ -60,7 +76,8 @@ test-asan: deps
 
 # libFuzzer targets (fuzz/): clang with ASan and UBSan in their own folder, each run for
 # FUZZ_SECONDS on its seeds; fails on any finding (inputs in $(FUZZ_DIR)/artifacts/NAME/).
-# FUZZ_TARGETS picks some of: zip jet filter lists update_answers signature release.
+# FUZZ_TARGETS picks some of: zip jet filter lists update_answers signature release
+# program_image.
 FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS ?=

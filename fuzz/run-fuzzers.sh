@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every fuzz target (or the ones named) for a while on its seeds:
 #   fuzz/run-fuzzers.sh BUILD_DIR SECONDS [NAME...]
-# NAME is the part after "fuzz_" (zip, jet, filter, lists, update_answers, signature, release).
+# NAME is the part after "fuzz_" (zip, jet, filter, lists, update_answers, signature, release,
+# program_image).
 # FUZZ_KEEP_GOING=1 keeps fuzzing past a finding (libFuzzer's fork mode), to collect several.
 # The growing corpus is kept in BUILD_DIR/corpus/NAME/, crash, leak and timeout inputs go to
 # BUILD_DIR/artifacts/NAME/, the output to BUILD_DIR/logs/NAME.log. Exits non-zero when any
@@ -14,7 +15,7 @@ seconds=$2
 shift 2
 names=("$@")
 if [ ${#names[@]} -eq 0 ]; then
-  names=(zip jet filter lists update_answers signature release)
+  names=(zip jet filter lists update_answers signature release program_image)
 fi
 
 # Leaks inside libmdb and glib are not ours to fix; everything else is reported.

@@ -24,6 +24,7 @@ apt_packages=(
   xvfb xauth x11-utils fonts-wqy-microhei imagemagick python3 python3-pyftpdlib
   libgtest-dev libgmock-dev liberfa-dev
   nginx-light tinyproxy openssl
+  dpkg-dev lintian desktop-file-utils appstream debootstrap
 )
 # Run by the tests on 127.0.0.1 only, never as the machine's services.
 server_packages=(nginx-light tinyproxy)

@@ -1,3 +1,4 @@
+#include "app/StartCheck.h"
 #include "common/ProgramVersion.h"
 #include "shell/ui/AppController.h"
 #include "shell/ui/LogoArtwork.h"
@@ -78,6 +79,7 @@ int main(int argc, char* argv[]) {
     const auto result = controller.startUp();
     int code = 0;
     if (result == zorvast::shell::StartUpResult::Running) {
+        zorvast::app::quitAfterStartWhenAsked(app, controller);
         code = app.exec();
         controller.shutDown();
     }
