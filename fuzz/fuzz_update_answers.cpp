@@ -4,6 +4,7 @@
 
 #include "common/Text.h"
 #include "update/check/UpdateState.h"
+#include "update/check/Version.h"
 
 #include <algorithm>
 #include <cmath>
@@ -21,11 +22,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string body(reinterpret_cast<const char*>(data), size);
 
     // Version answers.
-    const double version = update::parseVersion(body);
-    fuzz::check(!std::isnan(version), "a version that is not a number");
-    fuzz::check(!update::isNewer(version, version), "a version newer than itself");
-    const double local = 1.02;
-    fuzz::check(!(update::isNewer(version, local) && update::isNewer(local, version)),
+    const update::Version version(body);
+    fuzz::check(!std::isnan(version.number()), "a version that is not a number");
+    fuzz::check(!version.newerThan(version), "a version newer than itself");
+    fuzz::check(version.sameAs(version), "a version unlike itself");
+    const update::Version local("1.02");
+    fuzz::check(!(version.newerThan(local) && local.newerThan(version)),
                 "two versions each newer than the other");
     if (update::isValidDataVersionAnswer(body) || update::isValidSoftwareVersionAnswer(body)) {
         fuzz::check(!body.empty() && body.size() <= update::kDataVersionAnswerMax,

@@ -218,6 +218,16 @@ for run in first second damaged; do
     exit 1
   fi
   echo "main window up and closed, status 0, $(((t1 - t0) / 1000000)) ms"
+  if [ $run = first ]; then
+    # The user's menu entry shadows the system's and starts the launcher, so a start from the
+    # menu after an upgrade also refreshes the user's folder.
+    entry=$root$home/.local/share/applications/Zorvast.desktop
+    if ! grep -qx 'Exec="/usr/bin/zorvast"' "$entry"; then
+      echo "package-test: the user's menu entry does not start /usr/bin/zorvast" >&2
+      cat "$entry" >&2 || true
+      exit 1
+    fi
+  fi
 done
 
 step "zorvast --version as $user"

@@ -3,6 +3,7 @@
 #include "launcher/ProgramImage.h"
 #include "update/check/UpdateFlow.h"
 #include "update/check/UpdateState.h"
+#include "update/check/Version.h"
 #include "update/package/DataApply.h"
 #include "update/package/PackageManifest.h"
 #include "update/package/VerifiedPackage.h"
@@ -142,7 +143,7 @@ UniqueFd openUsableProgram(const FolderHandle& folder) {
 
 struct DataPackage {
     std::string bytes;
-    double version = 0;
+    update::Version version;
 };
 
 // A data package that the program itself would accept at its start, with its signed version.
@@ -160,7 +161,7 @@ std::optional<DataPackage> usableDataPackage(std::optional<std::string> bytes,
     if (!manifest || manifest->kind != update::PackageKind::Data) {
         return std::nullopt;
     }
-    return DataPackage{std::move(package->archiveBytes), update::parseVersion(manifest->version)};
+    return DataPackage{std::move(package->archiveBytes), update::Version(manifest->version)};
 }
 
 bool isFolder(const FolderHandle& folder, const char* name) {
@@ -275,7 +276,7 @@ FolderResult prepareUserFolder(const FolderSetup& setup) {
     } else {
         const std::optional<DataPackage> userData = usableDataPackage(
             readOwnFile(*folder, kDataPackageName, update::kPackageSizeLimit), setup.packageKey);
-        if (!userData || update::isNewer(systemData->version, userData->version)) {
+        if (!userData || systemData->version.newerThan(userData->version)) {
             // Without it the program asks the servers for data, so a failure here is no
             // reason not to start.
             ready.dataCopied = !isFolder(*folder, kDataPackageName) &&

@@ -1,5 +1,7 @@
 // /usr/bin/zorvast of an installed system: brings the user's own program folder in step with
 // the installed program and starts the program from there, as if started in that folder.
+#include "common/LauncherHandOver.h"
+#include "common/platform/Platform.h"
 #include "launcher/UserFolder.h"
 
 #include <cstdio>
@@ -52,6 +54,12 @@ int main(int argc, char* argv[]) {
     std::vector<char*> arguments{const_cast<char*>(program.c_str())};
     arguments.insert(arguments.end(), argv + 1, argv + argc);
     arguments.push_back(nullptr);
+    // The entries the program writes for the user start this launcher again, so a later start
+    // from the menu also brings the folder in step after an upgrade.
+    const std::filesystem::path launcher = zorvast::common::platform::ownProgramFile();
+    if (!launcher.empty()) {
+        ::setenv(zorvast::common::kLauncherVariable, launcher.c_str(), 1);
+    }
     // The very file that was checked, whatever happens to the name meanwhile.
     ::fexecve(result.ready->program.get(), arguments.data(), environ);
     std::perror("zorvast: cannot start the program");

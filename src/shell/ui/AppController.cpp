@@ -206,7 +206,7 @@ void AppController::runLocalPages() {
     checkLocalPages(state_, pagesView_,
                     {
                         .places = env_.shortcuts,
-                        .target = programFilePath(env_),
+                        .target = shortcutTargetPath(env_),
                         .currentFolder = env_.programFolder,
                         .icon = "zorvast",
                     },

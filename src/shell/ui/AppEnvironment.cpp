@@ -1,5 +1,6 @@
 #include "shell/ui/AppEnvironment.h"
 
+#include "common/LauncherHandOver.h"
 #include "common/platform/Platform.h"
 
 #include <QDir>
@@ -24,6 +25,12 @@ AppEnvironment systemEnvironment(const std::vector<std::string>& commandLine) {
     // The file itself, wherever the program was started from and whatever it was called.
     env.programFile = platform::ownProgramFile();
     env.iconFile = platform::shortcutIconFile(system);
+    if (const auto launcher = system.find(common::kLauncherVariable); launcher != system.end()) {
+        const fs::path file = launcher->second;
+        if (file.is_absolute()) {
+            env.launcherFile = file;
+        }
+    }
     return env;
 }
 
@@ -31,6 +38,11 @@ std::string programFilePath(const AppEnvironment& environment) {
     return (environment.programFile.empty() ? environment.programFolder / environment.executableName
                                             : environment.programFile)
         .string();
+}
+
+std::string shortcutTargetPath(const AppEnvironment& environment) {
+    return environment.launcherFile.empty() ? programFilePath(environment)
+                                            : environment.launcherFile.string();
 }
 
 } // namespace zorvast::shell::ui

@@ -24,10 +24,14 @@ struct AppEnvironment {
     std::vector<std::string> arguments;
     ShortcutPlaces shortcuts;
     common::Clock* clock = nullptr; // the system clock when null
-    // The running program's own file (common::platform::ownProgramFile): started once more as a helper,
-    // and what the helper restarts or replaces. Empty: the program folder + the executable's
-    // name.
+    // The running program's own file (common::platform::ownProgramFile): started once more as a
+    // helper, and what the helper restarts or replaces. Empty: the program folder + the
+    // executable's name.
     std::filesystem::path programFile;
+    // The installed system's launcher that started this run (its file, from
+    // ZORVAST_LAUNCHER): it brings the user's program folder in step with the installed
+    // program, so the launcher entries start it rather than the program file. Empty: none.
+    std::filesystem::path launcherFile;
     // Where the desktop entry's icon "zorvast" is written with the launcher entries; empty:
     // nowhere.
     std::filesystem::path iconFile;
@@ -36,7 +40,11 @@ struct AppEnvironment {
 // The environment of this process; `commandLine` is argv as main received it.
 AppEnvironment systemEnvironment(const std::vector<std::string>& commandLine);
 
-// The program file the helpers and the launcher entries start.
+// The program file the helpers start.
 std::string programFilePath(const AppEnvironment& environment);
+
+// What the launcher entries start: the system's launcher when one started this run, else the
+// program file.
+std::string shortcutTargetPath(const AppEnvironment& environment);
 
 } // namespace zorvast::shell::ui
