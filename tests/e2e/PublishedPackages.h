@@ -7,6 +7,7 @@
 #include "common/Files.h"
 #include "common/Zip.h"
 #include "e2e/UpdateScene.h"
+#include "support/PackageVersion.h"
 #include "update/package/PackageSignature.h"
 
 #include <filesystem>
@@ -27,36 +28,6 @@ inline std::string mirrorList(const std::vector<std::string>& urls) {
         body += url;
     }
     return body;
-}
-
-// The version in table sys of the database a package carries, read as start-up reads it:
-// unpacked, turned into a working copy, opened.
-inline std::optional<std::string> packageVersion(const fs::path& package, const fs::path& scratch) {
-    common::removeTree(scratch);
-    if (!common::extractArchive(package.string(), scratch.string()).ok) {
-        return std::nullopt;
-    }
-    const auto stored = common::readFileBytes(scratch / "satdata.str");
-    if (!stored) {
-        return std::nullopt;
-    }
-    const auto copy = channels::store::workingCopyFromStored(
-        {reinterpret_cast<const std::uint8_t*>(stored->data()), stored->size()});
-    if (copy.empty() ||
-        !common::writeFileBytes(scratch / "work.mdb",
-                                {reinterpret_cast<const char*>(copy.data()), copy.size()})) {
-        return std::nullopt;
-    }
-    channels::jet::JetConnection connection;
-    if (!connection.open((scratch / "work.mdb").string())) {
-        return std::nullopt;
-    }
-    const auto table = connection.loadTable("sys");
-    common::removeTree(scratch);
-    if (!table || table->rows.empty()) {
-        return std::nullopt;
-    }
-    return table->rows[0][0].text;
 }
 
 // The entries of a package, in archive order.

@@ -3,6 +3,7 @@
 #include "UpdateFakes.h"
 #include "channels/jet/JetConnection.h"
 #include "support/AlteredPackages.h"
+#include "support/PackageVersion.h"
 #include "update/roles/RestartHelper.h"
 
 #include <gtest/gtest.h>
@@ -18,6 +19,7 @@ namespace zorvast::update {
 namespace {
 
 using testing::dataPackageEntries;
+using zorvast::testing::packageVersion;
 namespace fs = std::filesystem;
 using testing::FlowFixture;
 using testing::readAll;
@@ -45,34 +47,6 @@ std::vector<common::ArchiveEntry> sizedEntries(std::size_t database, std::size_t
     return {{"satdata.str", filler(database)},
             {"nch.str", std::string(nch, 'n')},
             {"sng.str", std::string(sng, 's')}};
-}
-
-// The version in table sys of the database a package carries, read the way start-up reads it:
-// unpacked, turned into a working copy, opened.
-std::optional<std::string> packageVersion(const fs::path& package, const fs::path& scratch) {
-    common::removeTree(scratch);
-    if (!common::extractArchive(package.string(), scratch.string()).ok) {
-        return std::nullopt;
-    }
-    const auto stored = common::readFileBytes(scratch / "satdata.str");
-    if (!stored) {
-        return std::nullopt;
-    }
-    const auto copy = channels::store::workingCopyFromStored(
-        {reinterpret_cast<const std::uint8_t*>(stored->data()), stored->size()});
-    if (!common::writeFileBytes(scratch / "work.mdb",
-                                {reinterpret_cast<const char*>(copy.data()), copy.size()})) {
-        return std::nullopt;
-    }
-    channels::jet::JetConnection connection;
-    if (!connection.open((scratch / "work.mdb").string())) {
-        return std::nullopt;
-    }
-    const auto table = connection.loadTable("sys");
-    if (!table || table->rows.empty()) {
-        return std::nullopt;
-    }
-    return table->rows[0][0].text;
 }
 
 class CheckDataPackage : public ::testing::Test, public FlowFixture {
