@@ -59,7 +59,13 @@ constexpr Satellite kSatellites[] = {
     {"E166(国际19号)", "000000000000", "000000000000"},
 };
 
+// The boxes' texts as the tab holds them, read into typed inputs on every call as the tab does.
 struct Call {
+    std::string longitude;
+    std::string latitude;
+    std::string satellite;
+    std::string sC;
+    std::string sKu;
     PointingInputs inputs;
     ReportInputs report;
     std::string strengthBox;
@@ -75,15 +81,15 @@ std::vector<Call> makeCalls() {
         const Site& site = kSites[i % siteCount];
         const Satellite& sat = kSatellites[(i / siteCount + i) % satelliteCount];
         Call c;
-        c.inputs.longitudeText = site.longitude;
-        c.inputs.latitudeText = site.latitude;
-        c.inputs.satelliteText = sat.text;
+        c.longitude = site.longitude;
+        c.latitude = site.latitude;
+        c.satellite = sat.text;
+        c.sC = sat.sC;
+        c.sKu = sat.sKu;
         c.inputs.feed = i % 3 == 0 ? FeedType::Offset : FeedType::PrimeFocus;
         c.inputs.mounting = i % 5 == 0 ? Mounting::Inverted : Mounting::Upright;
         c.inputs.antennaOffset = c.inputs.feed == FeedType::Offset ? 2275 : 0;
         c.inputs.declinationCorrection = i % 2 == 0;
-        c.inputs.sC = sat.sC;
-        c.inputs.sKu = sat.sKu;
         c.report.province = site.province;
         c.report.city = site.city;
         c.report.satellite = sat.text;
@@ -104,7 +110,11 @@ void runCalls(const std::vector<Call>& calls, long count) {
     PointingResult result;
     for (long n = 0; n < count; ++n) {
         const Call& c = calls[static_cast<std::size_t>(n) % calls.size()];
-        const PointingOutcome outcome = runPointing(c.inputs, c.strengthBox, result);
+        PointingInputs inputs = c.inputs;
+        inputs.site = readSite(c.longitude, c.latitude);
+        inputs.satellite = readSatelliteItem(c.satellite);
+        inputs.coverage = readCoverage(c.sC, c.sKu);
+        const PointingOutcome outcome = runPointing(inputs, readStrength(c.strengthBox), result);
         const std::string report = buildPointingReport(c.report, result);
         sink = sink + report.size() + outcome.clockText.size() +
                static_cast<std::size_t>(outcome.signal.cStrength + 1) +

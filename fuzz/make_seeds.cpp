@@ -14,6 +14,7 @@
 #include "update/package/PackageSignature.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -194,7 +195,10 @@ void releaseSeeds() {
     writeSeed("release", "program.pkg",
               update::formatManifest({update::PackageKind::Software, "1.03"}));
     const std::optional<std::string> statement =
-        update::signReleaseStatement({"261210", "1.03", 2026, 12, 10}, *key);
+        update::signReleaseStatement({.dataVersion = "261210",
+                                      .programVersion = "1.03",
+                                      .issued = std::chrono::year{2026} / 12 / 10},
+                                     *key);
     if (!statement) {
         die("cannot sign the release statement");
     }
