@@ -3,14 +3,17 @@
 #include "channels/ui/ResultGrid.h"
 #include "common/Files.h"
 #include "common/WorkerPool.h"
+#include "common/platform/Platform.h"
 #include "common/ui/UiThread.h"
 #include "info/ui/CommunityTab.h"
 #include "pointing/ui/PointingTab.h"
 #include "shell/ui/AppController.h"
+#include "shell/ui/AppEnvironment.h"
 #include "shell/ui/MainWindow.h"
 #include "shell/ui/WorkerWait.h"
 #include "support/AlteredPackages.h"
 #include "support/ChannelFixture.h"
+#include "support/ScopedEnvironment.h"
 #include "support/TempFolder.h"
 #include "update/ui/DownloadWindow.h"
 
@@ -226,6 +229,35 @@ private slots:
         QTest::mouseClick(parameters->findSatelliteButton(), Qt::LeftButton);
         QCOMPARE(pointing->satelliteList()->currentIndex(), -1);
         QCOMPARE(window->tabs()->currentIndex(), 2);
+        controller.shutDown();
+    }
+
+    // Started by the installed system's launcher, the program writes entries that start the
+    // launcher again, so a start from the menu brings the user's folder in step first.
+    void theEntriesStartTheLauncherThatStartedTheRun() {
+        {
+            testing::ScopedEnvironment launcher("ZORVAST_LAUNCHER", "/usr/bin/env");
+            const shell::ui::AppEnvironment system = shell::ui::systemEnvironment({"zorvast"});
+            QCOMPARE(system.launcherFile, fs::path("/usr/bin/env"));
+            QCOMPARE(shell::ui::shortcutTargetPath(system), std::string("/usr/bin/env"));
+        }
+        for (const char* ignored : {"usr/bin/env", ""}) {
+            testing::ScopedEnvironment launcher("ZORVAST_LAUNCHER", std::string(ignored));
+            const shell::ui::AppEnvironment system = shell::ui::systemEnvironment({"zorvast"});
+            QVERIFY2(system.launcherFile.empty(), ignored);
+            QCOMPARE(shell::ui::shortcutTargetPath(system), shell::ui::programFilePath(system));
+        }
+
+        Fixture f;
+        f.writePackage(40, {"p1", "p2", "p3", "p4"});
+        shell::ui::AppEnvironment env = f.environment();
+        env.launcherFile = "/usr/bin/env";
+        AppController controller(env);
+        QCOMPARE(controller.startUp(), StartUpResult::Running);
+        QTRY_VERIFY_WITH_TIMEOUT(controller.initialisationDone(), 10000);
+        const fs::path entry = f.temp.path() / "apps" / "Zorvast.desktop";
+        QTRY_VERIFY_WITH_TIMEOUT(fs::exists(entry), 10000);
+        QCOMPARE(common::platform::shortcutTarget(entry), std::string("/usr/bin/env"));
         controller.shutDown();
     }
 

@@ -5,6 +5,8 @@
 
 #include <QDir>
 
+#include <cstdlib>
+
 namespace zorvast::shell::ui {
 
 namespace fs = std::filesystem;
@@ -25,8 +27,8 @@ AppEnvironment systemEnvironment(const std::vector<std::string>& commandLine) {
     // The file itself, wherever the program was started from and whatever it was called.
     env.programFile = platform::ownProgramFile();
     env.iconFile = platform::shortcutIconFile(system);
-    if (const auto launcher = system.find(common::kLauncherVariable); launcher != system.end()) {
-        const fs::path file = launcher->second;
+    if (const char* launcher = std::getenv(common::kLauncherVariable); launcher) {
+        const fs::path file = launcher;
         if (file.is_absolute()) {
             env.launcherFile = file;
         }
