@@ -41,8 +41,8 @@ bool othersMayWrite(const struct stat& info) {
     return (info.st_mode & (S_IWGRP | S_IWOTH)) != 0;
 }
 
-// Missing folders above the program folder are made private, as the base directory
-// specification asks; links on the way are the user's own choice and are followed.
+// Missing folders above the program folder are made private (0700), as freedesktop's data
+// folders are; links on the way are the user's own choice and are followed.
 bool makeParents(const fs::path& folder) {
     fs::path prefix;
     for (const fs::path& part : folder) {
