@@ -1,5 +1,6 @@
 #include "launcher/UserFolder.h"
 
+#include "common/platform/Platform.h"
 #include "launcher/ProgramImage.h"
 #include "update/check/UpdateFlow.h"
 #include "update/check/UpdateState.h"
@@ -39,19 +40,6 @@ bool ownedByUs(const struct stat& info) {
 
 bool othersMayWrite(const struct stat& info) {
     return (info.st_mode & (S_IWGRP | S_IWOTH)) != 0;
-}
-
-// Missing folders above the program folder are made private (0700), as freedesktop's data
-// folders are; links on the way are the user's own choice and are followed.
-bool makeParents(const fs::path& folder) {
-    fs::path prefix;
-    for (const fs::path& part : folder) {
-        prefix /= part;
-        if (::mkdir(prefix.c_str(), 0700) != 0 && errno != EEXIST) {
-            return false;
-        }
-    }
-    return true;
 }
 
 std::optional<FolderHandle> openParent(const fs::path& parent) {
@@ -195,7 +183,8 @@ FolderResult prepareUserFolder(const FolderSetup& setup) {
         return result;
     }
 
-    if (!makeParents(userFolder.parent_path())) {
+    // Missing folders above it are made private, as freedesktop's data folders are.
+    if (!common::platform::makeMissingFolders(userFolder.parent_path())) {
         result.error = errorText("cannot make the folders above " + where);
         return result;
     }

@@ -44,6 +44,10 @@ enum class PrivateFolderStatus {
 // it is a real folder owned by us, which is then closed to others.
 PrivateFolderStatus preparePrivateFolder(const std::filesystem::path& folder);
 
+// Makes the missing folders of `folder` (itself included) with mode 0700; folders already there
+// are taken as they are and links on the way are followed (they are the user's own home).
+bool makeMissingFolders(const std::filesystem::path& folder);
+
 // ---- file locks --------------------------------------------------------------------------
 
 enum class LockKind {

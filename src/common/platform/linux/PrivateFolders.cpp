@@ -30,20 +30,6 @@ bool usableRuntimeFolder(const std::string& path) {
            ::access(path.c_str(), W_OK | X_OK) == 0;
 }
 
-// mkdir -p with mode 0700 for what it makes; existing parents are taken as they are (they are
-// the user's own home or runtime folders).
-bool makeParents(const fs::path& folder) {
-    std::error_code ec;
-    if (fs::is_directory(folder, ec)) {
-        return true;
-    }
-    const fs::path parent = folder.parent_path();
-    if (!parent.empty() && parent != folder && !makeParents(parent)) {
-        return false;
-    }
-    return ::mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST;
-}
-
 // Kept across runs: the runtime folder is gone at logout.
 fs::path cacheAreaFor(const Environment& environment) {
     return xdg::cacheHome(environment) / kAreaName;
@@ -63,11 +49,23 @@ fs::path downloadAreaFor(const Environment& environment) {
     return cacheAreaFor(environment) / "downloads";
 }
 
+bool makeMissingFolders(const fs::path& folder) {
+    std::error_code ec;
+    if (fs::is_directory(folder, ec)) {
+        return true;
+    }
+    const fs::path parent = folder.parent_path();
+    if (!parent.empty() && parent != folder && !makeMissingFolders(parent)) {
+        return false;
+    }
+    return ::mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST;
+}
+
 PrivateFolderStatus preparePrivateFolder(const fs::path& folder) {
     const fs::path normal = folder.lexically_normal();
     const fs::path parent =
         normal.has_filename() ? normal.parent_path() : normal.parent_path().parent_path();
-    if (!parent.empty() && !makeParents(parent)) {
+    if (!parent.empty() && !makeMissingFolders(parent)) {
         return PrivateFolderStatus::CannotCreate;
     }
     if (::mkdir(normal.c_str(), 0700) != 0 && errno != EEXIST) {
